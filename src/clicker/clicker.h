@@ -1,0 +1,85 @@
+#pragma once
+// The Clicker: the state of a host's work with one scanner and every member of its automation
+// interface. Members run on the caller's thread, one at a time.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/variant.h"
+#include "scanner/scanner_services.h"
+
+namespace harrowtally {
+
+class Clicker {
+public:
+    explicit Clicker(const ScannerServices& services);
+
+    // Public variables.
+    const Variant& startport() const { return startport_; }
+    void let_startport(const Variant& value);
+    void set_startport(const Variant& object_reference);
+    std::int16_t get_barcode() const { return get_barcode_; }
+    void let_get_barcode(std::int16_t value) { get_barcode_ = value; }
+
+    // Members in interface order.
+    void open_clicker();
+    void close_clicker();
+    Variant serial() const;
+    Variant log() const;
+    void lastport(const Variant& pt);
+    void newparams(const Variant& nparams);
+    void cur_clicker_params(const Variant& sparams);
+    void pnewdatetime(const std::u16string& newdt);
+    Variant alldata();
+    std::int16_t comport() const { return port_no_; }
+    std::int16_t num_barcodes() const { return barcode_count_; }
+    std::u16string hello() const;
+    std::int16_t num_files();
+    bool open_ok() const { return open_flag_; }
+    bool empty_ok() const { return empty_flag_; }
+    void EmptyScanner();
+    void reset_params();
+    Variant showparams();
+    Variant SwVersion();
+    void getdate();
+    void setdate();
+    Variant sbarcode() const;
+    Variant stime() const;
+    Variant stype() const;
+
+    // Outside the automation interface: progress of downloads, for hosts that show it.
+    void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
+    // Read-only views of private state for the platform hosts and tests.
+    const std::u16string& clock_text() const { return clock_text_; }
+    char16_t clock_flag() const { return clock_flag_; }
+    const std::u16string& newparams_text() const { return newparams_text_; }
+    const std::u16string& cur_params_text() const { return cur_params_text_; }
+    const std::u16string& newdatetime_text() const { return newdatetime_text_; }
+
+private:
+    void clear_clicker(int attempts);
+
+    ScannerServices services_;
+    DownloadObserver* observer_ = nullptr;
+
+    Variant startport_;
+    std::int16_t get_barcode_ = 0;
+    std::u16string serial_text_;
+    std::u16string log_text_;
+    std::int16_t port_no_ = 0;
+    std::int16_t barcode_count_ = 0;
+    bool open_flag_ = false;
+    bool empty_flag_ = false;
+    std::u16string newdatetime_text_;
+    // Indices 0 to the download's count; no list before the first download that found a barcode.
+    std::optional<std::vector<std::u16string>> barcode_list_;
+    std::optional<std::vector<std::optional<std::int16_t>>> type_list_;  // nullopt: never filled
+    std::optional<std::vector<double>> time_list_;
+    std::u16string clock_text_ = std::u16string(12, u'\0');
+    char16_t clock_flag_ = u'\0';
+    std::u16string newparams_text_;
+    std::u16string cur_params_text_;
+};
+
+}  // namespace harrowtally

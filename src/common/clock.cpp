@@ -1,0 +1,40 @@
+#include "common/clock.h"
+
+#include <ctime>
+#include <thread>
+
+namespace harrowtally {
+namespace {
+std::tm local_tm() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &now);
+#else
+    localtime_r(&now, &tm);
+#endif
+    return tm;
+}
+}  // namespace
+
+TimeOfDay SystemClock::time_of_day() {
+    const std::tm tm = local_tm();
+    return {tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+LocalDateTime SystemClock::local_now() {
+    const std::tm tm = local_tm();
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+void SleepingPump::wait(std::chrono::nanoseconds timeout) { std::this_thread::sleep_for(timeout); }
+
+void SettlingPause::scanner_pause() {
+    using steady = std::chrono::steady_clock;
+    const auto deadline = steady::now() + duration;
+    for (auto now = steady::now(); now < deadline; now = steady::now()) {
+        pump_.wait(deadline - now);
+    }
+}
+
+}  // namespace harrowtally

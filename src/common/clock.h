@@ -1,0 +1,64 @@
+#pragma once
+// The PC's clock and the settling pause, as interfaces so that tests run without waiting.
+#include <chrono>
+
+namespace harrowtally {
+
+struct TimeOfDay {
+    int hour = 0, minute = 0, second = 0;
+};
+
+struct LocalDateTime {
+    int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Time of day in whole seconds, for trace segments.
+    virtual TimeOfDay time_of_day() = 0;
+    // Local date and time, no time-zone conversion.
+    virtual LocalDateTime local_now() = 0;
+};
+
+// The operating system's local clock.
+class SystemClock : public Clock {
+public:
+    TimeOfDay time_of_day() override;
+    LocalDateTime local_now() override;
+};
+
+// Waits for the host's messages and processes them; returns when the timeout has passed or after
+// messages were handled, whichever comes first.
+class MessagePump {
+public:
+    virtual ~MessagePump() = default;
+    virtual void wait(std::chrono::nanoseconds timeout) = 0;
+};
+
+// A thread without a message queue: waiting is sleeping.
+class SleepingPump : public MessagePump {
+public:
+    void wait(std::chrono::nanoseconds timeout) override;
+};
+
+// The settling pause the scanner needs between steps.
+class Pause {
+public:
+    virtual ~Pause() = default;
+    virtual void scanner_pause() = 0;
+};
+
+// 1.296 s (1.5e-5 of a day) on a monotonic clock, so that midnight or a clock change cannot
+// stretch or shorten it, yielding to the message pump while it waits.
+class SettlingPause : public Pause {
+public:
+    static constexpr std::chrono::microseconds duration{1296000};
+    explicit SettlingPause(MessagePump& pump) : pump_(pump) {}
+    void scanner_pause() override;
+
+private:
+    MessagePump& pump_;
+};
+
+}  // namespace harrowtally

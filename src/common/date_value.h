@@ -1,0 +1,22 @@
+#pragma once
+// Date values: days since 30 December 1899 00:00 as a double, the time of day as the fraction.
+#include <string>
+
+namespace harrowtally {
+
+struct DateTimeParts {
+    int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
+};
+
+bool is_valid_date(int year, int month, int day);
+bool is_valid_time(int hour, int minute, int second);
+// Day count of a valid calendar date.
+double date_serial(int year, int month, int day);
+// Fraction of a day of a valid time of day.
+double time_serial(int hour, int minute, int second);
+// A date value split into calendar and clock fields, rounded to the second.
+DateTimeParts split_date(double value);
+// Two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999.
+int expand_two_digit_year(int yy);
+
+}  // namespace harrowtally

@@ -1,0 +1,84 @@
+#include "scanner/loaded_csp2.h"
+
+#include "common/runtime_error.h"
+#include "scanner/csp2_abi.h"
+
+namespace harrowtally {
+namespace {
+enum Slot {
+    kInit, kRestore, kWakeUp, kInterrogate, kPowerDown, kReadData, kGetPacket, kTimeStamp2Str, kGetDeviceId,
+    kGetSystemStatus, kClearData, kGetTime, kSetTime, kSetDefaults, kGetParam, kSetParam, kGetProtocol,
+    kGetASCIIMode, kGetRTCMode, kGetSwVersion
+};
+
+template <typename Fn>
+Fn as(void* p) {
+    return reinterpret_cast<Fn>(p);
+}
+
+char* chars(std::uint8_t* p) { return reinterpret_cast<char*>(p); }
+}  // namespace
+
+LoadedCSP2::LoadedCSP2(std::unique_ptr<LibraryOpener> opener) : opener_(std::move(opener)) {}
+LoadedCSP2::~LoadedCSP2() = default;
+
+void* LoadedCSP2::resolve(int slot, const char* name) {
+    if (functions_[slot] != nullptr) return functions_[slot];
+    if (!library_) library_ = opener_->open();
+    void* fn = library_->find(name);
+    if (fn == nullptr) throw RuntimeError(err::dll_function_missing);
+    functions_[slot] = fn;
+    return fn;
+}
+
+#define HT_NO_ARGS(Name, SlotId) \
+    std::int32_t LoadedCSP2::Name() { return as<csp2_abi::NoArgs>(resolve(SlotId, #Name))(); }
+
+HT_NO_ARGS(csp2Restore, kRestore)
+HT_NO_ARGS(csp2WakeUp, kWakeUp)
+HT_NO_ARGS(csp2Interrogate, kInterrogate)
+HT_NO_ARGS(csp2PowerDown, kPowerDown)
+HT_NO_ARGS(csp2ReadData, kReadData)
+HT_NO_ARGS(csp2GetSystemStatus, kGetSystemStatus)
+HT_NO_ARGS(csp2ClearData, kClearData)
+HT_NO_ARGS(csp2SetDefaults, kSetDefaults)
+HT_NO_ARGS(csp2GetProtocol, kGetProtocol)
+HT_NO_ARGS(csp2GetASCIIMode, kGetASCIIMode)
+HT_NO_ARGS(csp2GetRTCMode, kGetRTCMode)
+#undef HT_NO_ARGS
+
+std::int32_t LoadedCSP2::csp2Init(std::int32_t port) { return as<csp2_abi::Init>(resolve(kInit, "csp2Init"))(port); }
+
+std::int32_t LoadedCSP2::csp2GetPacket(std::uint8_t* buffer, std::int32_t index, std::int32_t max_length) {
+    return as<csp2_abi::GetPacket>(resolve(kGetPacket, "csp2GetPacket"))(chars(buffer), index, max_length);
+}
+
+std::int32_t LoadedCSP2::csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) {
+    return as<csp2_abi::TimeStamp2Str>(resolve(kTimeStamp2Str, "csp2TimeStamp2Str"))(stamp, chars(text), max_length);
+}
+
+std::int32_t LoadedCSP2::csp2GetDeviceId(std::uint8_t* id, std::int32_t max_length) {
+    return as<csp2_abi::BufferLength>(resolve(kGetDeviceId, "csp2GetDeviceId"))(chars(id), max_length);
+}
+
+std::int32_t LoadedCSP2::csp2GetTime(std::uint8_t* clock) {
+    return as<csp2_abi::ClockBuffer>(resolve(kGetTime, "csp2GetTime"))(clock);
+}
+
+std::int32_t LoadedCSP2::csp2SetTime(std::uint8_t* clock) {
+    return as<csp2_abi::ClockBuffer>(resolve(kSetTime, "csp2SetTime"))(clock);
+}
+
+std::int32_t LoadedCSP2::csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) {
+    return as<csp2_abi::ParamBuffer>(resolve(kGetParam, "csp2GetParam"))(param, chars(buffer), max_length);
+}
+
+std::int32_t LoadedCSP2::csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) {
+    return as<csp2_abi::ParamBuffer>(resolve(kSetParam, "csp2SetParam"))(param, chars(buffer), length);
+}
+
+std::int32_t LoadedCSP2::csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) {
+    return as<csp2_abi::BufferLength>(resolve(kGetSwVersion, "csp2GetSwVersion"))(chars(buffer), max_length);
+}
+
+}  // namespace harrowtally

@@ -1,0 +1,47 @@
+#pragma once
+// The scanner library loaded from its file: opened at the first call of any function, each
+// function resolved at its first call. A failed load or lookup fails that call (53, 48, 453) and
+// is tried again at the next call.
+#include <array>
+#include <memory>
+
+#include "scanner/csp2.h"
+#include "scanner/library_opener.h"
+
+namespace harrowtally {
+
+class LoadedCSP2 : public CSP2 {
+public:
+    explicit LoadedCSP2(std::unique_ptr<LibraryOpener> opener);
+    ~LoadedCSP2() override;
+
+    std::int32_t csp2Init(std::int32_t port) override;
+    std::int32_t csp2Restore() override;
+    std::int32_t csp2WakeUp() override;
+    std::int32_t csp2Interrogate() override;
+    std::int32_t csp2PowerDown() override;
+    std::int32_t csp2ReadData() override;
+    std::int32_t csp2GetPacket(std::uint8_t* buffer, std::int32_t index, std::int32_t max_length) override;
+    std::int32_t csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) override;
+    std::int32_t csp2GetDeviceId(std::uint8_t* id, std::int32_t max_length) override;
+    std::int32_t csp2GetSystemStatus() override;
+    std::int32_t csp2ClearData() override;
+    std::int32_t csp2GetTime(std::uint8_t* clock) override;
+    std::int32_t csp2SetTime(std::uint8_t* clock) override;
+    std::int32_t csp2SetDefaults() override;
+    std::int32_t csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) override;
+    std::int32_t csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) override;
+    std::int32_t csp2GetProtocol() override;
+    std::int32_t csp2GetASCIIMode() override;
+    std::int32_t csp2GetRTCMode() override;
+    std::int32_t csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) override;
+
+private:
+    void* resolve(int slot, const char* name);
+
+    std::unique_ptr<LibraryOpener> opener_;
+    std::unique_ptr<DynamicLibrary> library_;
+    std::array<void*, 20> functions_{};
+};
+
+}  // namespace harrowtally

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "common/conversions.h"
+#include "common/runtime_error.h"
+
+namespace harrowtally {
+namespace {
+
+int error_of(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+struct IntegerCase {
+    Variant value;
+    int expected;  // the 16-bit result, or -100000 - error number
+};
+
+TEST(Conversions, ToIntegerRoundsHalfToEvenAndReportsErrors) {
+    const std::vector<IntegerCase> cases = {
+        {Variant(), 0},
+        {Variant::double_(2.5), 2},
+        {Variant::double_(3.5), 4},
+        {Variant::double_(-2.5), -2},
+        {Variant::double_(2.5000001), 3},
+        {Variant::string(u" 4 "), 4},
+        {Variant::string(u"1.5"), 2},
+        {Variant::string(u"&H1F"), 31},
+        {Variant::string(u"1e2"), 100},
+        {Variant::string(u"1,000"), 1000},
+        {Variant::boolean(true), -1},
+        {Variant::long_(32767), 32767},
+        {Variant::long_(32768), -100000 - 6},
+        {Variant::double_(-32768.5), -32768},
+        {Variant::double_(-32769), -100000 - 6},
+        {Variant::string(u""), -100000 - 13},
+        {Variant::string(u"abc"), -100000 - 13},
+        {Variant::string(u"4x"), -100000 - 13},
+        {Variant::null(), -100000 - 94},
+        {Variant::currency_scaled(25000), 2},
+        {Variant::error(0), -100000 - 13},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        int got = 0;
+        const int e = error_of([&] { got = to_integer(c.value); });
+        if (c.expected <= -100000) {
+            EXPECT_EQ(e, -(c.expected + 100000)) << "case " << i;
+        } else {
+            EXPECT_EQ(e, 0) << "case " << i;
+            EXPECT_EQ(got, c.expected) << "case " << i;
+        }
+    }
+}
+
+TEST(Conversions, ToTextFollowsTheRuntimeForms) {
+    const std::vector<std::pair<Variant, std::u16string>> cases = {
+        {Variant(), u""},
+        {Variant::integer(12), u"12"},
+        {Variant::long_(-70000), u"-70000"},
+        {Variant::double_(1.5), u"1.5"},
+        {Variant::double_(0.1), u"0.1"},
+        {Variant::boolean(true), u"True"},
+        {Variant::boolean(false), u"False"},
+        {Variant::currency_scaled(12345), u"1.2345"},
+        {Variant::currency_scaled(-20000), u"-2"},
+        {Variant::string(u"x"), u"x"},
+    };
+    for (const auto& [value, text] : cases) EXPECT_EQ(to_text(value), text);
+    EXPECT_EQ(to_text(Variant::double_(1.5), NumberFormat{u',', u'.'}), u"1,5");
+    EXPECT_EQ(error_of([] { to_text(Variant::null()); }), 94);
+    EXPECT_EQ(error_of([] { to_text(Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}))); }), 13);
+}
+
+TEST(Conversions, LeadingNumberReadsUpToTheFirstForeignCharacter) {
+    const std::vector<std::pair<std::u16string, long double>> cases = {
+        {u"  ", 0}, {u" 5", 5}, {u"5a", 5}, {u"ab", 0}, {u"-5", -5}, {u"07", 7}, {u"1.5x", 1.5L}, {u"", 0},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(leading_number(text), value);
+}
+
+TEST(Conversions, StrictReadingNeedsTheWholeText) {
+    EXPECT_FALSE(parse_number(u"5a").has_value());
+    EXPECT_FALSE(parse_number(u"").has_value());
+    EXPECT_FALSE(parse_number(u" ").has_value());
+    EXPECT_EQ(parse_number(u" 05 ").value(), 5);
+    EXPECT_EQ(parse_number(u"-2.5").value(), -2.5L);
+}
+
+}  // namespace
+}  // namespace harrowtally
