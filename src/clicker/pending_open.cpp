@@ -3,6 +3,10 @@
 #include "common/runtime_error.h"
 
 namespace harrowtally {
-void Clicker::open_clicker() { throw RuntimeError(err::no_such_member); }
-void Clicker::close_clicker() { throw RuntimeError(err::no_such_member); }
+void Clicker::open_clicker() {
+    throw RuntimeError(err::no_such_member);
+}
+void Clicker::close_clicker() {
+    throw RuntimeError(err::no_such_member);
+}
 }  // namespace harrowtally

@@ -3,8 +3,16 @@
 #include "common/runtime_error.h"
 
 namespace harrowtally {
-void Clicker::reset_params() { throw RuntimeError(err::no_such_member); }
-Variant Clicker::showparams() { throw RuntimeError(err::no_such_member); }
-std::int16_t Clicker::num_files() { throw RuntimeError(err::no_such_member); }
-Variant Clicker::SwVersion() { throw RuntimeError(err::no_such_member); }
+void Clicker::reset_params() {
+    throw RuntimeError(err::no_such_member);
+}
+Variant Clicker::showparams() {
+    throw RuntimeError(err::no_such_member);
+}
+std::int16_t Clicker::num_files() {
+    throw RuntimeError(err::no_such_member);
+}
+Variant Clicker::SwVersion() {
+    throw RuntimeError(err::no_such_member);
+}
 }  // namespace harrowtally

@@ -27,7 +27,9 @@ LocalDateTime SystemClock::local_now() {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-void SleepingPump::wait(std::chrono::nanoseconds timeout) { std::this_thread::sleep_for(timeout); }
+void SleepingPump::wait(std::chrono::nanoseconds timeout) {
+    std::this_thread::sleep_for(timeout);
+}
 
 void SettlingPause::scanner_pause() {
     using steady = std::chrono::steady_clock;

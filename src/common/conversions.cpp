@@ -11,8 +11,12 @@
 namespace harrowtally {
 namespace {
 
-bool is_blank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0; }
-bool is_digit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool is_blank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == 0xA0;
+}
+bool is_digit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 int hex_digit(char16_t c) {
     if (is_digit(c)) return c - u'0';
@@ -56,11 +60,14 @@ long double checked_integral(long double v, long double lo, long double hi) {
     return r;
 }
 
-std::u16string format_integer(long long v) { return ascii(std::to_string(v)); }
+std::u16string format_integer(long long v) {
+    return ascii(std::to_string(v));
+}
 
 std::u16string format_currency(std::int64_t scaled, const NumberFormat& fmt) {
     const bool negative = scaled < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     std::string text = std::to_string(magnitude / 10000);
     std::string fraction = std::to_string(10000 + magnitude % 10000).substr(1);
     while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
@@ -151,7 +158,8 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
                 if (seen_point) --exponent;
             } else if (c == fmt.decimal_point && !seen_point) {
                 seen_point = true;
-            } else if (c == fmt.group_separator && !seen_point && any_digit && fmt.group_separator != fmt.decimal_point) {
+            } else if (c == fmt.group_separator && !seen_point && any_digit &&
+                       fmt.group_separator != fmt.decimal_point) {
                 // Group separators are accepted between the digits of the whole part.
             } else {
                 break;
@@ -206,7 +214,8 @@ long double leading_number(std::u16string_view s) {
         }
     }
     if (digits.empty()) return 0;
-    if (i + 1 < compact.size() && (compact[i] == u'e' || compact[i] == u'E' || compact[i] == u'd' || compact[i] == u'D')) {
+    if (i + 1 < compact.size() &&
+        (compact[i] == u'e' || compact[i] == u'E' || compact[i] == u'd' || compact[i] == u'D')) {
         std::size_t j = i + 1;
         bool exp_negative = false;
         if (compact[j] == u'+' || compact[j] == u'-') exp_negative = compact[j++] == u'-';
@@ -224,49 +233,62 @@ long double leading_number(std::u16string_view s) {
 
 long double to_number(const Variant& v, const NumberFormat& fmt) {
     switch (v.type()) {
-    case VarType::Empty: return 0;
-    case VarType::Null: throw RuntimeError(err::invalid_null);
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::LongLong:
-    case VarType::SByte: return static_cast<long double>(v.as_signed());
-    case VarType::Boolean: return v.as_bool() ? -1 : 0;
-    case VarType::Byte:
-    case VarType::UInteger:
-    case VarType::ULong:
-    case VarType::ULongLong: return static_cast<long double>(v.as_unsigned());
-    case VarType::Single:
-    case VarType::Double:
-    case VarType::Date: return v.as_real();
-    case VarType::Currency: return static_cast<long double>(v.as_signed()) / 10000.0L;
-    case VarType::Decimal: return v.as_decimal().to_long_double();
-    case VarType::String: {
-        auto n = parse_number(v.as_string(), fmt);
-        if (!n) throw RuntimeError(err::type_mismatch);
-        return *n;
-    }
-    case VarType::Object:
-        if (!v.as_object()) throw RuntimeError(err::type_mismatch);
-        return to_number(v.as_object()->default_value(), fmt);
-    case VarType::Error:
-    case VarType::Array: break;
+        case VarType::Empty:
+            return 0;
+        case VarType::Null:
+            throw RuntimeError(err::invalid_null);
+        case VarType::Integer:
+        case VarType::Long:
+        case VarType::LongLong:
+        case VarType::SByte:
+            return static_cast<long double>(v.as_signed());
+        case VarType::Boolean:
+            return v.as_bool() ? -1 : 0;
+        case VarType::Byte:
+        case VarType::UInteger:
+        case VarType::ULong:
+        case VarType::ULongLong:
+            return static_cast<long double>(v.as_unsigned());
+        case VarType::Single:
+        case VarType::Double:
+        case VarType::Date:
+            return v.as_real();
+        case VarType::Currency:
+            return static_cast<long double>(v.as_signed()) / 10000.0L;
+        case VarType::Decimal:
+            return v.as_decimal().to_long_double();
+        case VarType::String: {
+            auto n = parse_number(v.as_string(), fmt);
+            if (!n) throw RuntimeError(err::type_mismatch);
+            return *n;
+        }
+        case VarType::Object:
+            if (!v.as_object()) throw RuntimeError(err::type_mismatch);
+            return to_number(v.as_object()->default_value(), fmt);
+        case VarType::Error:
+        case VarType::Array:
+            break;
     }
     throw RuntimeError(err::type_mismatch);
 }
 
 std::int16_t round_to_integer(long double v) {
-    return static_cast<std::int16_t>(checked_integral(v, std::numeric_limits<std::int16_t>::min(),
-                                                      std::numeric_limits<std::int16_t>::max()));
+    return static_cast<std::int16_t>(
+        checked_integral(v, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()));
 }
 
 std::int32_t round_to_long(long double v) {
-    return static_cast<std::int32_t>(checked_integral(v, std::numeric_limits<std::int32_t>::min(),
-                                                      std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        checked_integral(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-std::int16_t to_integer(const Variant& v, const NumberFormat& fmt) { return round_to_integer(to_number(v, fmt)); }
+std::int16_t to_integer(const Variant& v, const NumberFormat& fmt) {
+    return round_to_integer(to_number(v, fmt));
+}
 
-std::int32_t to_long(const Variant& v, const NumberFormat& fmt) { return round_to_long(to_number(v, fmt)); }
+std::int32_t to_long(const Variant& v, const NumberFormat& fmt) {
+    return round_to_long(to_number(v, fmt));
+}
 
 std::u16string format_double(double v, int significant_digits, const NumberFormat& fmt) {
     char buf[64];
@@ -280,28 +302,40 @@ std::u16string format_double(double v, int significant_digits, const NumberForma
 
 std::u16string to_text(const Variant& v, const NumberFormat& fmt) {
     switch (v.type()) {
-    case VarType::Empty: return {};
-    case VarType::Null: throw RuntimeError(err::invalid_null);
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::LongLong:
-    case VarType::SByte: return format_integer(v.as_signed());
-    case VarType::Byte:
-    case VarType::UInteger:
-    case VarType::ULong:
-    case VarType::ULongLong: return ascii(std::to_string(v.as_unsigned()));
-    case VarType::Boolean: return v.as_bool() ? u"True" : u"False";
-    case VarType::Single: return format_double(v.as_real(), 7, fmt);
-    case VarType::Double: return format_double(v.as_real(), 15, fmt);
-    case VarType::Currency: return format_currency(v.as_signed(), fmt);
-    case VarType::Decimal: return format_decimal(v.as_decimal(), fmt);
-    case VarType::Date: return format_date(v.as_real());
-    case VarType::String: return v.as_string();
-    case VarType::Object:
-        if (!v.as_object()) throw RuntimeError(err::type_mismatch);
-        return to_text(v.as_object()->default_value(), fmt);
-    case VarType::Error:
-    case VarType::Array: break;
+        case VarType::Empty:
+            return {};
+        case VarType::Null:
+            throw RuntimeError(err::invalid_null);
+        case VarType::Integer:
+        case VarType::Long:
+        case VarType::LongLong:
+        case VarType::SByte:
+            return format_integer(v.as_signed());
+        case VarType::Byte:
+        case VarType::UInteger:
+        case VarType::ULong:
+        case VarType::ULongLong:
+            return ascii(std::to_string(v.as_unsigned()));
+        case VarType::Boolean:
+            return v.as_bool() ? u"True" : u"False";
+        case VarType::Single:
+            return format_double(v.as_real(), 7, fmt);
+        case VarType::Double:
+            return format_double(v.as_real(), 15, fmt);
+        case VarType::Currency:
+            return format_currency(v.as_signed(), fmt);
+        case VarType::Decimal:
+            return format_decimal(v.as_decimal(), fmt);
+        case VarType::Date:
+            return format_date(v.as_real());
+        case VarType::String:
+            return v.as_string();
+        case VarType::Object:
+            if (!v.as_object()) throw RuntimeError(err::type_mismatch);
+            return to_text(v.as_object()->default_value(), fmt);
+        case VarType::Error:
+        case VarType::Array:
+            break;
     }
     throw RuntimeError(err::type_mismatch);
 }

@@ -48,7 +48,9 @@ double date_serial(int year, int month, int day) {
                                epoch_offset);
 }
 
-double time_serial(int hour, int minute, int second) { return (hour * 3600.0 + minute * 60.0 + second) / 86400.0; }
+double time_serial(int hour, int minute, int second) {
+    return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+}
 
 DateTimeParts split_date(double value) {
     // Before 30 December 1899 the whole part counts days backwards while the fraction still counts
@@ -68,6 +70,8 @@ DateTimeParts split_date(double value) {
     return p;
 }
 
-int expand_two_digit_year(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
+int expand_two_digit_year(int yy) {
+    return yy < 30 ? 2000 + yy : 1900 + yy;
+}
 
 }  // namespace harrowtally

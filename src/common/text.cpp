@@ -2,7 +2,9 @@
 
 namespace harrowtally {
 
-std::u16string ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+std::u16string ascii(std::string_view s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 std::u16string from_utf8(std::string_view s) {
     std::u16string out;

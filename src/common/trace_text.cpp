@@ -6,7 +6,9 @@
 
 namespace harrowtally {
 
-std::u16string decimal_text(long long v) { return ascii(std::to_string(v)); }
+std::u16string decimal_text(long long v) {
+    return ascii(std::to_string(v));
+}
 
 std::u16string two_digit_text(long long v) {
     char buf[32];

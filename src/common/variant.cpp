@@ -12,19 +12,19 @@ long double DecimalValue::to_long_double() const {
     return negative ? -v : v;
 }
 
-#define HT_SIGNED_FACTORY(name, Kind, Arg)      \
-    Variant Variant::name(Arg v) {             \
-        Variant r;                             \
-        r.type_ = VarType::Kind;               \
+#define HT_SIGNED_FACTORY(name, Kind, Arg)        \
+    Variant Variant::name(Arg v) {                \
+        Variant r;                                \
+        r.type_ = VarType::Kind;                  \
         r.signed_ = static_cast<std::int64_t>(v); \
-        return r;                              \
+        return r;                                 \
     }
-#define HT_UNSIGNED_FACTORY(name, Kind, Arg)      \
-    Variant Variant::name(Arg v) {               \
-        Variant r;                               \
-        r.type_ = VarType::Kind;                 \
+#define HT_UNSIGNED_FACTORY(name, Kind, Arg)         \
+    Variant Variant::name(Arg v) {                   \
+        Variant r;                                   \
+        r.type_ = VarType::Kind;                     \
         r.unsigned_ = static_cast<std::uint64_t>(v); \
-        return r;                                \
+        return r;                                    \
     }
 
 HT_SIGNED_FACTORY(integer, Integer, std::int16_t)
@@ -105,47 +105,74 @@ Variant Variant::array(std::shared_ptr<const ArrayValue> v) {
 bool operator==(const Variant& a, const Variant& b) {
     if (a.type_ != b.type_) return false;
     switch (a.type_) {
-    case VarType::Empty:
-    case VarType::Null: return true;
-    case VarType::Single:
-    case VarType::Double:
-    case VarType::Date: return a.real_ == b.real_;
-    case VarType::String: return a.text_ == b.text_;
-    case VarType::Object: return a.object_ == b.object_;
-    case VarType::Array: return a.array_ == b.array_;
-    case VarType::Decimal:
-        return a.decimal_.scale == b.decimal_.scale && a.decimal_.negative == b.decimal_.negative &&
-               a.decimal_.hi32 == b.decimal_.hi32 && a.decimal_.lo64 == b.decimal_.lo64;
-    case VarType::Byte:
-    case VarType::UInteger:
-    case VarType::ULong:
-    case VarType::ULongLong: return a.unsigned_ == b.unsigned_;
-    default: return a.signed_ == b.signed_;
+        case VarType::Empty:
+        case VarType::Null:
+            return true;
+        case VarType::Single:
+        case VarType::Double:
+        case VarType::Date:
+            return a.real_ == b.real_;
+        case VarType::String:
+            return a.text_ == b.text_;
+        case VarType::Object:
+            return a.object_ == b.object_;
+        case VarType::Array:
+            return a.array_ == b.array_;
+        case VarType::Decimal:
+            return a.decimal_.scale == b.decimal_.scale && a.decimal_.negative == b.decimal_.negative &&
+                   a.decimal_.hi32 == b.decimal_.hi32 && a.decimal_.lo64 == b.decimal_.lo64;
+        case VarType::Byte:
+        case VarType::UInteger:
+        case VarType::ULong:
+        case VarType::ULongLong:
+            return a.unsigned_ == b.unsigned_;
+        default:
+            return a.signed_ == b.signed_;
     }
 }
 
 const char* type_name(VarType t) {
     switch (t) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::Integer: return "Integer";
-    case VarType::Long: return "Long";
-    case VarType::Single: return "Single";
-    case VarType::Double: return "Double";
-    case VarType::Currency: return "Currency";
-    case VarType::Date: return "Date";
-    case VarType::String: return "String";
-    case VarType::Object: return "Object";
-    case VarType::Error: return "Error";
-    case VarType::Boolean: return "Boolean";
-    case VarType::Decimal: return "Decimal";
-    case VarType::SByte: return "SByte";
-    case VarType::Byte: return "Byte";
-    case VarType::UInteger: return "UInteger";
-    case VarType::ULong: return "ULong";
-    case VarType::LongLong: return "LongLong";
-    case VarType::ULongLong: return "ULongLong";
-    case VarType::Array: return "Variant()";
+        case VarType::Empty:
+            return "Empty";
+        case VarType::Null:
+            return "Null";
+        case VarType::Integer:
+            return "Integer";
+        case VarType::Long:
+            return "Long";
+        case VarType::Single:
+            return "Single";
+        case VarType::Double:
+            return "Double";
+        case VarType::Currency:
+            return "Currency";
+        case VarType::Date:
+            return "Date";
+        case VarType::String:
+            return "String";
+        case VarType::Object:
+            return "Object";
+        case VarType::Error:
+            return "Error";
+        case VarType::Boolean:
+            return "Boolean";
+        case VarType::Decimal:
+            return "Decimal";
+        case VarType::SByte:
+            return "SByte";
+        case VarType::Byte:
+            return "Byte";
+        case VarType::UInteger:
+            return "UInteger";
+        case VarType::ULong:
+            return "ULong";
+        case VarType::LongLong:
+            return "LongLong";
+        case VarType::ULongLong:
+            return "ULongLong";
+        case VarType::Array:
+            return "Variant()";
     }
     return "Unknown";
 }

@@ -14,16 +14,16 @@ class Variant;
 enum class VarType : std::uint16_t {
     Empty = 0,
     Null = 1,
-    Integer = 2,    // 16-bit signed
-    Long = 3,       // 32-bit signed
+    Integer = 2,  // 16-bit signed
+    Long = 3,     // 32-bit signed
     Single = 4,
     Double = 5,
-    Currency = 6,   // 64-bit integer scaled by 10000
-    Date = 7,       // days since 30 December 1899, time of day as the fraction
-    String = 8,     // UTF-16 text
-    Object = 9,     // reference to an automation object (may be Nothing)
-    Error = 10,     // an error code; a missing optional argument arrives as one
-    Boolean = 11,   // 16-bit, -1 true
+    Currency = 6,  // 64-bit integer scaled by 10000
+    Date = 7,      // days since 30 December 1899, time of day as the fraction
+    String = 8,    // UTF-16 text
+    Object = 9,    // reference to an automation object (may be Nothing)
+    Error = 10,    // an error code; a missing optional argument arrives as one
+    Boolean = 11,  // 16-bit, -1 true
     Decimal = 14,
     SByte = 16,
     Byte = 17,
@@ -95,7 +95,7 @@ public:
     bool is_null() const { return type_ == VarType::Null; }
 
     // Raw accessors; each is meaningful only for its kinds.
-    std::int64_t as_signed() const { return signed_; }      // SByte..LongLong, Currency (scaled), Error
+    std::int64_t as_signed() const { return signed_; }       // SByte..LongLong, Currency (scaled), Error
     std::uint64_t as_unsigned() const { return unsigned_; }  // Byte, UInteger, ULong, ULongLong
     double as_real() const { return real_; }                 // Single, Double, Date
     bool as_bool() const { return signed_ != 0; }            // Boolean

@@ -6,9 +6,26 @@
 namespace harrowtally {
 namespace {
 enum Slot {
-    kInit, kRestore, kWakeUp, kInterrogate, kPowerDown, kReadData, kGetPacket, kTimeStamp2Str, kGetDeviceId,
-    kGetSystemStatus, kClearData, kGetTime, kSetTime, kSetDefaults, kGetParam, kSetParam, kGetProtocol,
-    kGetASCIIMode, kGetRTCMode, kGetSwVersion
+    kInit,
+    kRestore,
+    kWakeUp,
+    kInterrogate,
+    kPowerDown,
+    kReadData,
+    kGetPacket,
+    kTimeStamp2Str,
+    kGetDeviceId,
+    kGetSystemStatus,
+    kClearData,
+    kGetTime,
+    kSetTime,
+    kSetDefaults,
+    kGetParam,
+    kSetParam,
+    kGetProtocol,
+    kGetASCIIMode,
+    kGetRTCMode,
+    kGetSwVersion
 };
 
 template <typename Fn>
@@ -16,7 +33,9 @@ Fn as(void* p) {
     return reinterpret_cast<Fn>(p);
 }
 
-char* chars(std::uint8_t* p) { return reinterpret_cast<char*>(p); }
+char* chars(std::uint8_t* p) {
+    return reinterpret_cast<char*>(p);
+}
 }  // namespace
 
 LoadedCSP2::LoadedCSP2(std::unique_ptr<LibraryOpener> opener) : opener_(std::move(opener)) {}
@@ -31,8 +50,10 @@ void* LoadedCSP2::resolve(int slot, const char* name) {
     return fn;
 }
 
-#define HT_NO_ARGS(Name, SlotId) \
-    std::int32_t LoadedCSP2::Name() { return as<csp2_abi::NoArgs>(resolve(SlotId, #Name))(); }
+#define HT_NO_ARGS(Name, SlotId)                               \
+    std::int32_t LoadedCSP2::Name() {                          \
+        return as<csp2_abi::NoArgs>(resolve(SlotId, #Name))(); \
+    }
 
 HT_NO_ARGS(csp2Restore, kRestore)
 HT_NO_ARGS(csp2WakeUp, kWakeUp)
@@ -47,7 +68,9 @@ HT_NO_ARGS(csp2GetASCIIMode, kGetASCIIMode)
 HT_NO_ARGS(csp2GetRTCMode, kGetRTCMode)
 #undef HT_NO_ARGS
 
-std::int32_t LoadedCSP2::csp2Init(std::int32_t port) { return as<csp2_abi::Init>(resolve(kInit, "csp2Init"))(port); }
+std::int32_t LoadedCSP2::csp2Init(std::int32_t port) {
+    return as<csp2_abi::Init>(resolve(kInit, "csp2Init"))(port);
+}
 
 std::int32_t LoadedCSP2::csp2GetPacket(std::uint8_t* buffer, std::int32_t index, std::int32_t max_length) {
     return as<csp2_abi::GetPacket>(resolve(kGetPacket, "csp2GetPacket"))(chars(buffer), index, max_length);

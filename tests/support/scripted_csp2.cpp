@@ -112,7 +112,8 @@ std::int32_t ScriptedCSP2::csp2GetParam(std::int32_t param, std::uint8_t* buffer
     record("csp2GetParam(" + std::to_string(param) + "," + std::to_string(max_length) + ")");
     auto it = params.find(param);
     if (it == params.end()) return -1;
-    std::memcpy(buffer, it->second.data(), std::min<std::size_t>(it->second.size(), static_cast<std::size_t>(max_length)));
+    std::memcpy(buffer, it->second.data(),
+                std::min<std::size_t>(it->second.size(), static_cast<std::size_t>(max_length)));
     return 0;
 }
 
@@ -140,7 +141,8 @@ std::int32_t ScriptedCSP2::csp2GetRTCMode() {
 std::int32_t ScriptedCSP2::csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) {
     record("csp2GetSwVersion(" + std::to_string(max_length) + ")");
     if (!sw_version) return -1;
-    std::memcpy(buffer, sw_version->data(), std::min<std::size_t>(sw_version->size(), static_cast<std::size_t>(max_length)));
+    std::memcpy(buffer, sw_version->data(),
+                std::min<std::size_t>(sw_version->size(), static_cast<std::size_t>(max_length)));
     return 0;
 }
 

@@ -60,7 +60,8 @@ public:
     int restores = 0;
 
     // A packet holding type, barcode and a 4-byte stamp.
-    static Bytes packet(std::uint8_t type, const std::string& barcode, std::array<std::uint8_t, 4> stamp = {1, 2, 3, 4});
+    static Bytes packet(std::uint8_t type, const std::string& barcode,
+                        std::array<std::uint8_t, 4> stamp = {1, 2, 3, 4});
 
     std::int32_t csp2Init(std::int32_t port) override;
     std::int32_t csp2Restore() override;
