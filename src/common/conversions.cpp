@@ -105,6 +105,7 @@ std::u16string format_decimal(const DecimalValue& d, const NumberFormat& fmt) {
 }
 
 std::u16string format_date(double value) {
+    if (!is_valid_date_value(value)) throw RuntimeError(err::invalid_call);
     const DateTimeParts p = split_date(value);
     const double whole = std::trunc(value);
     const bool has_time = std::fabs(value - whole) > 0;

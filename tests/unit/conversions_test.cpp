@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 #include "common/conversions.h"
@@ -76,6 +77,16 @@ TEST(Conversions, ToTextFollowsTheRuntimeForms) {
     EXPECT_EQ(to_text(Variant::double_(1.5), NumberFormat{u',', u'.'}), u"1,5");
     EXPECT_EQ(error_of([] { to_text(Variant::null()); }), 94);
     EXPECT_EQ(error_of([] { to_text(Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}))); }), 13);
+}
+
+TEST(Conversions, DatesAsTextAndOutsideTheCalendar) {
+    EXPECT_EQ(to_text(Variant::date(46362.5)), u"12/6/2026 12:00:00 PM");
+    EXPECT_EQ(to_text(Variant::date(46362)), u"12/6/2026");
+    EXPECT_EQ(to_text(Variant::date(0.25)), u"6:00:00 AM");
+    EXPECT_EQ(to_text(Variant::date(0)), u"12:00:00 AM");
+    // No calendar date: an error, not undefined arithmetic.
+    EXPECT_EQ(error_of([] { to_text(Variant::date(std::nan(""))); }), 5);
+    EXPECT_EQ(error_of([] { to_text(Variant::date(3e6)); }), 5);
 }
 
 TEST(Conversions, LeadingNumberReadsUpToTheFirstForeignCharacter) {
