@@ -111,7 +111,7 @@ std::u16string format_date(double value) {
     const bool has_time = std::fabs(value - whole) > 0;
     std::string out;
     char buf[64];
-    if (whole != 0 || !has_time) {
+    if (whole != 0) {
         std::snprintf(buf, sizeof buf, "%d/%d/%d", p.month, p.day, p.year);
         out = buf;
     }
