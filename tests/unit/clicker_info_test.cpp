@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <optional>
 
 #include "clicker/clicker.h"
 #include "unit/param_test_support.h"
@@ -10,74 +9,42 @@ namespace harrowtally::testing {
 namespace {
 
 TEST(NumFiles, CountsTheDataFolderWithinSixteenBits) {
-    struct Case {
-        std::int64_t listed;
-        int expected;  // -1000 - error number on failure
-    };
-    const std::vector<Case> cases = {
-        {0, 0}, {3, 3}, {32767, 32767}, {32768, -1006}, {65536, -1006}, {INT64_MAX, -1006},
-    };
-    for (const auto& c : cases) {
+    // Listed count, then the result or, from -1000 down, -1000 - the error.
+    const std::vector<std::pair<std::int64_t, int>> cases = {{0, 0},         {3, 3},         {32767, 32767},
+                                                             {32768, -1006}, {65536, -1006}, {INT64_MAX, -1006}};
+    for (const auto& [listed, expected] : cases) {
         Rig rig;
-        rig.listing.count = c.listed;
+        rig.listing.count = listed;
         Clicker clicker(rig.services());
-        const ObservedState before = observe(clicker);
         int got = 0;
         const int e = error_of([&] { got = clicker.num_files(); });
-        if (c.expected <= -1000) {
-            EXPECT_EQ(e, -(c.expected + 1000)) << c.listed;
-        } else {
-            EXPECT_EQ(e, 0) << c.listed;
-            EXPECT_EQ(got, c.expected) << c.listed;
-        }
+        EXPECT_EQ(expected <= -1000 ? std::pair(-(expected + 1000), 0) : std::pair(0, expected), std::pair(e, got))
+            << listed;
         EXPECT_EQ(rig.listing.folders, std::vector<std::u16string>{u"c:\\larkvale"});
         EXPECT_TRUE(rig.library.calls.empty());
-        EXPECT_EQ(observe(clicker), before);
     }
 }
 
 TEST(SwVersion, TenCharactersFromTheOnlyLibraryCall) {
-    struct Case {
-        const char* name;
-        std::optional<Bytes> written;
-        std::u16string expected;
+    const std::vector<std::pair<std::optional<Bytes>, std::u16string>> cases = {
+        {bytes_of(std::string("V1.2\0", 5)), u"V1.2" + std::u16string(6, u'\0')},
+        {std::nullopt, std::u16string(10, u'\0')},
+        {bytes_of("0123456789"), u"0123456789"},
+        {Bytes{'A', 0, 0xE9, 0x80}, std::u16string(u"A\0\u00E9\u20AC", 4) + std::u16string(6, u'\0')},
     };
-    const std::vector<Case> cases = {
-        {"four characters and a terminator", bytes_of(std::string("V1.2\0", 5)), u"V1.2" + std::u16string(6, u'\0')},
-        {"nothing written", std::nullopt, std::u16string(10, u'\0')},
-        {"ten characters", bytes_of("0123456789"), u"0123456789"},
-        {"zero inside", Bytes{'A', 0, 'B'}, std::u16string(u"A\0B", 3) + std::u16string(7, u'\0')},
-        {"bytes through the code page", Bytes{0xE9, 0x80, 0xFF}, u"\u00E9\u20AC\u00FF" + std::u16string(7, u'\0')},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [written, expected] : cases) {
         Rig rig;
-        rig.library.sw_version = c.written;
-        rig.library.init_default = 0;
+        rig.library.sw_version = written;
         Clicker clicker(rig.services());
         clicker.let_startport(Variant::integer(3));
         const ObservedState before = observe(clicker);
         const Variant version = clicker.SwVersion();
-        ASSERT_EQ(version.type(), VarType::String) << c.name;
-        EXPECT_EQ(version.as_string(), c.expected) << c.name;
-        EXPECT_EQ(rig.library.calls, std::vector<std::string>{"csp2GetSwVersion(10)"}) << c.name;
-        EXPECT_EQ(rig.library.version_areas.at(0), Bytes(10, 0)) << c.name;
+        ASSERT_EQ(version.type(), VarType::String);
+        EXPECT_EQ(version.as_string(), expected);
+        EXPECT_EQ(rig.library.calls, std::vector<std::string>{"csp2GetSwVersion(10)"});
+        EXPECT_EQ(rig.library.areas, std::vector<Bytes>{Bytes(10, 0)});
         EXPECT_EQ(observe(clicker), before);
     }
-}
-
-TEST(SwVersion, LibraryThatCannotBeUsedFailsTheMember) {
-    Rig rig;
-    rig.library.fail_call = "csp2GetSwVersion";
-    rig.library.fail_error = 53;
-    Clicker clicker(rig.services());
-    EXPECT_EQ(error_of([&] { clicker.SwVersion(); }), 53);
-}
-
-TEST(Hello, AnswersWithoutTheLibrary) {
-    Rig rig;
-    Clicker clicker(rig.services());
-    EXPECT_EQ(clicker.hello(), u"Clicker control successfully installed");
-    EXPECT_TRUE(rig.library.calls.empty());
 }
 
 }  // namespace
