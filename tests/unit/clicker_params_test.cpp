@@ -72,8 +72,8 @@ TEST(ResetParams, EmptyStartportDoesNothingWhateverTheSet) {
 // A set that cannot be applied whole is refused before the scanner is emptied or reset.
 TEST(ResetParams, SetThatCannotBeAppliedFailsBeforeTouchingTheScanner) {
     const std::vector<std::pair<Variant, int>> cases = {
-        {Variant(), 13},                          // the empty text: the count is no number
-        {Variant::string(u"ab0501"), 13},         //
+        {Variant(), 13},  // the empty text: the count is no number
+        {Variant::string(u"ab0501"), 13},
         {Variant::string(u"030501120099-5"), 5},  // a negative value in the last entry
         {Variant::string(u"0305011200"), 5},      // the count exceeds the complete entries
         {Variant::integer(3), 5},                 // the number 3 stores the text "3"
