@@ -48,7 +48,8 @@ public:
     Variant stime() const;
     Variant stype() const;
 
-    // Outside the automation interface: progress of downloads, for hosts that show it.
+    // Outside the automation interface: progress of downloads, for hosts that show it. The observer
+    // is called in the middle of open_clicker and must not call members of this Clicker.
     void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
     // Read-only views of private state for the platform hosts and tests.
     const std::u16string& clock_text() const { return clock_text_; }
