@@ -57,6 +57,9 @@ public:
     const std::u16string& newparams_text() const { return newparams_text_; }
     const std::u16string& cur_params_text() const { return cur_params_text_; }
     const std::u16string& newdatetime_text() const { return newdatetime_text_; }
+    const std::optional<std::vector<std::u16string>>& barcode_list() const { return barcode_list_; }
+    const std::optional<std::vector<std::optional<std::int16_t>>>& type_list() const { return type_list_; }
+    const std::optional<std::vector<double>>& time_list() const { return time_list_; }
 
 private:
     void clear_clicker(int attempts);
