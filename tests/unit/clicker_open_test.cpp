@@ -35,7 +35,11 @@ std::string segment(int port, int n, int init) {
 }
 
 std::string acceptance(int status, int count) {
-    return "*" + std::to_string(status) + "*" + std::to_string(count);
+    std::string text(1, '*');
+    text += std::to_string(status);
+    text += '*';
+    text += std::to_string(count);
+    return text;
 }
 
 double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
