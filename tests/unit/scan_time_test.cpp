@@ -116,15 +116,6 @@ TEST(ScanTime, MarkersBecomeZerosOnlyAtTheirFirstOccurrenceBeyondTheStart) {
     }
 }
 
-TEST(ScanTime, MaskingChangesTheBufferInPlace) {
-    std::u16string text = buffer_of("63:63:??   ?\?/06/26");
-    mask_stamp_fields(text);
-    EXPECT_EQ(text, buffer_of("63:63:00   ?\?/06/26"));
-    text = buffer_of("1:63:05 63 12/06/26");
-    mask_stamp_fields(text);
-    EXPECT_EQ(text, buffer_of("1:00:05 63 12/06/26"));
-}
-
 // Random buffers over the characters that matter: the result is error 5 or a date of the years the
 // two-digit rule can give, and nothing reads outside the buffer (run under the sanitizers).
 TEST(ScanTime, AnyBufferGivesADateInRangeOrErrorFive) {
