@@ -1,4 +1,6 @@
-# Loader tests: the real library loader against small libraries that this build makes.
+# Loader tests: the real library loader against small libraries that this build makes. The host
+# tests use the same libraries and include this file first.
+include_guard(GLOBAL)
 set(loader_dir ${CMAKE_CURRENT_SOURCE_DIR}/loader)
 
 # A complete stand-in scanner library, and one that lacks a function.
