@@ -230,7 +230,7 @@ public:
     std::string folder(const char* name) const { return (root_ / name).string(); }
 
     Lines open(const std::optional<std::string>& library_path) const {
-        return run_process({exe().string(), "invoke", "open_clicker", "comport"},
+        return run_process({exe().string(), "invoke", "open_clicker", "close_clicker", "comport"},
                            {{"LD_LIBRARY_PATH", library_path}, {kScannerPort, std::nullopt}})
             .lines();
     }
@@ -242,11 +242,11 @@ private:
 TEST(HostContract, DefaultLibraryIsFoundBesideTheHostThenByTheStandardSearch) {
     REQUIRE_OPENING();
     CopiedHost host;
-    EXPECT_EQ(host.open(std::nullopt), (Lines{"error 53: File not found", "error 53: File not found"}));
-    EXPECT_EQ(host.open(host.folder("bad")),
-              (Lines{"error 48: Error in loading DLL", "error 48: Error in loading DLL"}));
-    EXPECT_EQ(host.open(host.folder("bad") + ":" + host.folder("good")),
-              (Lines{"error 48: Error in loading DLL", "error 48: Error in loading DLL"}));
+    const std::string e53 = "error 53: File not found", e48 = "error 48: Error in loading DLL";
+    // Each call that needs the library looks for it again; the port search reset comport first.
+    EXPECT_EQ(host.open(std::nullopt), (Lines{e53, e53, "999"}));
+    EXPECT_EQ(host.open(host.folder("bad")), (Lines{e48, e48, "999"}));
+    EXPECT_EQ(host.open(host.folder("bad") + ":" + host.folder("good")), (Lines{e48, e48, "999"}));
     EXPECT_EQ(host.open(host.folder("good")), (Lines{"3"}));
 
     fs::copy_file(TEST_LIBRARY, host.exe().parent_path() / "libcsp2a.so");
