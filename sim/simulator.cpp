@@ -34,9 +34,8 @@ std::string stamp_text(const DateTime& t, StampFault fault) {
                           t.day, yy);
             break;
         case StampFault::early_slash:
-            // The date first and without leading zeros, as some devices print it.
-            std::snprintf(text, sizeof text, "%d/%d/%02d %02d:%02d:%02d", t.month, t.day, yy, t.hour, t.minute,
-                          t.second);
+            // The date first and without its month.
+            std::snprintf(text, sizeof text, "/%02d/%02d %02d:%02d:%02d", t.day, yy, t.hour, t.minute, t.second);
             break;
         case StampFault::bad_date:
             std::snprintf(text, sizeof text, "%02d:%02d:%02d   00/00/%02d", t.hour, t.minute, t.second, yy);
