@@ -93,9 +93,12 @@ std::string with_code39_check(std::string data) {
     return data;
 }
 
-std::string zero_padded(std::size_t value, int width) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*zu", width, value);
+// `prefix` followed by `value` in decimal with leading zeros to `width` digits.
+std::string numbered(std::string_view prefix, std::size_t value, std::size_t width) {
+    const std::string digits = std::to_string(value);
+    std::string text(prefix);
+    if (digits.size() < width) text.append(width - digits.size(), '0');
+    text += digits;
     return text;
 }
 
@@ -287,20 +290,21 @@ Barcode generated_barcode(std::size_t index) {
     switch (index % 4) {
         case 0:
             b.type = code_type::ean13;
-            b.text = with_check_digit("20" + zero_padded(index, 10));
+            b.text = with_check_digit(numbered("20", index, 10));
             break;
         case 1:
             b.type = code_type::upca;
-            b.text = with_check_digit("2" + zero_padded(index, 10));
+            b.text = with_check_digit(numbered("2", index, 10));
             break;
         case 2:
             b.type = code_type::code39;
-            b.text = with_code39_check("HT-" + zero_padded(index, 7));
+            b.text = with_code39_check(numbered("HT-", index, 7));
             break;
         default:
             // A serial shipping container code (application identifier 00) in GS1-128.
             b.type = code_type::code128;
-            b.text = "00" + with_check_digit("34012345" + zero_padded(index, 9));
+            b.text = "00";
+            b.text += with_check_digit(numbered("34012345", index, 9));
             break;
     }
     return b;
