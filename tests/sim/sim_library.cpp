@@ -103,11 +103,36 @@ void SimTest::use_builtin_device() {
     unsetenv("HARROWTALLY_SIM_STATE");
 }
 
-std::string SimTest::state_text() const {
-    std::ifstream in(state, std::ios::binary);
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+NamedCalls every_call(SimLibrary& l, CallBuffers& b) {
+    char* bytes = b.bytes.data();
+    return {
+        {"csp2Restore", [&l] { return l.restore(); }},
+        {"csp2WakeUp", [&l] { return l.wake_up(); }},
+        {"csp2Interrogate", [&l] { return l.interrogate(); }},
+        {"csp2PowerDown", [&l] { return l.power_down(); }},
+        {"csp2ReadData", [&l] { return l.read_data(); }},
+        {"csp2GetPacket", [&l, bytes] { return l.get_packet(bytes, 0, 500); }},
+        {"csp2TimeStamp2Str", [&l, &b, bytes] { return l.stamp_to_text(b.stamp.data(), bytes, 30); }},
+        {"csp2GetDeviceId", [&l, bytes] { return l.device_id(bytes, 9); }},
+        {"csp2GetSystemStatus", [&l] { return l.system_status(); }},
+        {"csp2ClearData", [&l] { return l.clear_data(); }},
+        {"csp2GetTime", [&l, &b] { return l.get_time(b.clock.data()); }},
+        {"csp2SetTime", [&l, &b] { return l.set_time(b.clock.data()); }},
+        {"csp2SetDefaults", [&l] { return l.set_defaults(); }},
+        {"csp2GetParam", [&l, bytes] { return l.get_param(7, bytes, 10); }},
+        {"csp2SetParam", [&l, bytes] { return l.set_param(7, bytes, 2); }},
+        {"csp2GetProtocol", [&l] { return l.protocol(); }},
+        {"csp2GetASCIIMode", [&l] { return l.ascii_mode(); }},
+        {"csp2GetRTCMode", [&l] { return l.rtc_mode(); }},
+        {"csp2GetSwVersion", [&l, bytes] { return l.sw_version(bytes, 10); }},
+    };
 }
 
 Packet split(const Bytes& packet) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,20 @@ private:
     void* handle_ = nullptr;
 };
 
+std::string read_file(const fs::path& path);
+inline std::string example_device() {
+    return read_file(HARROWTALLY_SIM_EXAMPLE);
+}
+
+// Every function but csp2Init by its exported name, called with valid arguments and these buffers.
+struct CallBuffers {
+    std::array<char, 500> bytes{};
+    std::array<std::uint8_t, 6> clock{0, 0, 12, 1, 6, 30};
+    std::array<std::uint8_t, 4> stamp{0x03, 0x82, 0x08, 0x69};
+};
+using NamedCalls = std::vector<std::pair<std::string, std::function<int()>>>;
+NamedCalls every_call(SimLibrary& lib, CallBuffers& b);
+
 // Each test gets its own folder, its own library instances and the state file variable set to
 // `state` in that folder (unset for the built-in device).
 class SimTest : public ::testing::Test {
@@ -67,7 +82,7 @@ protected:
     // Writes the state file and points the simulator at it.
     void use_state(const std::string& text);
     void use_builtin_device();
-    std::string state_text() const;
+    std::string state_text() const { return read_file(state); }
 
     fs::path folder;
     fs::path state;
