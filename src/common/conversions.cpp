@@ -49,7 +49,8 @@ bool read_radix_number(std::u16string_view s, std::size_t& pos, long double& val
 long double exact_decimal(std::u16string_view digits, int exponent) {
     // Builds the value from its digit string once so that "0.1" is the double nearest 0.1.
     std::string text(digits.begin(), digits.end());
-    text += "e" + std::to_string(exponent);
+    text += 'e';
+    text += std::to_string(exponent);
     return std::strtold(text.c_str(), nullptr);
 }
 
@@ -93,7 +94,7 @@ std::u16string format_decimal(const DecimalValue& d, const NumberFormat& fmt) {
         lo = (limbs[1] << 32) | limbs[2];
         digits.insert(digits.begin(), static_cast<char>('0' + rem));
     }
-    if (digits.empty()) digits = "0";
+    if (digits.empty()) digits.assign(1, '0');
     while (digits.size() <= d.scale) digits.insert(digits.begin(), '0');
     std::string whole = digits.substr(0, digits.size() - d.scale);
     std::string fraction = digits.substr(digits.size() - d.scale);

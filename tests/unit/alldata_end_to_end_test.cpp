@@ -32,9 +32,6 @@ int error_of(const std::function<void()>& f) {
 class AlldataEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        services.library = &lib;
-        services.clock = &clock;
-        services.pause = &pause;
         ScriptedCSP2 nothing;
         ScannerServices probe_services = services;
         probe_services.library = &nothing;
@@ -64,7 +61,7 @@ protected:
     ScriptedCSP2 lib;
     FakeClock clock;
     CountingPause pause;
-    ScannerServices services;
+    ScannerServices services{&lib, &clock, &pause};
     Clicker clicker{services};
 };
 
