@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -115,6 +116,21 @@ TEST(ExportRecord, ItemFieldsAndTheirWidths) {
         {"fraction a hair below the second rounds to it", u"A", 1, at(2026, 12, 6, 14, 30, 5) - 1e-9,
          u"001A            01"
          u"20261206143005"},
+        {"half a second before midnight carries into the next day", u"A", 1, at(2026, 12, 31, 23, 59, 59) + 0.6 / 86400,
+         u"001A            01"
+         u"20270101000000"},
+        {"before 30 December 1899 the fraction still counts forwards", u"A", 1, -1.5,
+         u"001A            01"
+         u"18991229120000"},
+        {"a date beyond the year 9999 has no calendar text", u"A", 1, 2958466.0,
+         u"001A            01"
+         u"              "},
+        {"not a number", u"A", 1, std::nan(""),
+         u"001A            01"
+         u"              "},
+        {"negative type keeps its sign in front", u"A", -5, t,
+         u"001A            -05"
+         u"20261206143005"},
         {"unfilled element: blanks of each width", u"", std::nullopt, 0.0,
          u"001"
          u"             "
@@ -130,6 +146,18 @@ TEST(ExportRecord, ItemFieldsAndTheirWidths) {
         EXPECT_EQ(record.substr(36), c.item) << c.what;
         EXPECT_EQ(record.substr(0, 36), u"V011A2B3C4D5E6F7081H0517100612260001") << c.what;
     }
+}
+
+TEST(ExportRecord, ScanTimesOnChangingDays) {
+    Lists lists;
+    const std::vector<double> times = {at(2026, 12, 6, 23, 59, 59), at(2026, 12, 7, 0, 0, 1), 0.0,
+                                       at(2026, 12, 6, 8, 0, 0), at(2025, 2, 28, 12, 0, 0)};
+    for (double t : times) lists.add(u"A", 1, t);
+    const std::u16string record = build_export_record(lists.inputs(5));
+    const std::vector<std::u16string> expected = {u"20261206235959", u"20261207000001", u"              ",
+                                                  u"20261206080000", u"20250228120000"};
+    ASSERT_EQ(record.size(), 36u + 5 * 32);
+    for (std::size_t k = 0; k < expected.size(); ++k) EXPECT_EQ(record.substr(36 + 32 * k + 18, 14), expected[k]) << k;
 }
 
 TEST(ExportRecord, WideFieldsMoveEverythingAfterThem) {
