@@ -37,5 +37,10 @@ std::span<const Command> commands();
 
 // Commands.
 int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
 
 }  // namespace harrowtally::host

@@ -1,0 +1,109 @@
+// `clock get`: getdate on the scanner's port. `clock set`: setdate, which addresses port 0 only,
+// then getdate to see whether the clock took the computer's time.
+#include <cmath>
+#include <iostream>
+
+#include "common/date_value.h"
+#include "common/text.h"
+#include "host/command_support.h"
+
+namespace harrowtally::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: harrowtally clock [get|set] [--port N]\n"
+    "  get  reads the scanner's clock (the default)\n"
+    "  set  sets the scanner's clock to this computer's local time; the component sets clocks on\n"
+    "       port 0 only, so a scanner on another port is refused (`harrowtally empty --set-clock now`\n"
+    "       sets the clock while emptying)\n"
+    "Without --port the scanner is searched for from port 0 first, which takes a download's time.\n"
+    "Exit status: 0 done; 1 no scanner, no clock read, a clock that did not take the time, or an\n"
+    "error; 2 a mistake in the command line.\n";
+
+// A clock read further from the computer's than this did not take the time.
+constexpr double kSetTolerance = 5;
+
+double local_now_value() {
+    SystemClock clock;
+    const LocalDateTime t = clock.local_now();
+    return date_serial(t.year, t.month, t.day) + time_serial(t.hour, t.minute, t.second);
+}
+
+// Reads the clock with getdate; prints it. False when nothing readable came back.
+bool read_clock(Clicker& clicker, std::int32_t port, std::ostream& out, std::ostream& err,
+                std::optional<double>* difference = nullptr) {
+    clicker.let_startport(Variant::long_(port));
+    clicker.getdate();
+    const std::u16string text = clicker.clock_text();
+    if (clicker.clock_flag() == u'L') {
+        out << "The scanner on port " << port << " has lost its clock (clock text " << printable(text)
+            << "); set it with `harrowtally empty --set-clock now`.\n";
+        return true;
+    }
+    const auto value = clock_text_value(text);
+    if (!value) {
+        err << "no clock read on port " << port << " (clock text " << printable(text) << ")\n";
+        return false;
+    }
+    const double seconds = std::round((*value - local_now_value()) * 86400);
+    out << "Scanner clock on port " << port << ": " << date_value_text(*value) << " (clock text " << printable(text)
+        << "), ";
+    if (seconds == 0) {
+        out << "the same as this computer's.\n";
+    } else {
+        out << std::fabs(seconds) << " s " << (seconds < 0 ? "behind" : "ahead of") << " this computer's.\n";
+    }
+    if (difference) *difference = seconds;
+    return true;
+}
+
+}  // namespace
+
+int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+    std::optional<std::int32_t> port;
+    bool set = false, action_given = false;
+    ArgReader reader("clock", args);
+    while (reader.next()) {
+        if (reader.is_option("--help")) {
+            out << kHelp;
+            return kExitOk;
+        } else if (reader.is_option("--port")) {
+            port = parse_port("clock", reader.value());
+        } else if (reader.is_positional() && !action_given &&
+                   (reader.positional() == "get" || reader.positional() == "set")) {
+            set = reader.positional() == "set";
+            action_given = true;
+        } else {
+            reader.unknown();
+        }
+    }
+
+    std::ostream& err = std::cerr;
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        Clicker& clicker = session.clicker;
+        if (!port) {
+            if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
+            port = clicker.comport();
+        }
+        if (!set) return read_clock(clicker, *port, out, err) ? kExitOk : kExitFailed;
+
+        if (*port != 0) {
+            err << "clock not set: the scanner is on port " << *port
+                << ", and the component sets clocks on port 0 only; `harrowtally empty --set-clock now` sets it "
+                   "while emptying\n";
+            return kExitFailed;
+        }
+        clicker.setdate();
+        out << "Set the clock of the scanner on port 0 to this computer's time.\n";
+        std::optional<double> difference;
+        if (!read_clock(clicker, 0, out, err, &difference)) return kExitFailed;
+        if (!difference || std::fabs(*difference) > kSetTolerance) {
+            err << "the scanner's clock did not take the time\n";
+            return kExitFailed;
+        }
+        return kExitOk;
+    });
+}
+
+}  // namespace harrowtally::host

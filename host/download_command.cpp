@@ -1,0 +1,212 @@
+// `download`: reads alldata and writes the barcodes; with --empty-after it empties the scanner,
+// but only once every barcode it held is safely in the output file.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+
+#include "host/command_support.h"
+#include "host/download_formats.h"
+#include "host/safe_output.h"
+
+namespace harrowtally::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: harrowtally download [--port N] [--format table|record|csv|json] [--output FILE [--overwrite]]\n"
+    "                            [--empty-after]\n"
+    "Downloads every barcode the scanner holds (searching 16 ports from port N, or from port 0) and\n"
+    "writes them to standard output or FILE.\n"
+    "  --format table   item, barcode, type and scan time in columns, under the scanner's serial\n"
+    "                   number, port, clock and count (the default when writing to a terminal)\n"
+    "  --format record  the export record exactly, with no line end (the default otherwise)\n"
+    "  --format csv     RFC 4180 with a header row: item,barcode,type,scan_time,serial,scanner_clock\n"
+    "  --format json    one object: serial, port, scanner_clock, count, complete, barcodes\n"
+    "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
+    "                   is only replaced with --overwrite\n"
+    "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced\n"
+    "                   and holds every barcode the scanner reported; otherwise the scanner keeps\n"
+    "                   its barcodes and the reason is printed\n"
+    "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
+    "Exit status: 0 done; 1 no scanner, an error, barcodes that could not be read, an output that\n"
+    "could not be written, or a scanner that was not emptied; 2 a mistake in the command line.\n";
+
+struct DownloadOptions {
+    std::optional<std::int32_t> port;
+    std::optional<DownloadFormat> format;
+    std::string output;
+    bool overwrite = false;
+    bool empty_after = false;
+};
+
+// "barcode k of n" on one terminal line, at most ten times a second.
+class TerminalProgress : public DownloadObserver {
+public:
+    explicit TerminalProgress(std::ostream& err) : err_(err) {}
+    ~TerminalProgress() override { clear(); }
+
+    void on_barcode(int index, int count) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (index != count && index != 1 && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        err_ << "\rbarcode " << index << " of " << count << std::flush;
+        shown_ = true;
+    }
+
+    void clear() {
+        if (shown_) err_ << "\r\x1b[K" << std::flush;
+        shown_ = false;
+    }
+
+private:
+    std::ostream& err_;
+    std::chrono::steady_clock::time_point last_{};
+    bool shown_ = false;
+};
+
+DownloadOptions read_options(const std::vector<std::string>& args, std::ostream& out, bool& help) {
+    DownloadOptions o;
+    ArgReader reader("download", args);
+    while (reader.next()) {
+        if (reader.is_option("--help")) {
+            out << kHelp;
+            help = true;
+            return o;
+        } else if (reader.is_option("--port")) {
+            o.port = parse_port("download", reader.value());
+        } else if (reader.is_option("--format")) {
+            const std::string name = reader.value();
+            o.format = parse_download_format(name);
+            if (!o.format) throw UsageError("download: unknown format " + name + " (table, record, csv or json)");
+        } else if (reader.is_option("--output")) {
+            o.output = reader.value();
+            if (o.output.empty()) throw UsageError("download: --output needs a file name");
+        } else if (reader.is_option("--overwrite")) {
+            o.overwrite = true;
+        } else if (reader.is_option("--empty-after")) {
+            o.empty_after = true;
+        } else {
+            reader.unknown();
+        }
+    }
+    if (o.empty_after && o.output.empty()) {
+        throw UsageError("download: --empty-after needs --output FILE: the scanner is emptied only into a file");
+    }
+    if (o.overwrite && o.output.empty()) throw UsageError("download: --overwrite goes with --output FILE");
+    return o;
+}
+
+std::string plural(int n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
+int empty_after(Session& session, const Download& download, const std::string& output, std::ostream& out,
+                std::ostream& err) {
+    Clicker& clicker = session.clicker;
+    clicker.let_startport(Variant::integer(download.port));
+    clicker.EmptyScanner();
+    const std::string log = utf8(clicker.log());
+    if (!clicker.empty_ok()) {
+        err << "not emptied: " << empty_outcome(clicker.log().as_string()) << " (port " << download.port << ", open_ok "
+            << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output << "\n";
+        return kExitFailed;
+    }
+    out << "Emptied the scanner on port " << download.port << ": " << empty_outcome(clicker.log().as_string())
+        << " (empty_ok yes, log " << log << ").\n";
+    // After a successful erase num_barcodes holds what the scanner reported just before it.
+    if (clicker.num_barcodes() > download.count) {
+        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but "
+            << download.count
+            << " were downloaded and saved: " << plural(clicker.num_barcodes() - download.count, "barcode")
+            << " scanned after the download are lost\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+    std::ostream& err = std::cerr;
+    bool help = false;
+    const DownloadOptions o = read_options(args, out, help);
+    if (help) return kExitOk;
+    const bool to_terminal = o.output.empty() && ::isatty(STDOUT_FILENO) == 1;
+    const DownloadFormat format = o.format.value_or(to_terminal ? DownloadFormat::table : DownloadFormat::record);
+
+    // Refused before the scanner is read: the file may hold the only copy of an earlier download.
+    if (!o.output.empty()) {
+        if (std::string problem = existing_output_problem(o.output, o.overwrite); !problem.empty()) {
+            err << "not downloaded: " << problem << "\n";
+            return kExitFailed;
+        }
+    }
+    // A file size limit then fails the write with an error instead of ending the process.
+    ::signal(SIGXFSZ, SIG_IGN);
+
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        Clicker& clicker = session.clicker;
+        TerminalProgress progress(err);
+        if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
+        if (o.port) clicker.let_startport(Variant::long_(*o.port));
+        Variant record = clicker.alldata();
+        clicker.set_download_observer(nullptr);
+        progress.clear();
+        if (!clicker.open_ok()) {
+            err << "no scanner answered on " << searched_ports(o.port.value_or(0)) << " (log " << utf8(clicker.log())
+                << "); nothing was written\n";
+            return kExitFailed;
+        }
+        const Download download = take_download(clicker, record.as_string());
+        record = Variant();
+        const std::string text = render_download(download, format);
+
+        int status = kExitOk;
+        bool saved = true;
+        if (o.output.empty()) {
+            out << text << std::flush;
+            if (!out) {
+                err << "cannot write the download to standard output\n";
+                status = kExitFailed;
+            }
+        } else {
+            const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
+            if (written.ok) {
+                out << "Saved " << plural(download.filled_count(), "barcode") << " from scanner "
+                    << printable(download.serial) << " (port " << download.port << ") in " << o.output << ".\n";
+            } else {
+                err << "not saved: " << written.reason << "\n";
+                saved = false;
+                status = kExitFailed;
+            }
+        }
+        if (!download.complete()) {
+            err << "only " << download.filled_count() << " of " << plural(download.count, "barcode")
+                << " could be read: the download stopped at barcode " << download.filled_count() + 1 << "\n";
+            status = kExitFailed;
+        }
+        if (!o.empty_after) return status;
+
+        std::string refusal;
+        if (!saved) {
+            refusal = "the download was not saved";
+        } else if (!download.complete()) {
+            refusal = "barcodes " + std::to_string(download.filled_count() + 1) + " to " +
+                      std::to_string(download.count) + " were not downloaded";
+        } else if (download.filled_count() != clicker.num_barcodes()) {
+            refusal = "the file holds " + std::to_string(download.filled_count()) + " barcodes, the scanner reported " +
+                      std::to_string(clicker.num_barcodes());
+        }
+        if (!refusal.empty()) {
+            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(download.count, "barcode")
+                << "\n";
+            return kExitFailed;
+        }
+        return empty_after(session, download, o.output, out, err);
+    });
+}
+
+}  // namespace harrowtally::host

@@ -1,0 +1,94 @@
+// `empty`: EmptyScanner on the port where the scanner is found, optionally setting its clock. A
+// scanner that still holds barcodes is only emptied with --discard: saving them first is the job
+// of `download --empty-after`.
+#include <iostream>
+
+#include "common/text.h"
+#include "host/command_support.h"
+
+namespace harrowtally::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: harrowtally empty [--port N] [--set-clock now|TEXT] [--discard]\n"
+    "Finds the scanner (searching 16 ports from port N, or from port 0) and erases its memory with\n"
+    "up to five tries.\n"
+    "  --set-clock now   also set the scanner's clock to this computer's local time\n"
+    "  --set-clock TEXT  ... or to TEXT, 12 digits: seconds, minutes, hours, day, month, year (two\n"
+    "                    digits each), such as 051408071226 for 2026-12-07 08:14:05\n"
+    "  --discard         erase barcodes the scanner still holds; without it a scanner holding\n"
+    "                    barcodes is left alone (save them with: harrowtally download --output FILE\n"
+    "                    --empty-after)\n"
+    "Exit status: 0 emptied; 1 no scanner, barcodes not discarded, the erase failed or an error;\n"
+    "2 a mistake in the command line.\n";
+
+bool is_clock_text(const std::string& text) {
+    if (text.size() != 12) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+    std::optional<std::int32_t> port;
+    std::optional<std::string> set_clock;
+    bool discard = false;
+    ArgReader reader("empty", args);
+    while (reader.next()) {
+        if (reader.is_option("--help")) {
+            out << kHelp;
+            return kExitOk;
+        } else if (reader.is_option("--port")) {
+            port = parse_port("empty", reader.value());
+        } else if (reader.is_option("--set-clock")) {
+            set_clock = reader.value();
+            if (*set_clock != "now" && !is_clock_text(*set_clock)) {
+                throw UsageError("empty: --set-clock takes now or 12 digits (ssmmhhDDMMYY), not \"" + *set_clock +
+                                 "\"");
+            }
+        } else if (reader.is_option("--discard")) {
+            discard = true;
+        } else {
+            reader.unknown();
+        }
+    }
+
+    std::ostream& err = std::cerr;
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        Clicker& clicker = session.clicker;
+        if (!find_scanner(clicker, port, err)) return kExitFailed;
+        const std::int16_t found = clicker.comport();
+        const std::int16_t held = clicker.num_barcodes();
+        if (held > 0 && !discard) {
+            err << "not emptied: the scanner on port " << found << " holds " << held
+                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
+                   "--empty-after`, or give --discard to erase them\n";
+            return kExitFailed;
+        }
+
+        std::u16string clock_text;
+        if (set_clock) {
+            clock_text = *set_clock == "now" ? local_clock_text() : ascii(*set_clock);
+            clicker.pnewdatetime(clock_text);
+        }
+        clicker.EmptyScanner();
+        const std::u16string log = clicker.log().as_string();
+        const std::string words = empty_outcome(log);
+        if (!clicker.empty_ok()) {
+            err << "not emptied: " << words << " (port " << found << ", open_ok " << yes_no(clicker.open_ok())
+                << ", empty_ok no, log " << printable(log) << ")\n";
+            return kExitFailed;
+        }
+        out << "Emptied the scanner on port " << found << ": " << words;
+        if (held > 0) out << ", " << held << " barcodes discarded";
+        if (set_clock) out << "; clock set to " << clock_text_time(clock_text).value_or(to_utf8(clock_text));
+        out << " (open_ok yes, empty_ok yes, log " << printable(log) << ").\n";
+        return kExitOk;
+    });
+}
+
+}  // namespace harrowtally::host

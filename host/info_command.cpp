@@ -1,0 +1,43 @@
+// `info`: hello, num_files and SwVersion.
+#include <iostream>
+
+#include "host/command_support.h"
+
+namespace harrowtally::host {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: harrowtally info\n"
+    "Shows whether the component is installed (hello), how many files the data folder c:\\larkvale\n"
+    "holds (num_files; /c/larkvale here) and the scanner's software version as the scanner library\n"
+    "reports it (SwVersion; no port is opened).\n"
+    "Exit status: 0 done; 1 no version reported or an error; 2 a mistake in the command line.\n";
+
+}  // namespace
+
+int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+    ArgReader reader("info", args);
+    while (reader.next()) {
+        if (!reader.is_option("--help")) reader.unknown();
+        out << kHelp;
+        return kExitOk;
+    }
+    std::ostream& err = std::cerr;
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        Clicker& clicker = session.clicker;
+        out << "hello: " << printable(clicker.hello()) << "\n";
+        out << "data files in c:\\larkvale: " << clicker.num_files() << "\n";
+        std::u16string version = clicker.SwVersion().as_string();
+        while (!version.empty() && (version.back() == u'\0' || version.back() == u' ')) version.pop_back();
+        if (version.empty()) {
+            out << "scanner software version: not reported\n";
+            err << "the scanner library reported no software version\n";
+            return kExitFailed;
+        }
+        out << "scanner software version: " << printable(version) << "\n";
+        return kExitOk;
+    });
+}
+
+}  // namespace harrowtally::host
