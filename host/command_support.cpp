@@ -5,7 +5,6 @@
 #include <new>
 #include <ostream>
 
-#include "common/clock_text.h"
 #include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/text.h"
@@ -154,13 +153,17 @@ std::optional<std::string> clock_text_time(std::u16string_view clock_text) {
     return date_value_text(*value);
 }
 
-std::u16string local_clock_text() {
+std::u16string local_clock_text(std::chrono::seconds ahead) {
     SystemClock clock;
-    const ClockBuffer buffer = clock_buffer_from(clock.local_now());
+    const LocalDateTime t = clock.local_now();
+    const double value = date_serial(t.year, t.month, t.day) + time_serial(t.hour, t.minute, t.second) +
+                         static_cast<double>(ahead.count()) / 86400;
+    const DateTimeParts p = split_date(value);
+    const int fields[6] = {p.second, p.minute, p.hour, p.day, p.month, p.year % 100};
     std::u16string text;
-    for (std::uint8_t byte : buffer) {
-        text += static_cast<char16_t>(u'0' + byte / 10);
-        text += static_cast<char16_t>(u'0' + byte % 10);
+    for (int field : fields) {
+        text += static_cast<char16_t>(u'0' + field / 10);
+        text += static_cast<char16_t>(u'0' + field % 10);
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What the commands for people share: reading their options, one Clicker over the real library,
 // finding the scanner, and saying what happened in plain words.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -79,7 +80,7 @@ std::string date_value_text(double value);
 // nullopt when its digits do not form a date and time.
 std::optional<std::string> clock_text_time(std::u16string_view clock_text);
 
-// The clock text of the computer's local time now.
-std::u16string local_clock_text();
+// The clock text of the computer's local time, `ahead` from now.
+std::u16string local_clock_text(std::chrono::seconds ahead = std::chrono::seconds(0));
 
 }  // namespace harrowtally::host

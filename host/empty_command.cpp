@@ -72,7 +72,9 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
 
         std::u16string clock_text;
         if (set_clock) {
-            clock_text = *set_clock == "now" ? local_clock_text() : ascii(*set_clock);
+            // The clock is set after a settling pause: "now" is the time it will be then.
+            const auto pause = std::chrono::round<std::chrono::seconds>(SettlingPause::duration);
+            clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
             clicker.pnewdatetime(clock_text);
         }
         clicker.EmptyScanner();

@@ -27,27 +27,23 @@ struct Entry {
     std::string number, value;
 };
 
-// Splits the entries of a report (number, then value, at least two digits each; a value of 100 or
-// more has three) into `count` entries. Only a split that is the one possible is returned.
-bool split_entries(std::string_view text, int count, std::vector<Entry>& entries, int& solutions) {
+// Splits the entries of a report (number, then value, at least two digits each; a value of 100 to
+// 255 has three) into `count` entries. Counts the possible splits, up to two, and keeps the first.
+void split_entries(std::string_view text, int count, std::vector<Entry>& current, std::vector<Entry>& first,
+                   int& solutions) {
+    if (solutions > 1) return;
     if (count == 0) {
-        if (text.empty()) ++solutions;
-        return text.empty();
+        if (text.empty() && ++solutions == 1) first = current;
+        return;
     }
-    bool found = false;
     for (std::size_t value_width : {2, 3}) {
         if (text.size() < 2 + value_width) continue;
         const std::string_view value = text.substr(2, value_width);
-        if (value_width == 3 && value[0] == '0') continue;
-        entries.push_back({std::string(text.substr(0, 2)), std::string(value)});
-        if (split_entries(text.substr(2 + value_width), count - 1, entries, solutions) && !found) {
-            found = true;
-        } else {
-            entries.pop_back();
-        }
-        if (solutions > 1) return found;
+        if (value_width == 3 && (value[0] == '0' || value > "255")) continue;
+        current.push_back({std::string(text.substr(0, 2)), std::string(value)});
+        split_entries(text.substr(2 + value_width), count - 1, current, first, solutions);
+        current.pop_back();
     }
-    return found;
 }
 
 std::string info_field(const std::string& text) {
@@ -66,14 +62,15 @@ bool print_report(const std::string& list, const std::string& report, std::int32
     const std::string entries_text = report.substr(count_text.size(), colon - count_text.size());
     const std::string info = report.substr(colon + 1);
     out << "Parameters on port " << port << ": ";
-    std::vector<Entry> entries;
+    std::vector<Entry> entries, current;
     int solutions = 0;
     int count = -1;
     try {
         count = entries_text.empty() ? 0 : std::stoi(count_text);
     } catch (const std::exception&) {
     }
-    if (count >= 0 && split_entries(entries_text, count, entries, solutions) && solutions == 1) {
+    if (count >= 0) split_entries(entries_text, count, current, entries, solutions);
+    if (solutions == 1) {
         if (entries.empty()) out << "none listed";
         for (std::size_t i = 0; i < entries.size(); ++i) {
             out << (i == 0 ? "" : ", ") << entries[i].number << " = " << std::stoi(entries[i].value);
