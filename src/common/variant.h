@@ -51,6 +51,7 @@ public:
 class VariantArray : public ArrayValue {
 public:
     explicit VariantArray(std::vector<Variant> items);
+    ~VariantArray() override;  // defined where Variant is complete (clang requires it)
     const std::vector<Variant>& items() const { return items_; }
 
 private:

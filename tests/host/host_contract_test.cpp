@@ -113,7 +113,7 @@ TEST(HostContract, AssignedValuesAreCoercedToTheMembersType) {
     for (const auto& c : cases) {
         const auto run = invoke(c.steps, true);
         EXPECT_EQ(run.lines(), c.expected) << c.steps[0];
-        EXPECT_EQ(run.exit_status, c.expected.size() > 0 && c.expected[0].starts_with("error") ? 1 : 0) << c.steps[0];
+        EXPECT_EQ(run.exit_status, !c.expected.empty() && c.expected[0].starts_with("error") ? 1 : 0) << c.steps[0];
     }
 }
 
