@@ -1,4 +1,4 @@
-#include "run_process.h"
+#include "support/run_process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
