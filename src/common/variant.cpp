@@ -5,7 +5,6 @@
 namespace harrowtally {
 
 VariantArray::VariantArray(std::vector<Variant> items) : items_(std::move(items)) {}
-VariantArray::~VariantArray() = default;
 
 long double DecimalValue::to_long_double() const {
     long double v = static_cast<long double>(hi32) * 18446744073709551616.0L + static_cast<long double>(lo64);
