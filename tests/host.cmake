@@ -4,7 +4,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/loader.cmake)
 
 if(TARGET harrowtally)
   file(GLOB host_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
-  add_executable(harrowtally_host_tests ${host_test_sources})
+  add_executable(harrowtally_host_tests ${host_test_sources} ${CMAKE_CURRENT_SOURCE_DIR}/support/run_process.cpp)
+  target_include_directories(harrowtally_host_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(harrowtally_host_tests PRIVATE
     HARROWTALLY_EXE="$<TARGET_FILE:harrowtally>"
     TEST_LIBRARY="$<TARGET_FILE:test_scanner_library>"

@@ -15,14 +15,18 @@ set_target_properties(test_scanner_library_incomplete PROPERTIES CXX_VISIBILITY_
 set(not_a_library ${CMAKE_CURRENT_BINARY_DIR}/not_a_library/libcsp2a.so)
 file(WRITE ${not_a_library} "This is a text file, not a shared library.\n")
 
+# Loads the library by its default name and search; the tests run copies of it in folders of their own.
+add_executable(library_probe ${loader_dir}/probe/library_probe.cpp)
+target_link_libraries(library_probe PRIVATE harrowtally_core)
+
 file(GLOB loader_test_sources CONFIGURE_DEPENDS ${loader_dir}/*.cpp)
-add_executable(harrowtally_loader_tests ${loader_test_sources})
-# Its own folder: one test puts a library beside the executable to check the default search.
-set_target_properties(harrowtally_loader_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/loader_bin)
+add_executable(harrowtally_loader_tests ${loader_test_sources} ${CMAKE_CURRENT_SOURCE_DIR}/support/run_process.cpp)
+target_include_directories(harrowtally_loader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(harrowtally_loader_tests PRIVATE
+  LIBRARY_PROBE="$<TARGET_FILE:library_probe>"
   TEST_LIBRARY="$<TARGET_FILE:test_scanner_library>"
   TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
   TEST_NOT_A_LIBRARY="${not_a_library}")
-add_dependencies(harrowtally_loader_tests test_scanner_library test_scanner_library_incomplete)
+add_dependencies(harrowtally_loader_tests library_probe test_scanner_library test_scanner_library_incomplete)
 target_link_libraries(harrowtally_loader_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main)
 gtest_discover_tests(harrowtally_loader_tests DISCOVERY_TIMEOUT 60)

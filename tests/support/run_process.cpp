@@ -1,4 +1,4 @@
-#include "run_process.h"
+#include "support/run_process.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -55,13 +55,22 @@ ProcessResult run_process(const std::vector<std::string>& argv,
             variables.erase(name);
         }
     }
+    // Strings and pointer arrays for exec: the pointers point into the strings, so neither moves.
     std::vector<std::string> env_strings;
-    for (const auto& [name, value] : variables) env_strings.push_back(name + "=" + value);
+    env_strings.reserve(variables.size());
+    for (const auto& [name, value] : variables) {
+        std::string entry = name;
+        entry += '=';
+        entry += value;
+        env_strings.push_back(std::move(entry));
+    }
     std::vector<char*> envp;
+    envp.reserve(env_strings.size() + 1);
     for (auto& s : env_strings) envp.push_back(s.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = argv;
     std::vector<char*> argp;
+    argp.reserve(args.size() + 1);
     for (auto& s : args) argp.push_back(s.data());
     argp.push_back(nullptr);
 
