@@ -160,9 +160,9 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
                 << "); nothing was written\n";
             return kExitFailed;
         }
-        const Download download = take_download(clicker, record.as_string());
+        const Download download = take_download(clicker);
+        std::string text = render_download(download, format, record.as_string());
         record = Variant();
-        const std::string text = render_download(download, format);
 
         int status = kExitOk;
         bool saved = true;

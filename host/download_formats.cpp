@@ -9,11 +9,6 @@
 namespace harrowtally::host {
 namespace {
 
-std::optional<std::string> scan_time_text(double value) {
-    if (!is_valid_date_value(value)) return std::nullopt;
-    return date_value_text(value);
-}
-
 std::size_t width_of(const std::string& utf8_text) {
     return static_cast<std::size_t>(
         std::count_if(utf8_text.begin(), utf8_text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
@@ -24,6 +19,28 @@ void pad(std::string& out, const std::string& text, std::size_t width, bool righ
     if (right_aligned) out.append(blanks, ' ');
     out += text;
     if (!right_aligned) out.append(blanks, ' ');
+}
+
+struct Row {
+    std::string item, barcode, type, time;
+};
+
+Row table_row(const Download& d, int k) {
+    if (!d.filled(k)) return {std::to_string(k), "(not read)", "", ""};
+    return {std::to_string(k), printable(d.barcode(k)), std::to_string(d.type(k)), d.scan_time(k)};
+}
+
+void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], bool heading) {
+    const std::size_t start = out.size();
+    pad(out, r.item, width[0], !heading);
+    out += "  ";
+    pad(out, r.barcode, width[1], false);
+    out += "  ";
+    pad(out, r.type, width[2], !heading);
+    out += "  ";
+    out += r.time;
+    while (out.size() > start && out.back() == ' ') out.pop_back();
+    out += "\n";
 }
 
 std::string table(const Download& d) {
@@ -37,42 +54,20 @@ std::string table(const Download& d) {
                                    : "unreadable (" + printable(d.clock_text) + ")") +
            "\n";
     out += "Barcodes       " + std::to_string(d.count) + "\n";
-    if (d.barcodes.empty()) return out;
+    if (d.count <= 0) return out;
 
-    struct Row {
-        std::string item, barcode, type, time;
-    };
-    std::vector<Row> rows;
-    rows.reserve(d.barcodes.size() + 1);
-    rows.push_back({"Item", "Barcode", "Type", "Scan time"});
-    for (const auto& b : d.barcodes) {
-        if (b.filled) {
-            rows.push_back(
-                {std::to_string(b.item), printable(b.barcode), std::to_string(b.type), b.scan_time.value_or("")});
-        } else {
-            rows.push_back({std::to_string(b.item), "(not read)", "", ""});
-        }
-    }
-    std::size_t item_width = 0, barcode_width = 0, type_width = 0;
-    for (const auto& r : rows) {
-        item_width = std::max(item_width, width_of(r.item));
-        barcode_width = std::max(barcode_width, width_of(r.barcode));
-        type_width = std::max(type_width, width_of(r.type));
+    // Two passes: the column widths, then the lines.
+    const Row heading{"Item", "Barcode", "Type", "Scan time"};
+    std::size_t width[3] = {width_of(heading.item), width_of(heading.barcode), width_of(heading.type)};
+    for (int k = 1; k <= d.count; ++k) {
+        const Row r = table_row(d, k);
+        width[0] = std::max(width[0], width_of(r.item));
+        width[1] = std::max(width[1], width_of(r.barcode));
+        width[2] = std::max(width[2], width_of(r.type));
     }
     out += "\n";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Row& r = rows[i];
-        const bool heading = i == 0;
-        pad(out, r.item, item_width, !heading);
-        out += "  ";
-        pad(out, r.barcode, barcode_width, false);
-        out += "  ";
-        pad(out, r.type, type_width, !heading);
-        out += "  ";
-        out += r.time;
-        while (!out.empty() && out.back() == ' ') out.pop_back();
-        out += "\n";
-    }
+    table_line(out, heading, width, true);
+    for (int k = 1; k <= d.count; ++k) table_line(out, table_row(d, k), width, false);
     return out;
 }
 
@@ -92,21 +87,25 @@ void csv_field(std::string& out, const std::string& text) {
 
 std::string csv(const Download& d) {
     std::string out = "item,barcode,type,scan_time,serial,scanner_clock\r\n";
-    const std::string serial = to_utf8(d.serial), clock = d.clock().value_or("");
-    for (const auto& b : d.barcodes) {
-        out += std::to_string(b.item);
+    std::string fixed = ",";  // the serial and clock columns, the same on every line
+    csv_field(fixed, to_utf8(d.serial));
+    fixed += ',';
+    csv_field(fixed, d.clock().value_or(""));
+    fixed += "\r\n";
+    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(d.count, 0)) * (48 + fixed.size()));
+    for (int k = 1; k <= d.count; ++k) {
+        out += std::to_string(k);
         out += ',';
-        if (b.filled) {
-            csv_field(out, to_utf8(b.barcode));
-            out += ',' + std::to_string(b.type) + ',' + b.scan_time.value_or("");
+        if (d.filled(k)) {
+            csv_field(out, to_utf8(d.barcode(k)));
+            out += ',';
+            out += std::to_string(d.type(k));
+            out += ',';
+            out += d.scan_time(k);
         } else {
             out += ",,";
         }
-        out += ',';
-        csv_field(out, serial);
-        out += ',';
-        csv_field(out, clock);
-        out += "\r\n";
+        out += fixed;
     }
     return out;
 }
@@ -168,20 +167,20 @@ std::string json(const Download& d) {
     out += ",\n  \"complete\": ";
     out += d.complete() ? "true" : "false";
     out += ",\n  \"barcodes\": [";
-    for (std::size_t i = 0; i < d.barcodes.size(); ++i) {
-        const auto& b = d.barcodes[i];
-        out += i == 0 ? "\n    " : ",\n    ";
-        out += "{\"item\": " + std::to_string(b.item) + ", \"barcode\": ";
-        if (b.filled) {
-            json_string(out, to_utf8(b.barcode));
-            out += ", \"type\": " + std::to_string(b.type) + ", \"scan_time\": ";
-            json_time(out, b.scan_time);
+    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(d.count, 0)) * 96);
+    for (int k = 1; k <= d.count; ++k) {
+        out += k == 1 ? "\n    " : ",\n    ";
+        out += "{\"item\": " + std::to_string(k) + ", \"barcode\": ";
+        if (d.filled(k)) {
+            json_string(out, to_utf8(d.barcode(k)));
+            out += ", \"type\": " + std::to_string(d.type(k)) + ", \"scan_time\": ";
+            json_time(out, d.scan_time(k));
         } else {
             out += "null, \"type\": null, \"scan_time\": null";
         }
         out += "}";
     }
-    out += d.barcodes.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    out += d.count > 0 ? "\n  ]\n}\n" : "]\n}\n";
     return out;
 }
 
@@ -195,8 +194,21 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name) {
     return std::nullopt;
 }
 
+bool Download::filled(int item) const {
+    const auto i = static_cast<std::size_t>(item);
+    return item >= 1 && item <= count && barcodes && types && times && i < barcodes->size() && i < types->size() &&
+           i < times->size() && (*types)[i].has_value();
+}
+
+std::string Download::scan_time(int item) const {
+    const double value = (*times)[static_cast<std::size_t>(item)];
+    return is_valid_date_value(value) ? date_value_text(value) : std::string();
+}
+
 int Download::filled_count() const {
-    return static_cast<int>(std::count_if(barcodes.begin(), barcodes.end(), [](const auto& b) { return b.filled; }));
+    int filled_items = 0;
+    for (int k = 1; k <= count; ++k) filled_items += filled(k) ? 1 : 0;
+    return filled_items;
 }
 
 std::optional<std::string> Download::clock() const {
@@ -204,42 +216,26 @@ std::optional<std::string> Download::clock() const {
     return clock_text_time(clock_text);
 }
 
-Download take_download(const Clicker& clicker, std::u16string record) {
+Download take_download(const Clicker& clicker) {
     Download d;
-    d.record = std::move(record);
     const Variant serial = clicker.serial();
     d.serial = serial.type() == VarType::String ? serial.as_string() : std::u16string();
     d.port = clicker.comport();
     d.clock_text = clicker.clock_text();
     d.clock_flag = clicker.clock_flag();
     d.count = clicker.num_barcodes();
-    if (d.count <= 0) return d;
-    const auto& barcodes = clicker.barcode_list();
-    const auto& types = clicker.type_list();
-    const auto& times = clicker.time_list();
-    d.barcodes.reserve(static_cast<std::size_t>(d.count));
-    for (int k = 1; k <= d.count; ++k) {
-        DownloadedBarcode b;
-        b.item = k;
-        const auto i = static_cast<std::size_t>(k);
-        if (barcodes && types && times && i < types->size() && i < barcodes->size() && i < times->size() &&
-            (*types)[i]) {
-            b.filled = true;
-            b.barcode = (*barcodes)[i];
-            b.type = *(*types)[i];
-            b.scan_time = scan_time_text((*times)[i]);
-        }
-        d.barcodes.push_back(std::move(b));
-    }
+    if (clicker.barcode_list()) d.barcodes = &*clicker.barcode_list();
+    if (clicker.type_list()) d.types = &*clicker.type_list();
+    if (clicker.time_list()) d.times = &*clicker.time_list();
     return d;
 }
 
-std::string render_download(const Download& download, DownloadFormat format) {
+std::string render_download(const Download& download, DownloadFormat format, std::u16string_view record) {
     switch (format) {
         case DownloadFormat::table:
             return table(download);
         case DownloadFormat::record:
-            return to_utf8(download.record);
+            return to_utf8(record);
         case DownloadFormat::csv:
             return csv(download);
         case DownloadFormat::json:

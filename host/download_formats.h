@@ -15,35 +15,35 @@ enum class DownloadFormat { table, record, csv, json };
 // nullopt for a name that is none of table, record, csv, json.
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
 
-struct DownloadedBarcode {
-    int item = 0;
-    bool filled = false;  // false: the download stopped before this barcode's packet
-    std::u16string barcode;
-    int type = 0;
-    std::optional<std::string> scan_time;  // "YYYY-MM-DD hh:mm:ss"
-};
-
+// The download a Clicker holds after alldata: its fields copied, its lists looked at where they are
+// (valid while the Clicker lives and runs no other member). Items are numbered 1 to count.
 struct Download {
-    std::u16string record;  // what alldata returned
     std::u16string serial;
     std::int16_t port = 0;
     std::u16string clock_text;
     char16_t clock_flag = u'H';
     std::int16_t count = 0;  // num_barcodes
-    std::vector<DownloadedBarcode> barcodes;
+    const std::vector<std::u16string>* barcodes = nullptr;
+    const std::vector<std::optional<std::int16_t>>* types = nullptr;
+    const std::vector<double>* times = nullptr;
 
-    // Items 1 to count, each with its packet.
+    // False for an item whose packet the download did not get.
+    bool filled(int item) const;
+    const std::u16string& barcode(int item) const { return (*barcodes)[static_cast<std::size_t>(item)]; }
+    int type(int item) const { return *(*types)[static_cast<std::size_t>(item)]; }
+    // "YYYY-MM-DD hh:mm:ss"
+    std::string scan_time(int item) const;
+
     int filled_count() const;
     bool complete() const { return count >= 0 && filled_count() == count; }
     // The scanner's clock as "YYYY-MM-DD hh:mm:ss"; nullopt when it was lost or not read.
     std::optional<std::string> clock() const;
 };
 
-// The download a Clicker holds after alldata returned `record`.
-Download take_download(const Clicker& clicker, std::u16string record);
+Download take_download(const Clicker& clicker);
 
-// The download in one format, UTF-8. The record is exactly alldata's text, with no line end; the
-// others end with a line end (CR LF in CSV, as RFC 4180 has it).
-std::string render_download(const Download& download, DownloadFormat format);
+// The download in one format, UTF-8. `record` is alldata's text, written as it is, with no line
+// end; the other formats end with a line end (CR LF in CSV, as RFC 4180 has it).
+std::string render_download(const Download& download, DownloadFormat format, std::u16string_view record);
 
 }  // namespace harrowtally::host
