@@ -6,6 +6,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "common/runtime_error.h"
 #include "host/command_support.h"
 #include "host/download_formats.h"
 #include "host/safe_output.h"
@@ -152,14 +153,23 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         TerminalProgress progress(err);
         if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
         if (o.port) clicker.let_startport(Variant::long_(*o.port));
-        Variant record = clicker.alldata();
-        clicker.set_download_observer(nullptr);
-        progress.clear();
-        if (!clicker.open_ok()) {
+        const auto no_scanner = [&] {
             err << "no scanner answered on " << searched_ports(o.port.value_or(0)) << " (log " << utf8(clicker.log())
                 << "); nothing was written\n";
             return kExitFailed;
+        };
+        Variant record;
+        try {
+            record = clicker.alldata();
+        } catch (const RuntimeError& e) {
+            // A port that opened but answered badly leaves its count without lists: the record
+            // cannot be built, and the search found no scanner.
+            if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner();
+            throw;
         }
+        clicker.set_download_observer(nullptr);
+        progress.clear();
+        if (!clicker.open_ok()) return no_scanner();
         const Download download = take_download(clicker);
         std::string text = render_download(download, format, record.as_string());
         record = Variant();

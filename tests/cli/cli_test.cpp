@@ -289,7 +289,8 @@ TEST_F(Cli, EmptyAfterRefusesADownloadThatMissedBarcodes) {
         {"fault_count = 10", 1, "not emptied: barcodes 7 to 10 were not downloaded", true},
         {"fault_packet_at = 4", 1, "not emptied: barcodes 4 to 6 were not downloaded", true},
         {"fault_stamp_text = no_slash", 1, "error 5: Invalid procedure call or argument\n", false},
-        {"port = none", 1, "no scanner answered on ports 0 to 15", false},
+        {"port = none", 1, "no scanner answered on ports 0 to 15 (log OPNC:00", false},
+        {"system_status = -3", 1, "no scanner answered on ports 0 to 15 (log OPNC:00", false},
     };
     for (const auto& c : cases) {
         const fs::path output = dir / "scans.json";
