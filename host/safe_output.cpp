@@ -28,8 +28,10 @@ std::string name_of(const std::string& path) {
 
 // A new, empty file beside the target; -1 with errno set when none can be made.
 int create_temporary(const std::string& folder, const std::string& name, std::string& temporary) {
+    const std::string stem = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        temporary = stem;
+        temporary += std::to_string(attempt);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

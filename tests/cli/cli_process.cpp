@@ -38,6 +38,7 @@ CliResult run_cli(const CliRun& run) {
     std::vector<std::string> argv = {HARROWTALLY_EXE};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
     std::vector<char*> argp;
+    argp.reserve(argv.size() + 1);
     for (auto& s : argv) argp.push_back(s.data());
     argp.push_back(nullptr);
 

@@ -86,7 +86,7 @@ protected:
     fs::path dir, state;
 };
 
-std::string crlf_to_lf(std::string text) {
+std::string crlf_to_lf(const std::string& text) {
     return std::regex_replace(text, std::regex("\r\n"), "\n");
 }
 
