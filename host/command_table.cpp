@@ -5,7 +5,8 @@ namespace harrowtally::host {
 namespace {
 constexpr Command kCommands[] = {
     {"invoke", "STEP...   (STEP is NAME or NAME=VALUE)", run_invoke},
-    {"download", "[--port N] [--format table|record|csv|json] [--output FILE [--overwrite]] [--empty-after]", run_download},
+    {"download", "[--port N] [--format table|record|csv|json] [--output FILE [--overwrite]] [--empty-after]",
+     run_download},
     {"empty", "[--port N] [--set-clock now|TEXT] [--discard]", run_empty},
     {"clock", "[get|set] [--port N]", run_clock},
     {"params", "show LIST | apply SET [--discard]  [--port N]", run_params},
