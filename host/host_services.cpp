@@ -1,0 +1,14 @@
+#include "host/host_services.h"
+
+#include "scanner/library_opener.h"
+
+namespace harrowtally::host {
+
+HostServices::HostServices(const std::string& library) : library_(platform_library_opener(library)) {
+    services_.library = &library_;
+    services_.clock = &clock_;
+    services_.pause = &pause_;
+    services_.listing = &listing_;
+}
+
+}  // namespace harrowtally::host

@@ -1,0 +1,83 @@
+#include "host/value_format.h"
+
+#include <cstdio>
+
+#include "common/conversions.h"
+#include "common/date_value.h"
+#include "common/text.h"
+
+namespace harrowtally::host {
+namespace {
+
+std::string date_text(double value) {
+    const DateTimeParts p = split_date(value);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return buffer;
+}
+
+std::string escaped(const std::u16string& text) {
+    std::u16string plain;
+    std::string out;
+    auto flush = [&] {
+        out += to_utf8(plain);
+        plain.clear();
+    };
+    for (char16_t c : text) {
+        if (c < u' ' || c == u'\\') {
+            flush();
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(c));
+            out += buffer;
+        } else {
+            plain.push_back(c);
+        }
+    }
+    flush();
+    return out;
+}
+
+std::string type_label(const Variant& value) {
+    if (value.type() == VarType::Object && !value.as_object()) return "Nothing";
+    return type_name(value.type());
+}
+
+}  // namespace
+
+std::string value_text(const Variant& value) {
+    switch (value.type()) {
+        case VarType::Empty:
+            return {};
+        case VarType::Null:
+            return "Null";
+        case VarType::Date:
+            return date_text(value.as_real());
+        case VarType::Object:
+            return value.as_object() ? "Object" : "Nothing";
+        case VarType::Error:
+            return "Error " + std::to_string(value.as_signed());
+        case VarType::Array: {
+            const auto* items = dynamic_cast<const VariantArray*>(value.as_array().get());
+            std::string out = "(";
+            if (items != nullptr) {
+                for (std::size_t i = 0; i < items->items().size(); ++i) {
+                    if (i > 0) out += ", ";
+                    out += value_text(items->items()[i]);
+                }
+            }
+            return out + ")";
+        }
+        default:
+            // Numbers, Boolean and text; the default number format writes "." as the decimal point.
+            return to_utf8(to_text(value));
+    }
+}
+
+std::string format_value(const Variant& value, bool typed) {
+    if (!typed) return value_text(value);
+    const std::string text = value.type() == VarType::String ? escaped(value.as_string()) : value_text(value);
+    return type_label(value) + ":" + text;
+}
+
+}  // namespace harrowtally::host

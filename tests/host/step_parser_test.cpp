@@ -1,0 +1,112 @@
+#include "host/step_parser.h"
+
+#include <gtest/gtest.h>
+
+#include "common/date_value.h"
+#include "host/command.h"
+#include "host/command_line.h"
+
+namespace harrowtally::host {
+namespace {
+
+struct LiteralCase {
+    std::string text;
+    Variant expected;
+};
+
+TEST(StepParser, ValuesReadAsVBScriptLiterals) {
+    const std::vector<LiteralCase> cases = {
+        {"3", Variant::integer(3)},
+        {"-32768", Variant::integer(-32768)},
+        {"+32767", Variant::integer(32767)},
+        {"32768", Variant::long_(32768)},
+        {"-32769", Variant::long_(-32769)},
+        {"2147483647", Variant::long_(2147483647)},
+        {"2147483648", Variant::double_(2147483648.0)},
+        {"99999999999999999999", Variant::double_(1e20)},
+        {"007", Variant::integer(7)},
+        {"1.5", Variant::double_(1.5)},
+        {"-.5", Variant::double_(-0.5)},
+        {"2.", Variant::double_(2.0)},
+        {"1e3", Variant::double_(1000.0)},
+        {"1.5E-2", Variant::double_(0.015)},
+        {" 42 ", Variant::integer(42)},
+        {"\"text\"", Variant::string(u"text")},
+        {"\"\"", Variant::string(u"")},
+        {"\"say \"\"hi\"\"\"", Variant::string(u"say \"hi\"")},
+        {"\"12\"", Variant::string(u"12")},
+        {"\" padded \"", Variant::string(u" padded ")},
+        {"\"caf\xC3\xA9\"", Variant::string(u"caf\u00E9")},
+        {"True", Variant::boolean(true)},
+        {"FALSE", Variant::boolean(false)},
+        {"null", Variant::null()},
+        {"Empty", Variant()},
+        {"#2026-12-06 14:30:05#", Variant::date(date_serial(2026, 12, 6) + time_serial(14, 30, 5))},
+        {"#1899-12-29 12:00:00#", Variant::date(-1.5)},
+        {"abc", Variant::string(u"abc")},
+        {"12abc", Variant::string(u"12abc")},
+        {"1,5", Variant::string(u"1,5")},
+        {"1e", Variant::string(u"1e")},
+        {"-", Variant::string(u"-")},
+        {"&H10", Variant::string(u"&H10")},
+        {"", Variant::string(u"")},
+        {"Truely", Variant::string(u"Truely")},
+    };
+    for (const auto& c : cases) {
+        const Variant got = parse_value(c.text);
+        EXPECT_EQ(got.type(), c.expected.type()) << c.text;
+        EXPECT_TRUE(got == c.expected) << c.text;
+    }
+}
+
+TEST(StepParser, MalformedLiteralsAndNamesAreUsageErrors) {
+    const char* malformed[] = {
+        "",
+        "=3",
+        "1abc",
+        "_x",
+        "hello world",
+        "open-clicker",
+        "--typed",
+        "startport=\"abc",
+        "startport=\"a\"b\"",
+        "startport=\"",
+        "startport=#2026-12-06#",
+        "startport=#2026-13-01 00:00:00#",
+        "startport=#2026-02-29 00:00:00#",
+        "startport=#2026-12-06 24:00:00#",
+        "startport=#2026-12-06 14:30:05",
+        "startport=#abc#",
+    };
+    for (const char* text : malformed) EXPECT_THROW(parse_step(text), UsageError) << text;
+}
+
+TEST(StepParser, StepsSplitAtTheFirstEqualsSign) {
+    const Step read = parse_step("Comport");
+    EXPECT_EQ(read.name, "Comport");
+    EXPECT_FALSE(read.value.has_value());
+
+    const Step assign = parse_step("newparams=a=b");
+    EXPECT_EQ(assign.name, "newparams");
+    ASSERT_TRUE(assign.value.has_value());
+    EXPECT_TRUE(*assign.value == Variant::string(u"a=b"));
+}
+
+TEST(CommandLine, OptionsComeBeforeTheCommand) {
+    const CommandLine line = parse_command_line({"--typed", "--library", "/x/lib.so", "invoke", "hello", "--typed"});
+    EXPECT_TRUE(line.options.typed);
+    EXPECT_EQ(line.options.library, "/x/lib.so");
+    EXPECT_EQ(line.command, "invoke");
+    EXPECT_EQ(line.args, (std::vector<std::string>{"hello", "--typed"}));
+
+    EXPECT_EQ(parse_command_line({"--library=/y.so", "invoke"}).options.library, "/y.so");
+    EXPECT_TRUE(parse_command_line({"--help", "--bogus"}).help);
+
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"--typed"}, {"--library"}, {"--library="}, {"--library", ""}, {"--verbose", "invoke", "hello"},
+    };
+    for (const auto& args : wrong) EXPECT_THROW(parse_command_line(args), UsageError) << args.size();
+}
+
+}  // namespace
+}  // namespace harrowtally::host
