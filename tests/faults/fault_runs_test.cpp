@@ -126,6 +126,11 @@ const Member kMembers[] = {
          c.reset_params();
          return std::string();
      }},
+    {"reset_params with a set too short for its count", [](Clicker& c) { c.newparams(Variant::string(u"0305031202")); },
+     [](Clicker& c) {
+         c.reset_params();
+         return std::string();
+     }},
     {"showparams", [](Clicker& c) { c.cur_clicker_params(Variant::string(u"020507")); },
      [](Clicker& c) { return printable(c.showparams().as_string()); }},
     {"SwVersion", nullptr, [](Clicker& c) { return printable(c.SwVersion().as_string()); }},
@@ -222,6 +227,11 @@ const std::map<std::string, Healthy>& healthy() {
         t["reset_params"] = {reset, concat({t["EmptyScanner"].journal, connection("5", {"csp2SetDefaults()=0"}),
                                             connection("5", {"csp2SetParam(5,0300,2)=0"}),
                                             connection("5", {"csp2SetParam(12,0200,2)=0"})})};
+
+        // A set that cannot be applied is refused before the scanner is touched.
+        Outcome refused_set = fresh;
+        refused_set.error = 5;
+        t["reset_params with a set too short for its count"] = {refused_set, {}};
 
         Outcome report = fresh;
         report.value = "0205010742:0x1:0x0:" + kVersion + ":0x1:0x1";
