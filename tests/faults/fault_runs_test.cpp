@@ -58,7 +58,8 @@ std::string item(const std::string& number, const std::string& barcode, const st
     return number + barcode + std::string(13 - barcode.size(), ' ') + type + time;
 }
 const std::string kLiveClock = "H############";
-const std::string kNoHeader = std::string(16, ' ') + std::string(13, ' ');  // no serial, no clock yet
+// Before any scanner was found: no serial, and no clock flag or clock text.
+const std::string kNoSerial(16, ' '), kNoClock(13, ' ');
 const std::string kItem1 = item("001", "4006381333931", "13", "20261204081403");
 const std::string kItem2 = item("002", "036000291452", "12", "20261204081540");
 const std::string kItem3 = item("003", "LOT 2026/11Z", "39", "20261204090217");
@@ -333,7 +334,7 @@ Expect not_found(const std::string& trace, int count) {
 }
 // The record of a Clicker that never found the scanner: no serial and no clock yet.
 std::string empty_record(const std::string& count) {
-    return header(kNoHeader.substr(0, 16), kNoHeader.substr(16), count);
+    return header(kNoSerial, kNoClock, count);
 }
 Expect port_not_opened(const std::string& init) {
     return {.error = 0,
