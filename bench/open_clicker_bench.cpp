@@ -89,16 +89,16 @@ void open_clicker_download(benchmark::State& state) {
 }
 BENCHMARK(open_clicker_download)->Arg(1024)->Arg(32767)->Unit(benchmark::kMicrosecond);
 
-// Keeps the console output and remembers the processor time per call of each download size.
+// Keeps the console output and remembers the processor time per call of each benchmark and size.
 class GrowthReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> time_per_call;
+    std::map<std::string, std::map<std::string, double>> time_per_call;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
             // With repetitions the mean stands for the size.
             const bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
             if ((run.run_type == Run::RT_Iteration || mean) && !run.error_occurred) {
-                time_per_call[run.run_name.args] = run.GetAdjustedCPUTime();
+                time_per_call[run.run_name.function_name][run.run_name.args] = run.GetAdjustedCPUTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -113,12 +113,14 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     harrowtally::GrowthReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto small = reporter.time_per_call.find("1024");
-    const auto large = reporter.time_per_call.find("32767");
-    if (small != reporter.time_per_call.end() && large != reporter.time_per_call.end()) {
+    // How each benchmark run at 1024 and 32767 barcodes grows with the count.
+    for (const auto& [name, sizes] : reporter.time_per_call) {
+        const auto small = sizes.find("1024");
+        const auto large = sizes.find("32767");
+        if (small == sizes.end() || large == sizes.end()) continue;
         const double ratio = large->second / small->second;
-        std::printf("open_clicker 32767/1024 barcodes: CPU time ratio %.1f (linear: %.1f), per-barcode ratio %.2f\n",
-                    ratio, 32767.0 / 1024.0, ratio * 1024.0 / 32767.0);
+        std::printf("%s 32767/1024 barcodes: CPU time ratio %.1f (linear: %.1f), per-barcode ratio %.2f\n",
+                    name.c_str(), ratio, 32767.0 / 1024.0, ratio * 1024.0 / 32767.0);
     }
     benchmark::Shutdown();
     return 0;

@@ -1,8 +1,12 @@
 // The exported C functions of the simulated scanner library. No C++ exception leaves them: anything
-// unforeseen becomes the negative result `internal`.
+// unforeseen becomes the negative result `internal`. Every call goes into the call journal when one
+// is asked for.
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <type_traits>
 
+#include "journal.h"
 #include "scanner/csp2_abi.h"
 #include "simulator.h"
 
@@ -30,69 +34,147 @@ std::int32_t guarded(Body&& body) noexcept {
     }
 }
 
+// Runs the call and journals it; `arguments` gives the text between the parentheses and is only
+// built when the journal is on.
+template <typename Body, typename Arguments>
+std::int32_t call(const char* name, Body&& body, Arguments&& arguments) noexcept {
+    const std::int32_t r = guarded(body);
+    if (harrowtally::sim::journal_active()) {
+        std::string text;
+        try {
+            text = arguments();
+        } catch (...) {
+            text = "?";
+        }
+        harrowtally::sim::journal_call(name, text, r);
+    }
+    return r;
+}
+
+std::string no_arguments() {
+    return {};
+}
+
+std::string list(std::initializer_list<std::string> parts) {
+    std::string text;
+    for (const auto& part : parts) {
+        if (!text.empty()) text += ',';
+        text += part;
+    }
+    return text;
+}
+
+using harrowtally::sim::input_bytes;
+using harrowtally::sim::output_buffer;
+using std::to_string;
+
+// The bytes of a parameter write that the journal shows: the length asked for, at most 16.
+std::int32_t shown_length(std::int32_t length) {
+    return std::clamp(length, 0, 16);
+}
+
 }  // namespace
 
 extern "C" {
 
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Init(std::int32_t port) {
-    return guarded([&](Simulator& s) { return s.init(port); });
+    return call(
+        "csp2Init", [&](Simulator& s) { return s.init(port); }, [&] { return to_string(port); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Restore() {
-    return guarded([](Simulator& s) { return s.restore(); });
+    return call(
+        "csp2Restore", [](Simulator& s) { return s.restore(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2WakeUp() {
-    return guarded([](Simulator& s) { return s.wake_up(); });
+    return call(
+        "csp2WakeUp", [](Simulator& s) { return s.wake_up(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Interrogate() {
-    return guarded([](Simulator& s) { return s.interrogate(); });
+    return call(
+        "csp2Interrogate", [](Simulator& s) { return s.interrogate(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2PowerDown() {
-    return guarded([](Simulator& s) { return s.power_down(); });
+    return call(
+        "csp2PowerDown", [](Simulator& s) { return s.power_down(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2ReadData() {
-    return guarded([](Simulator& s) { return s.read_data(); });
+    return call(
+        "csp2ReadData", [](Simulator& s) { return s.read_data(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetPacket(char* buffer, std::int32_t index, std::int32_t max_length) {
-    return guarded([&](Simulator& s) { return s.get_packet(buffer, index, max_length); });
+    return call(
+        "csp2GetPacket", [&](Simulator& s) { return s.get_packet(buffer, index, max_length); },
+        [&] {
+            return list({output_buffer(buffer), to_string(index), to_string(max_length)});
+        });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2TimeStamp2Str(unsigned char* stamp, char* text, std::int32_t max_length) {
-    return guarded([&](Simulator& s) { return s.time_stamp_to_text(stamp, text, max_length); });
+    return call(
+        "csp2TimeStamp2Str", [&](Simulator& s) { return s.time_stamp_to_text(stamp, text, max_length); },
+        [&] {
+            return list({input_bytes(stamp, 4), output_buffer(text), to_string(max_length)});
+        });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetDeviceId(char* id, std::int32_t max_length) {
-    return guarded([&](Simulator& s) { return s.get_device_id(id, max_length); });
+    return call(
+        "csp2GetDeviceId", [&](Simulator& s) { return s.get_device_id(id, max_length); },
+        [&] {
+            return list({output_buffer(id), to_string(max_length)});
+        });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetSystemStatus() {
-    return guarded([](Simulator& s) { return s.get_system_status(); });
+    return call(
+        "csp2GetSystemStatus", [](Simulator& s) { return s.get_system_status(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2ClearData() {
-    return guarded([](Simulator& s) { return s.clear_data(); });
+    return call(
+        "csp2ClearData", [](Simulator& s) { return s.clear_data(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetTime(unsigned char* clock) {
-    return guarded([&](Simulator& s) { return s.get_time(clock); });
+    return call(
+        "csp2GetTime", [&](Simulator& s) { return s.get_time(clock); }, [&] { return output_buffer(clock); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetTime(unsigned char* clock) {
-    return guarded([&](Simulator& s) { return s.set_time(clock); });
+    return call(
+        "csp2SetTime", [&](Simulator& s) { return s.set_time(clock); }, [&] { return input_bytes(clock, 6); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetDefaults() {
-    return guarded([](Simulator& s) { return s.set_defaults(); });
+    return call(
+        "csp2SetDefaults", [](Simulator& s) { return s.set_defaults(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetParam(std::int32_t param, char* buffer, std::int32_t max_length) {
-    return guarded([&](Simulator& s) { return s.get_param(param, buffer, max_length); });
+    return call(
+        "csp2GetParam", [&](Simulator& s) { return s.get_param(param, buffer, max_length); },
+        [&] {
+            return list({to_string(param), output_buffer(buffer), to_string(max_length)});
+        });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetParam(std::int32_t param, char* buffer, std::int32_t length) {
-    return guarded([&](Simulator& s) { return s.set_param(param, buffer, length); });
+    return call(
+        "csp2SetParam", [&](Simulator& s) { return s.set_param(param, buffer, length); },
+        [&] {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+            return list({to_string(param), input_bytes(bytes, shown_length(length)), to_string(length)});
+        });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetProtocol() {
-    return guarded([](Simulator& s) { return s.get_protocol(); });
+    return call(
+        "csp2GetProtocol", [](Simulator& s) { return s.get_protocol(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetASCIIMode() {
-    return guarded([](Simulator& s) { return s.get_ascii_mode(); });
+    return call(
+        "csp2GetASCIIMode", [](Simulator& s) { return s.get_ascii_mode(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetRTCMode() {
-    return guarded([](Simulator& s) { return s.get_rtc_mode(); });
+    return call(
+        "csp2GetRTCMode", [](Simulator& s) { return s.get_rtc_mode(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetSwVersion(char* buffer, std::int32_t max_length) {
-    return guarded([&](Simulator& s) { return s.get_sw_version(buffer, max_length); });
+    return call(
+        "csp2GetSwVersion", [&](Simulator& s) { return s.get_sw_version(buffer, max_length); },
+        [&] {
+            return list({output_buffer(buffer), to_string(max_length)});
+        });
 }
 
 }  // extern "C"

@@ -220,9 +220,11 @@ public:
 
     // What two calls of csp2Init(3) give with this library search path.
     std::vector<std::string> run(const std::optional<std::string>& library_path) const {
-        return testing::run_process({folder("bin") + "/probe"}, {{"LD_LIBRARY_PATH", library_path},
-                                                                 {"HARROWTALLY_TEST_SCANNER_PORT", std::nullopt}})
-            .lines();
+        const auto run =
+            testing::run_process({folder("bin") + "/probe"},
+                                 {{"LD_LIBRARY_PATH", library_path}, {"HARROWTALLY_TEST_SCANNER_PORT", std::nullopt}});
+        EXPECT_EQ(run.exit_status, 0) << run.err;
+        return run.lines();
     }
 
 private:

@@ -55,6 +55,11 @@ ProcessResult run_process(const std::vector<std::string>& argv,
             variables.erase(name);
         }
     }
+    for (const char* options : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        std::string& value = variables[options];
+        if (!value.empty()) value += ':';
+        value += "exitcode=" + std::to_string(kSanitizerExitStatus);
+    }
     // Strings and pointer arrays for exec: the pointers point into the strings, so neither moves.
     std::vector<std::string> env_strings;
     env_strings.reserve(variables.size());

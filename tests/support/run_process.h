@@ -7,6 +7,11 @@
 
 namespace harrowtally::testing {
 
+// The exit status of a child that a sanitizer stopped, or whose leaks it found at exit. The
+// sanitizers' own default is 1, which a program under test also uses for its own failures; the
+// child is told to use this status instead, so that a report can never pass for an ordinary exit.
+inline constexpr int kSanitizerExitStatus = 86;
+
 struct ProcessResult {
     int exit_status = -1;  // -1 when it did not exit normally
     std::string out;
@@ -14,7 +19,8 @@ struct ProcessResult {
     std::vector<std::string> lines() const;  // stdout split at newlines
 };
 
-// `environment`: variables to set (a value) or remove (nullopt) relative to this process's.
+// `environment`: variables to set (a value) or remove (nullopt) relative to this process's. The
+// sanitizer options of the child get exitcode=kSanitizerExitStatus added last.
 ProcessResult run_process(const std::vector<std::string>& argv,
                           const std::map<std::string, std::optional<std::string>>& environment = {});
 

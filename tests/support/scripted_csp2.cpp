@@ -60,14 +60,14 @@ std::int32_t ScriptedCSP2::csp2GetPacket(std::uint8_t* buffer, std::int32_t inde
     record("csp2GetPacket(" + std::to_string(index) + "," + std::to_string(max_length) + ")");
     if (index < 0 || index >= static_cast<std::int32_t>(packets.size()) || index >= fail_packet_from) return -1;
     const Bytes& p = packets[static_cast<std::size_t>(index)];
-    std::memcpy(buffer, p.data(), std::min<std::size_t>(p.size(), static_cast<std::size_t>(max_length)));
+    std::copy_n(p.begin(), std::min<std::size_t>(p.size(), static_cast<std::size_t>(max_length)), buffer);
     return static_cast<std::int32_t>(p.size());
 }
 
 std::int32_t ScriptedCSP2::csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) {
     record("csp2TimeStamp2Str(" + std::to_string(max_length) + ")");
     const std::string s = stamp_text(stamp);
-    std::memcpy(text, s.data(), std::min<std::size_t>(s.size(), static_cast<std::size_t>(max_length)));
+    std::copy_n(s.begin(), std::min<std::size_t>(s.size(), static_cast<std::size_t>(max_length)), text);
     return 0;
 }
 
