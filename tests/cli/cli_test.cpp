@@ -310,6 +310,18 @@ TEST_F(Cli, EmptyAfterRefusesADownloadThatMissedBarcodes) {
     }
 }
 
+TEST_F(Cli, TableMarksBarcodesTheDownloadCouldNotRead) {
+    write_state(std::string(kDevice) + "fault_packet_at = 5\n");
+    const auto partial = run({"download", "--format", "table", "--port", "5"});
+    EXPECT_EQ(partial.exit_status, 1);
+    EXPECT_EQ(partial.err, "only 4 of 6 barcodes could be read: the download stopped at barcode 5\n");
+    EXPECT_NE(partial.out.find("   4  C:\\TMP            7  2026-12-04 09:00:00\n"
+                               "   5  (not read)\n"
+                               "   6  (not read)\n"),
+              std::string::npos)
+        << partial.out;
+}
+
 TEST_F(Cli, EmptyAfterWarnsOfBarcodesScannedDuringTheDownload) {
     // A barcode appears in the scanner after its packets were read and before it is emptied.
     CliRun options;
