@@ -158,6 +158,30 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    // Script hosts pass a variable by reference as a reference to its VARIANT. Every by-reference
+    // parameter of _Clicker is only read, so the referenced value is handed on in its place: not
+    // every type-library dispatcher converts such a reference to a reference of another type (BSTR*).
+    constexpr UINT most_arguments = 4;
+    VARIANTARG unwrapped[most_arguments];
+    DISPPARAMS unwrapped_params;
+    if (params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
+        bool any = false;
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            const VARIANTARG& arg = params->rgvarg[i];
+            if (V_VT(&arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&arg) != nullptr &&
+                (V_VT(V_VARIANTREF(&arg)) & VT_BYREF) == 0) {
+                unwrapped[i] = *V_VARIANTREF(&arg);
+                any = true;
+            } else {
+                unwrapped[i] = arg;
+            }
+        }
+        if (any) {
+            unwrapped_params = *params;
+            unwrapped_params.rgvarg = unwrapped;
+            params = &unwrapped_params;
+        }
+    }
     return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
 }
 
