@@ -1,7 +1,9 @@
 #include "clicker_object.h"
 
+#include <cwctype>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "com_variant.h"
 #include "common/runtime_error.h"
@@ -81,6 +83,99 @@ void give_variant(VARIANT* out, const Variant& value) {
     *out = ready;
 }
 
+// The members that scripts call most: property gets and methods without arguments. Invoke runs them
+// straight through the vtable; everything else (arguments, puts, errors of the dispatcher) goes to the
+// type library's Invoke. The identifiers mirror the IDL, and the table is checked against the type
+// library when it is built: a member whose name or kind does not match is left to the type library.
+}  // namespace
+
+enum class Shape { variant_get, short_get, text_get, flag_get, method };
+struct FastMember {
+    DISPID id;
+    const wchar_t* name;
+    Shape shape;
+};
+
+namespace {
+constexpr FastMember fast_members[] = {
+    {1, L"startport", Shape::variant_get},   {2, L"get_barcode", Shape::short_get},
+    {3, L"open_clicker", Shape::method},     {4, L"close_clicker", Shape::method},
+    {5, L"serial", Shape::variant_get},      {6, L"log", Shape::variant_get},
+    {11, L"alldata", Shape::variant_get},    {12, L"comport", Shape::short_get},
+    {13, L"num_barcodes", Shape::short_get}, {14, L"hello", Shape::text_get},
+    {15, L"num_files", Shape::short_get},    {16, L"open_ok", Shape::flag_get},
+    {17, L"empty_ok", Shape::flag_get},      {18, L"EmptyScanner", Shape::method},
+    {19, L"reset_params", Shape::method},    {20, L"showparams", Shape::variant_get},
+    {21, L"SwVersion", Shape::variant_get},  {22, L"getdate", Shape::method},
+    {23, L"setdate", Shape::method},         {24, L"sbarcode", Shape::variant_get},
+    {25, L"stime", Shape::variant_get},      {26, L"stype", Shape::variant_get},
+};
+constexpr DISPID highest_fast_id = 26;
+
+// What the type library says, read once per process: every member name with its DISPID, and which
+// fast members it confirms.
+struct DispatchTable {
+    std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
+    const FastMember* fast[highest_fast_id + 1] = {};
+};
+
+std::wstring lower(const wchar_t* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
+    return out;
+}
+
+DispatchTable build_table(ITypeInfo* info) {
+    DispatchTable table;
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(info->GetTypeAttr(&attributes))) return table;
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        BSTR name = nullptr;
+        UINT count = 0;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0 && SUCCEEDED(info->GetNames(f->memid, &name, 1, &count)) &&
+            count == 1) {
+            const std::wstring key = lower(name);
+            bool known = false;
+            for (const auto& entry : table.names) known = known || entry.first == key;
+            if (!known) table.names.emplace_back(key, f->memid);
+            for (const FastMember& m : fast_members) {
+                const INVOKEKIND kind = m.shape == Shape::method ? INVOKE_FUNC : INVOKE_PROPERTYGET;
+                if (m.id == f->memid && f->invkind == kind && f->cParams == 0 && lower(m.name) == key) {
+                    table.fast[m.id] = &m;
+                }
+            }
+        }
+        SysFreeString(name);
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(attributes);
+    return table;
+}
+
+const DispatchTable& dispatch_table(ITypeInfo* info) {
+    static const DispatchTable table = build_table(info);
+    return table;
+}
+
+// A failed member reaches a dispatch caller as DISP_E_EXCEPTION with the error object's content.
+HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
+    if (exception != nullptr) {
+        *exception = EXCEPINFO{};
+        exception->scode = failure;
+        IErrorInfo* info = nullptr;
+        if (GetErrorInfo(0, &info) == S_OK) {
+            info->GetSource(&exception->bstrSource);
+            info->GetDescription(&exception->bstrDescription);
+            info->GetHelpFile(&exception->bstrHelpFile);
+            info->GetHelpContext(&exception->dwHelpContext);
+            info->Release();
+        }
+    }
+    return DISP_E_EXCEPTION;
+}
+
 }  // namespace
 
 HRESULT report_runtime_error(int number) {
@@ -152,12 +247,31 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return DispGetIDsOfNames(type_info_, names, count, ids);
+    if (names == nullptr || ids == nullptr) return E_POINTER;
+    if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
+    const std::wstring key = lower(names[0]);
+    for (const auto& entry : dispatch_table(type_info_).names) {
+        if (entry.first == key) {
+            ids[0] = entry.second;
+            return S_OK;
+        }
+    }
+    ids[0] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
 }
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (params != nullptr && params->cArgs == 0 && id > 0 && id <= highest_fast_id) {
+        if (const FastMember* member = dispatch_table(type_info_).fast[id]) {
+            const bool called_as_get = (flags & DISPATCH_PROPERTYGET) != 0;
+            const bool called_as_method = (flags & DISPATCH_METHOD) != 0;
+            if (member->shape == Shape::method ? called_as_method : called_as_get) {
+                return invoke_fast(*member, result, exception);
+            }
+        }
+    }
     // Script hosts pass a variable by reference as a reference to its VARIANT. Every by-reference
     // parameter of _Clicker is only read, so the referenced value is handed on in its place: not
     // every type-library dispatcher converts such a reference to a reference of another type (BSTR*).
@@ -183,6 +297,102 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
         }
     }
     return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
+}
+
+HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
+    VARIANT value;
+    VariantInit(&value);
+    HRESULT hr = S_OK;
+    switch (member.shape) {
+        case Shape::method:
+            switch (member.id) {
+                case 3:
+                    hr = open_clicker();
+                    break;
+                case 4:
+                    hr = close_clicker();
+                    break;
+                case 18:
+                    hr = EmptyScanner();
+                    break;
+                case 19:
+                    hr = reset_params();
+                    break;
+                case 22:
+                    hr = getdate();
+                    break;
+                default:
+                    hr = setdate();
+                    break;
+            }
+            break;
+        case Shape::variant_get:
+            switch (member.id) {
+                case 1:
+                    hr = get_startport(&value);
+                    break;
+                case 5:
+                    hr = get_serial(&value);
+                    break;
+                case 6:
+                    hr = get_log(&value);
+                    break;
+                case 11:
+                    hr = get_alldata(&value);
+                    break;
+                case 20:
+                    hr = get_showparams(&value);
+                    break;
+                case 21:
+                    hr = get_SwVersion(&value);
+                    break;
+                case 24:
+                    hr = get_sbarcode(&value);
+                    break;
+                case 25:
+                    hr = get_stime(&value);
+                    break;
+                default:
+                    hr = get_stype(&value);
+                    break;
+            }
+            break;
+        case Shape::short_get:
+            V_VT(&value) = VT_I2;
+            switch (member.id) {
+                case 2:
+                    hr = get_get_barcode(&V_I2(&value));
+                    break;
+                case 12:
+                    hr = get_comport(&V_I2(&value));
+                    break;
+                case 13:
+                    hr = get_num_barcodes(&V_I2(&value));
+                    break;
+                default:
+                    hr = get_num_files(&V_I2(&value));
+                    break;
+            }
+            break;
+        case Shape::text_get:
+            V_VT(&value) = VT_BSTR;
+            hr = get_hello(&V_BSTR(&value));
+            break;
+        case Shape::flag_get:
+            V_VT(&value) = VT_BOOL;
+            hr = member.id == 16 ? get_open_ok(&V_BOOL(&value)) : get_empty_ok(&V_BOOL(&value));
+            break;
+    }
+    if (FAILED(hr)) {
+        VariantClear(&value);
+        return as_exception(hr, exception);
+    }
+    if (result != nullptr) {
+        *result = value;
+    } else {
+        VariantClear(&value);
+    }
+    return S_OK;
 }
 
 HRESULT ClickerObject::InterfaceSupportsErrorInfo(REFIID riid) {

@@ -13,6 +13,8 @@
 
 namespace harrowtally::windows {
 
+struct FastMember;
+
 class ClickerObject final : public _Clicker, public ISupportErrorInfo {
 public:
     explicit ClickerObject(ITypeInfo* type_info);
@@ -67,6 +69,7 @@ public:
 
 private:
     ~ClickerObject();
+    HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
 
     std::atomic<ULONG> references_{1};
     ITypeInfo* type_info_;

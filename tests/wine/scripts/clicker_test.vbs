@@ -254,7 +254,7 @@ Sub OpenInputErrors()
 End Sub
 
 Sub PerBarcodeAccessors()
-    Dim c, n
+    Dim c, n, x
     Set c = NewClicker()
     On Error Resume Next
     c.get_barcode = 1
@@ -280,10 +280,10 @@ Sub PerBarcodeAccessors()
     For Each n In Array(3, -1)
         c.get_barcode = n
         Err.Clear
-        c.sbarcode
+        x = c.sbarcode
         ExpectError Err.Number, 9, "sbarcode", "sbarcode " & n
         Err.Clear
-        c.stime
+        x = c.stime
         ExpectError Err.Number, 9, "stime", "stime " & n
     Next
     Err.Clear
@@ -352,7 +352,7 @@ End Sub
 ' ---- the scanner library missing or broken ---------------------------------------------------
 
 Sub LibraryError(expected)
-    Dim c, n
+    Dim c, n, x
     Set c = NewClicker()
     CheckEqual c.hello, HelloText, "hello needs no library"
     On Error Resume Next
@@ -361,12 +361,12 @@ Sub LibraryError(expected)
     n = Err.Number: Err.Clear
     If expected = 453 Then
         ExpectError n, 0, "open_clicker", "open_clicker with a partial library"
-        c.SwVersion
+        x = c.SwVersion
         n = Err.Number: Err.Clear
         ExpectError n, 453, "SwVersion", "SwVersion"
     Else
         ExpectError n, expected, "open_clicker", "open_clicker"
-        c.SwVersion
+        x = c.SwVersion
         n = Err.Number: Err.Clear
         ExpectError n, expected, "SwVersion", "SwVersion"
         c.close_clicker
