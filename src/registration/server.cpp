@@ -11,12 +11,6 @@
 #include "harrowtally_h.h"
 #include "module_state.h"
 
-// Per-user type library registration (oleaut32, Windows Vista and later); MinGW's headers lack it.
-extern "C" {
-HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_dir);
-HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID library, WORD major, WORD minor, LCID lcid, SYSKIND kind);
-}
-
 namespace harrowtally::windows {
 
 ModuleState& module_state() {
@@ -146,16 +140,30 @@ HRESULT unregister(HKEY root, bool per_user) {
     const std::wstring clsid = guid_text(CLSID_Clicker);
     delete_tree(root, classes(L"CLSID\\" + clsid));
     delete_tree(root, classes(prog_id));
-    // A type library that is not registered is nothing to undo, so the result is not examined;
-    // whatever the registration left of our own identifiers goes as well.
-    if (per_user) {
-        UnRegisterTypeLibForUser(LIBID_Harrowtally, 1, 0, 0x409, own_syskind());
-    } else {
-        UnRegisterTypeLib(LIBID_Harrowtally, 1, 0, 0x409, own_syskind());
-    }
+    // A type library that is not registered is nothing to undo, so the result is not examined.
+    if (!per_user) UnRegisterTypeLib(LIBID_Harrowtally, 1, 0, 0x409, own_syskind());
     delete_tree(root, classes(L"Interface\\" + guid_text(IID__Clicker)));
     delete_tree(root, classes(L"TypeLib\\" + guid_text(LIBID_Harrowtally)));
     return S_OK;
+}
+
+// The entries RegisterTypeLib makes for our library and its dual interface, written under the
+// user's classes. Written by hand because the platform's per-user call is not available everywhere
+// and some implementations of it write to the machine's keys.
+LSTATUS register_type_library_for_user(HKEY root, const std::wstring& path) {
+    const std::wstring library = classes(L"TypeLib\\" + guid_text(LIBID_Harrowtally) + L"\\1.0");
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    const std::wstring interface_key = classes(L"Interface\\" + guid_text(IID__Clicker));
+    constexpr wchar_t automation_marshaler[] = L"{00020424-0000-0000-C000-000000000046}";
+    return set_value(root, library, nullptr, L"Harrowtally") |
+           set_value(root, library + L"\\409\\" + (own_syskind() == SYS_WIN64 ? L"win64" : L"win32"), nullptr, path) |
+           set_value(root, library + L"\\FLAGS", nullptr, L"0") |
+           set_value(root, library + L"\\HELPDIR", nullptr, folder) |
+           set_value(root, interface_key, nullptr, L"_Clicker") |
+           set_value(root, interface_key + L"\\ProxyStubClsid", nullptr, automation_marshaler) |
+           set_value(root, interface_key + L"\\ProxyStubClsid32", nullptr, automation_marshaler) |
+           set_value(root, interface_key + L"\\TypeLib", nullptr, guid_text(LIBID_Harrowtally)) |
+           set_value(root, interface_key + L"\\TypeLib", L"Version", L"1.0");
 }
 
 HRESULT do_register(HKEY root, bool per_user) {
@@ -175,13 +183,17 @@ HRESULT do_register(HKEY root, bool per_user) {
         unregister(root, per_user);
         return SELFREG_E_CLASS;
     }
-    ITypeLib* library = nullptr;
-    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-    if (SUCCEEDED(hr)) {
-        std::wstring writable_path = path;
-        hr = per_user ? RegisterTypeLibForUser(library, writable_path.data(), nullptr)
-                      : RegisterTypeLib(library, writable_path.data(), nullptr);
-        library->Release();
+    HRESULT hr = S_OK;
+    if (per_user) {
+        if (register_type_library_for_user(root, path) != ERROR_SUCCESS) hr = SELFREG_E_TYPELIB;
+    } else {
+        ITypeLib* library = nullptr;
+        hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+        if (SUCCEEDED(hr)) {
+            std::wstring writable_path = path;
+            hr = RegisterTypeLib(library, writable_path.data(), nullptr);
+            library->Release();
+        }
     }
     if (FAILED(hr)) {
         unregister(root, per_user);

@@ -2,6 +2,7 @@
 // and checks the slot order against the interface table, the type library's description of it, the
 // error reporting of the dual interface and of IDispatch, and the server's unload rules.
 // Usage: early_bound <path of Harrowtally.dll>
+//        early_bound --manifest <path of Harrowtally.X.manifest>   (registration-free, nothing registered)
 // HARROWTALLY_PENDING lists members still being built (they fail with 438); see tests/wine/run.
 #include <oaidl.h>
 #include <windows.h>
@@ -474,9 +475,57 @@ void server_rules(const wchar_t* path) {
     FreeLibrary(module);
 }
 
+// Registration-free use: the component's own manifest as the activation context, no registry entry.
+void without_registration(const wchar_t* manifest) {
+    std::wstring folder = manifest;
+    folder = folder.substr(0, folder.find_last_of(L"\\") + 1);
+    ACTCTXW context{};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
+    context.lpSource = manifest;
+    context.lpAssemblyDirectory = folder.c_str();
+    HANDLE activation = CreateActCtxW(&context);
+    ULONG_PTR cookie = 0;
+    const bool active = activation != INVALID_HANDLE_VALUE && ActivateActCtx(activation, &cookie);
+    check(active, "activation context from Harrowtally.X.manifest");
+    if (!active) return;
+    // The activation context answers a ProgID with a redirected class identifier of its own, which
+    // creates the class of the manifest.
+    CLSID clsid{};
+    const HRESULT by_name = CLSIDFromProgID(L"Harrowtally.Clicker", &clsid);
+    check(by_name == S_OK, "ProgID resolved through the manifest", hex(by_name));
+    IDispatch* object = nullptr;
+    HRESULT hr = CoCreateInstance(by_name == S_OK ? clsid : CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                  reinterpret_cast<void**>(&object));
+    std::wstring answer;
+    if (SUCCEEDED(hr)) {
+        OLECHAR* name = const_cast<OLECHAR*>(L"hello");
+        DISPID id = 0;
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        hr = object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id);
+        if (SUCCEEDED(hr)) hr = object->Invoke(id, IID_NULL, 0x409, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+        if (SUCCEEDED(hr) && V_VT(&result) == VT_BSTR) answer = text(V_BSTR(&result));
+        VariantClear(&result);
+        object->Release();
+    }
+    check(answer == L"Clicker control successfully installed", "created and called without registration", hex(hr));
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(activation);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--manifest") {
+        if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        without_registration(argv[2]);
+        CoUninitialize();
+        std::printf("manifest: %d passed, %d failed, %d pending\n", passed, failed, pending);
+        return failed == 0 ? 0 : 1;
+    }
     if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
     if (argc < 2) {
         std::fprintf(stderr, "usage: early_bound PATH_OF_HARROWTALLY_DLL\n");
