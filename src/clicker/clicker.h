@@ -48,7 +48,8 @@ public:
     Variant stime() const;
     Variant stype() const;
 
-    // Outside the automation interface: progress of downloads, for hosts that show it.
+    // Outside the automation interface: progress of downloads, for hosts that show it. The observer
+    // is called in the middle of open_clicker and must not call members of this Clicker.
     void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
     // Read-only views of private state for the platform hosts and tests.
     const std::u16string& clock_text() const { return clock_text_; }
@@ -56,6 +57,9 @@ public:
     const std::u16string& newparams_text() const { return newparams_text_; }
     const std::u16string& cur_params_text() const { return cur_params_text_; }
     const std::u16string& newdatetime_text() const { return newdatetime_text_; }
+    const std::optional<std::vector<std::u16string>>& barcode_list() const { return barcode_list_; }
+    const std::optional<std::vector<std::optional<std::int16_t>>>& type_list() const { return type_list_; }
+    const std::optional<std::vector<double>>& time_list() const { return time_list_; }
 
 private:
     void clear_clicker(int attempts);

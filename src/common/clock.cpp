@@ -32,9 +32,8 @@ void SleepingPump::wait(std::chrono::nanoseconds timeout) {
 }
 
 void SettlingPause::scanner_pause() {
-    using steady = std::chrono::steady_clock;
-    const auto deadline = steady::now() + duration;
-    for (auto now = steady::now(); now < deadline; now = steady::now()) {
+    const auto deadline = now_() + duration;
+    for (auto now = now_(); now < deadline; now = now_()) {
         pump_.wait(deadline - now);
     }
 }

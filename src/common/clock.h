@@ -53,12 +53,15 @@ public:
 // stretch or shorten it, yielding to the message pump while it waits.
 class SettlingPause : public Pause {
 public:
+    using MonotonicNow = std::chrono::steady_clock::time_point (*)();
     static constexpr std::chrono::microseconds duration{1296000};
-    explicit SettlingPause(MessagePump& pump) : pump_(pump) {}
+    explicit SettlingPause(MessagePump& pump, MonotonicNow now = &std::chrono::steady_clock::now)
+        : pump_(pump), now_(now) {}
     void scanner_pause() override;
 
 private:
     MessagePump& pump_;
+    MonotonicNow now_;
 };
 
 }  // namespace harrowtally

@@ -49,7 +49,8 @@ bool read_radix_number(std::u16string_view s, std::size_t& pos, long double& val
 long double exact_decimal(std::u16string_view digits, int exponent) {
     // Builds the value from its digit string once so that "0.1" is the double nearest 0.1.
     std::string text(digits.begin(), digits.end());
-    text += "e" + std::to_string(exponent);
+    text += 'e';
+    text += std::to_string(exponent);
     return std::strtold(text.c_str(), nullptr);
 }
 
@@ -93,7 +94,7 @@ std::u16string format_decimal(const DecimalValue& d, const NumberFormat& fmt) {
         lo = (limbs[1] << 32) | limbs[2];
         digits.insert(digits.begin(), static_cast<char>('0' + rem));
     }
-    if (digits.empty()) digits = "0";
+    if (digits.empty()) digits.assign(1, '0');
     while (digits.size() <= d.scale) digits.insert(digits.begin(), '0');
     std::string whole = digits.substr(0, digits.size() - d.scale);
     std::string fraction = digits.substr(digits.size() - d.scale);
@@ -105,12 +106,12 @@ std::u16string format_decimal(const DecimalValue& d, const NumberFormat& fmt) {
 }
 
 std::u16string format_date(double value) {
+    if (!is_valid_date_value(value)) throw RuntimeError(err::invalid_call);
     const DateTimeParts p = split_date(value);
     const double whole = std::trunc(value);
     const bool has_time = std::fabs(value - whole) > 0;
     std::string out;
     char buf[64];
-    // The date part is left out for day 0 (30 December 1899), as the runtime writes a bare time.
     if (whole != 0) {
         std::snprintf(buf, sizeof buf, "%d/%d/%d", p.month, p.day, p.year);
         out = buf;

@@ -52,6 +52,8 @@ double time_serial(int hour, int minute, int second) {
     return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
 }
 
+bool is_valid_date_value(double value) { return value >= -657434.0 && value < 2958466.0; }
+
 DateTimeParts split_date(double value) {
     // Before 30 December 1899 the whole part counts days backwards while the fraction still counts
     // the time of day forwards.

@@ -14,7 +14,9 @@ bool is_valid_time(int hour, int minute, int second);
 double date_serial(int year, int month, int day);
 // Fraction of a day of a valid time of day.
 double time_serial(int hour, int minute, int second);
-// A date value split into calendar and clock fields, rounded to the second.
+// Date values the calendar can show: 1 January 100 to 31 December 9999.
+bool is_valid_date_value(double value);
+// A date value split into calendar and clock fields, rounded to the second; only for valid date values.
 DateTimeParts split_date(double value);
 // Two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999.
 int expand_two_digit_year(int yy);

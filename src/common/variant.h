@@ -48,15 +48,6 @@ public:
     virtual ~ArrayValue() = default;
 };
 
-class VariantArray : public ArrayValue {
-public:
-    explicit VariantArray(std::vector<Variant> items);
-    const std::vector<Variant>& items() const { return items_; }
-
-private:
-    std::vector<Variant> items_;
-};
-
 // 96-bit scaled decimal: value = (-1)^negative * (hi32 * 2^64 + lo64) / 10^scale.
 struct DecimalValue {
     std::uint8_t scale = 0;  // 0 to 28
@@ -115,6 +106,15 @@ private:
     std::u16string text_;
     std::shared_ptr<ObjectRef> object_;
     std::shared_ptr<const ArrayValue> array_;
+};
+
+class VariantArray : public ArrayValue {
+public:
+    explicit VariantArray(std::vector<Variant> items);
+    const std::vector<Variant>& items() const { return items_; }
+
+private:
+    std::vector<Variant> items_;
 };
 
 // VBScript's name of the variant's type: Empty, Null, Integer, Long, Double, Boolean, Date, String...

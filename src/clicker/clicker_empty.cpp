@@ -1,0 +1,80 @@
+// EmptyScanner: open the scanner on startport, set its clock when the host supplied a new value,
+// erase its memory with up to five tries and release the port.
+#include "clicker/clicker.h"
+#include "common/clock_text.h"
+#include "common/conversions.h"
+#include "common/trace_text.h"
+#include "scanner/port_guard.h"
+
+namespace harrowtally {
+namespace {
+constexpr int erase_tries = 5;
+}  // namespace
+
+void Clicker::EmptyScanner() {
+    empty_flag_ = false;
+    if (startport_.is_empty()) {
+        log_text_ = u"ENSP";
+        open_flag_ = false;
+        return;
+    }
+    // A startport that does not convert fails here, before the library and the trace are touched.
+    const std::int32_t port = to_long(startport_, services_.number_format);
+    CSP2& lib = *services_.library;
+    PortGuard guard(lib);
+    const std::int32_t init = lib.csp2Init(port);
+    log_text_ = u":" + two_digit_text(port) + hhmmss_text(services_.clock->time_of_day()) + u"*" + decimal_text(init);
+    if (init != 0) {
+        log_text_.insert(0, u"OPNP");
+        open_flag_ = false;
+        return;
+    }
+    guard.opened();
+
+    barcode_count_ = round_to_integer(lib.csp2ReadData());
+    const std::int32_t status = lib.csp2GetSystemStatus();
+    if (barcode_count_ < 0 || status < 0) {
+        log_text_.insert(0, u"OPNG");
+        log_text_ += u"*" + decimal_text(barcode_count_);
+        open_flag_ = false;
+        lib.csp2Restore();
+        guard.released();
+        return;
+    }
+    log_text_.insert(0, u"OPOK");
+    open_flag_ = true;
+
+    if (!newdatetime_text_.empty()) {
+        ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
+        services_.pause->scanner_pause();
+        lib.csp2WakeUp();
+        lib.csp2SetTime(buffer.data());
+        lib.csp2PowerDown();
+    }
+    services_.pause->scanner_pause();
+    clear_clicker(erase_tries);
+    lib.csp2Restore();
+    guard.released();
+}
+
+void Clicker::clear_clicker(int attempts) {
+    CSP2& lib = *services_.library;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        const std::int32_t cleared = lib.csp2ClearData();
+        log_text_ += u":" + decimal_text(cleared);
+        bool empty = cleared == 0;
+        if (!empty) {
+            barcode_count_ = round_to_integer(lib.csp2ReadData());
+            const std::int32_t status = lib.csp2GetSystemStatus();
+            log_text_ += u":" + decimal_text(status) + u"*" + decimal_text(barcode_count_);
+            empty = status == 0 && barcode_count_ == 0;
+        }
+        if (empty) {
+            log_text_.insert(0, u"CLOK:" + two_digit_text(attempt) + u":");
+            empty_flag_ = true;
+            return;
+        }
+    }
+}
+
+}  // namespace harrowtally

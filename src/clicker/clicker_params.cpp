@@ -1,0 +1,67 @@
+// Applying a parameter set to the scanner and reporting chosen parameters.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "clicker/clicker.h"
+#include "common/conversions.h"
+#include "common/trace_text.h"
+#include "params/module1.h"
+#include "params/parameter_texts.h"
+#include "scanner/port_guard.h"
+
+namespace harrowtally {
+namespace {
+
+// The scanner's default parameters, in a connection of their own: the library is only sure to
+// act on an open port. Results are not examined.
+void restore_defaults(const ScannerServices& services, const Variant& port) {
+    const std::int32_t port_number = to_long(port, services.number_format);
+    CSP2& library = *services.library;
+    PortGuard guard(library);
+    if (library.csp2Init(port_number) == 0) guard.opened();
+    library.csp2WakeUp();
+    library.csp2Interrogate();
+    library.csp2SetDefaults();
+    library.csp2PowerDown();
+    library.csp2Restore();
+    guard.released();
+}
+
+}  // namespace
+
+void Clicker::reset_params() {
+    if (startport_.is_empty()) {
+        open_flag_ = false;
+        return;
+    }
+    // The whole set is checked first: a set that cannot be applied must not leave the scanner
+    // emptied and back at its defaults.
+    const std::vector<ParameterEntry> entries = checked_parameter_set(newparams_text_, services_.number_format);
+    EmptyScanner();
+    restore_defaults(services_, startport_);
+    for (const ParameterEntry& entry : entries) {
+        // A parameter the scanner refuses does not stop the others.
+        Module1::set_scanner_param(services_, startport_, entry.number, entry.value);
+    }
+}
+
+Variant Clicker::showparams() {
+    // The list as it stood when the report began; the pauses let the host run in between.
+    const std::u16string list = cur_params_text_;
+    std::u16string report(parameter_count_text(list));
+    if (list.size() > parameter_field_width) {
+        const int count = read_parameter_count(list, services_.number_format);
+        for (int k = 1; k <= count; ++k) {
+            const std::int16_t number = read_list_entry(list, k, services_.number_format);
+            const std::int16_t value = Module1::get_scanner_param(services_, startport_, number);
+            report += two_digit_text(number);
+            report += two_digit_text(value);
+        }
+    }
+    report += u":";
+    report += Module1::scanner_info_text(services_, startport_);
+    return Variant::string(std::move(report));
+}
+
+}  // namespace harrowtally

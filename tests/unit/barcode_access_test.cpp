@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clicker/barcode_access.h"
+#include "clicker/clicker.h"
+#include "support/scripted_csp2.h"
+
+namespace harrowtally {
+namespace {
+
+int error_of(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// A download of three barcodes whose third packet failed: element 3 stays empty.
+struct Download {
+    std::optional<std::vector<std::u16string>> barcodes = std::vector<std::u16string>{u"", u"4006381333931", u"B", u""};
+    std::optional<std::vector<std::optional<std::int16_t>>> types =
+        std::vector<std::optional<std::int16_t>>{std::nullopt, 200, 3, std::nullopt};
+    std::optional<std::vector<double>> times = std::vector<double>{0.0, 46362.6, 46362.7, 0.0};
+};
+
+TEST(BarcodeAccess, IndicesOutsideTheListsFailWithSubscriptError) {
+    const Download d;
+    const Download none{std::nullopt, std::nullopt, std::nullopt};
+    struct Case {
+        const Download* lists;
+        std::int16_t index;
+        int error;
+    };
+    const std::vector<Case> cases = {
+        {&d, 0, 0},     {&d, 1, 0},      {&d, 3, 0},    {&d, 4, 9},    {&d, -1, 9},
+        {&d, 32767, 9}, {&d, -32768, 9}, {&none, 0, 9}, {&none, 1, 9}, {&none, -1, 9},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(error_of([&] { barcode_at(c.lists->barcodes, c.index); }), c.error) << c.index;
+        EXPECT_EQ(error_of([&] { time_at(c.lists->times, c.index); }), c.error) << c.index;
+        EXPECT_EQ(error_of([&] { type_at(c.lists->types, c.index); }), c.error) << c.index;
+    }
+}
+
+TEST(BarcodeAccess, ElementsComeBackWithTheirTypes) {
+    const Download d;
+    EXPECT_EQ(barcode_at(d.barcodes, 1), Variant::string(u"4006381333931"));
+    EXPECT_EQ(barcode_at(d.barcodes, 1).type(), VarType::String);
+    EXPECT_EQ(time_at(d.times, 2), Variant::date(46362.7));
+    EXPECT_EQ(time_at(d.times, 2).type(), VarType::Date);
+    // A code type above 127 stays positive.
+    EXPECT_EQ(type_at(d.types, 1), Variant::integer(200));
+    EXPECT_EQ(type_at(d.types, 1).type(), VarType::Integer);
+    // Element 0 and an element no packet filled: empty text, date 0, empty variant.
+    for (std::int16_t k : {0, 3}) {
+        EXPECT_EQ(barcode_at(d.barcodes, k), Variant::string(u"")) << k;
+        EXPECT_EQ(time_at(d.times, k), Variant::date(0.0)) << k;
+        EXPECT_TRUE(type_at(d.types, k).is_empty()) << k;
+    }
+}
+
+TEST(BarcodeAccess, ClickerWithoutADownloadFailsForEveryIndex) {
+    testing::ScriptedCSP2 lib;
+    testing::FakeClock clock;
+    testing::CountingPause pause;
+    ScannerServices services;
+    services.library = &lib;
+    services.clock = &clock;
+    services.pause = &pause;
+    Clicker c(services);
+    for (std::int16_t k : {0, 1, -1}) {
+        c.let_get_barcode(k);
+        EXPECT_EQ(error_of([&] { c.sbarcode(); }), 9) << k;
+        EXPECT_EQ(error_of([&] { c.stime(); }), 9) << k;
+        EXPECT_EQ(error_of([&] { c.stype(); }), 9) << k;
+    }
+    EXPECT_TRUE(lib.calls.empty());
+}
+
+}  // namespace
+}  // namespace harrowtally
