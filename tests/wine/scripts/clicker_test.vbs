@@ -1,17 +1,41 @@
-' Harrowtally.Clicker driven from VBScript through IDispatch, against the stand-in scanner library:
-' one scanner on port 3, device ID 1A2B3C4D5E6F7081, clock 05 17 10 06 12 26, two barcodes.
+' Harrowtally.Clicker driven from VBScript through IDispatch, against the simulated scanner library
+' with the device of tests/wine/scanner.txt (HARROWTALLY_SIM_STATE names its copy): one scanner on
+' port 3, device ID 1A2B3C4D5E6F7081, its clock at the PC's time, two barcodes. Each scanner case
+' writes the device afresh, with a fault switch where it needs one.
 ' Usage: cscript clicker_test.vbs [main|absent|partial|badfile]
-'   main     the library beside the component works
+'   main     the simulated library beside the component
 '   absent   no csp2a.DLL anywhere            -> 53
 '   partial  a library without csp2GetSwVersion -> 453
 '   badfile  a file that does not load          -> 48
 ' Runs behind common.vbs.
 
+Dim fso
+Set fso = CreateObject("Scripting.FileSystemObject")
 Const HelloText = "Clicker control successfully installed"
 Const SerialText = "1A2B3C4D5E6F7081"
 Dim versionText, infoText
 versionText = "FK1.00" & String(4, Chr(0))
 infoText = "0x1:0x0:" & versionText & ":0x1:0x0"
+
+Dim stateFile, baseDevice
+stateFile = shell.Environment("PROCESS")("HARROWTALLY_SIM_STATE")
+If stateFile <> "" Then baseDevice = fso.OpenTextFile(stateFile).ReadAll
+
+' Writes the test device, with extra lines (fault switches) after it.
+Sub UseDevice(extra)
+    Dim file
+    Set file = fso.CreateTextFile(stateFile, True)
+    file.Write baseDevice & vbLf & Replace(extra, "|", vbLf) & vbLf
+    file.Close
+End Sub
+
+' The clock field of a record (six two-digit fields, seconds first) as a date.
+Function ClockOf(record)
+    Dim f
+    f = Mid(record, 21, 12)
+    ClockOf = DateSerial(2000 + CInt(Mid(f, 11, 2)), CInt(Mid(f, 9, 2)), CInt(Mid(f, 7, 2))) + _
+              TimeSerial(CInt(Mid(f, 5, 2)), CInt(Mid(f, 3, 2)), CInt(Mid(f, 1, 2)))
+End Function
 
 Function Matches(text, pattern)
     Dim re
@@ -191,6 +215,7 @@ End Sub
 
 Sub OpenOnPort3()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     c.startport = 3
     c.open_clicker
@@ -204,6 +229,7 @@ End Sub
 
 Sub OpenSearchesFromEmptyAndText()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     c.open_clicker
     CheckEqual c.comport, CInt(3), "empty startport finds port 3"
@@ -216,6 +242,7 @@ End Sub
 
 Sub OpenWithoutScanner()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     c.startport = 20
     c.open_clicker
@@ -228,6 +255,7 @@ End Sub
 
 Sub OpenInputErrors()
     Dim c, v, expected, i
+    UseDevice ""
     Set c = NewClicker()
     v = Array("", "x", Null)
     expected = Array(13, 13, 94)
@@ -255,6 +283,7 @@ End Sub
 
 Sub PerBarcodeAccessors()
     Dim c, n, x
+    UseDevice ""
     Set c = NewClicker()
     On Error Resume Next
     c.get_barcode = 1
@@ -291,18 +320,55 @@ End Sub
 
 Sub ExportRecord()
     Dim c, record, expected
+    UseDevice ""
     Set c = NewClicker()
     c.startport = 3
     record = c.alldata
-    expected = "V01" & SerialText & "H" & "051710061226" & "0002" & _
+    expected = "V01" & SerialText & "H" & "hhhhhhhhhhhh" & "0002" & _
                "001" & "12345670     " & "10" & "20261206143005" & _
                "002" & "ABC-42       " & "03" & "20261206143117"
-    CheckEqual record, expected, "alldata"
+    CheckEqual Left(record, 20) & "hhhhhhhhhhhh" & Mid(record, 33), expected, "alldata"
+    Check Abs(CDbl(ClockOf(record)) - CDbl(Now)) * 86400 <= 10, "clock field " & Mid(record, 21, 12) & " at " & Now
     CheckEqual c.comport, CInt(3), "alldata ran open_clicker"
+End Sub
+
+Sub ScannerFaults()
+    Dim c, x, n
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    On Error Resume Next
+    UseDevice "fault_stamp_text = no_slash"
+    c.open_clicker
+    ExpectError Err.Number, 5, "open_clicker", "time stamp without a slash"
+    Err.Clear
+    c.close_clicker
+    UseDevice "fault_count = 40000"
+    c.open_clicker
+    ExpectError Err.Number, 6, "open_clicker", "a count beyond 16 bits"
+    Err.Clear
+    c.close_clicker
+    ' A download of two barcodes, then an attempt that reads 5 and is rejected: no record.
+    UseDevice ""
+    c.open_clicker
+    UseDevice "fault_count = 5|system_status = -3"
+    x = c.alldata
+    n = Err.Number
+    Err.Clear
+    ExpectError n, 9, "alldata", "count beyond the lists"
+    CheckEqual c.num_barcodes, CInt(5), "count left by the rejected attempt"
+    CheckEqual c.comport, CInt(999), "no scanner accepted"
+    UseDevice "fault_erase_failures = always"
+    c.EmptyScanner
+    ExpectError Err.Number, 0, "EmptyScanner", "EmptyScanner with failing erases"
+    Err.Clear
+    CheckEqual c.empty_ok, False, "empty_ok after five failed erases"
+    Check Matches(c.log, "^OPOK:03\d{6}\*0(:-8:0\*2){5}$"), "five tries: " & c.log
 End Sub
 
 Sub DeviceInformation()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     CheckEqual c.num_files, CInt(3), "num_files in c:\larkvale"
     CheckEqual c.SwVersion, versionText, "SwVersion"
@@ -312,6 +378,7 @@ End Sub
 
 Sub ParameterReport()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     c.startport = 3
     c.cur_clicker_params = "020512"
@@ -323,6 +390,7 @@ End Sub
 ' Changes the scanner: runs last.
 Sub EmptyAndReset()
     Dim c
+    UseDevice ""
     Set c = NewClicker()
     c.EmptyScanner
     CheckEqual c.log, "ENSP", "EmptyScanner without startport"
@@ -342,7 +410,11 @@ Sub EmptyAndReset()
     Check Matches(c.log, "^CLOK:01:OPOK:03\d{6}\*0:0$"), "erased: " & c.log
     CheckEqual c.empty_ok, True, "empty_ok"
     CheckEqual c.open_ok, True, "open_ok"
-    CheckEqual c.alldata, "V01" & SerialText & "H" & "090514230307" & "0000", "record after emptying and setting the clock"
+    Dim record
+    record = c.alldata
+    CheckEqual Left(record, 20) & Mid(record, 23), "V01" & SerialText & "H" & "0514230307" & "0000", _
+               "record after emptying and setting the clock: " & record
+    Check CInt(Mid(record, 21, 2)) >= 9 And CInt(Mid(record, 21, 2)) < 30, "clock runs on from 09 s: " & record
     c.newparams = "0205031209"
     c.cur_clicker_params = "020512"
     c.reset_params
@@ -429,21 +501,24 @@ Select Case mode
         BeginCase "parameter report", "showparams"
         ParameterReport
         EndCase
+        BeginCase "scanner faults: 5, 6, 9 and five failed erases", "open_clicker,close_clicker,alldata,EmptyScanner"
+        ScannerFaults
+        EndCase
         BeginCase "EmptyScanner, clock setting and reset_params", _
                   "EmptyScanner,close_clicker,alldata,open_clicker,reset_params,showparams"
         EmptyAndReset
         EndCase
     Case "absent"
         BeginCase "no scanner library: 53", "open_clicker,SwVersion,close_clicker"
-        LibraryAbsent
+        LibraryError 53
         EndCase
     Case "partial"
         BeginCase "library without a function: 453", "open_clicker,SwVersion"
-        LibraryPartial
+        LibraryError 453
         EndCase
     Case "badfile"
         BeginCase "library that will not load: 48", "open_clicker,SwVersion,close_clicker"
-        LibraryBadFile
+        LibraryError 48
         EndCase
 End Select
 Finish
