@@ -332,6 +332,14 @@ void slots_without_scanner(_Clicker* clicker) {
     VariantClear(&v);
     raw.put(put_startport, i2(1));
     check(object.references == 1, "a replaced object reference is released");
+    _Clicker* second = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID__Clicker,
+                                   reinterpret_cast<void**>(&second)))) {
+        Raw{second}.put(putref_startport, reference);
+        const long held = object.references;
+        second->Release();
+        check(held > 1 && object.references == 1, "an object reference is released with the Clicker");
+    }
 }
 
 void slots_with_scanner(_Clicker* clicker) {
@@ -505,7 +513,8 @@ void without_registration(const wchar_t* manifest) {
         VariantInit(&result);
         DISPPARAMS none{nullptr, nullptr, 0, 0};
         hr = object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id);
-        if (SUCCEEDED(hr)) hr = object->Invoke(id, IID_NULL, 0x409, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+        if (SUCCEEDED(hr))
+            hr = object->Invoke(id, IID_NULL, 0x409, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
         if (SUCCEEDED(hr) && V_VT(&result) == VT_BSTR) answer = text(V_BSTR(&result));
         VariantClear(&result);
         object->Release();
