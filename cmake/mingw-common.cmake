@@ -28,5 +28,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# GCC 12 reports false -Wrestrict overlaps inside std::string concatenation at -O3 (GCC bug 105329).
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")

@@ -240,9 +240,42 @@ void type_library_slots(_Clicker* clicker) {
         ok = false;
         detail = "no type information";
     }
+    check(ok, "type library: dual, hidden, nonextensible, oleautomation, 29 slots in interface order", detail);
+
+    // The library itself and the creatable class with _Clicker as its default interface.
+    ITypeLib* library = nullptr;
+    UINT index = 0;
+    TLIBATTR* library_attributes = nullptr;
+    BSTR library_name = nullptr;
+    ITypeInfo* class_info = nullptr;
+    TYPEATTR* class_attributes = nullptr;
+    int default_flags = 0;
+    HREFTYPE default_ref = 0;
+    ITypeInfo* default_info = nullptr;
+    TYPEATTR* default_attributes = nullptr;
+    bool library_ok = info && SUCCEEDED(info->GetContainingTypeLib(&library, &index)) &&
+                      SUCCEEDED(library->GetLibAttr(&library_attributes)) &&
+                      SUCCEEDED(library->GetDocumentation(-1, &library_name, nullptr, nullptr, nullptr)) &&
+                      SUCCEEDED(library->GetTypeInfoOfGuid(CLSID_Clicker, &class_info)) &&
+                      SUCCEEDED(class_info->GetTypeAttr(&class_attributes)) &&
+                      SUCCEEDED(class_info->GetImplTypeFlags(0, &default_flags)) &&
+                      SUCCEEDED(class_info->GetRefTypeOfImplType(0, &default_ref)) &&
+                      SUCCEEDED(class_info->GetRefTypeInfo(default_ref, &default_info)) &&
+                      SUCCEEDED(default_info->GetTypeAttr(&default_attributes));
+    library_ok = library_ok && text(library_name) == L"Harrowtally" && library_attributes->lcid == 0x409 &&
+                 library_attributes->wMajorVerNum == 1 && library_attributes->wMinorVerNum == 0 &&
+                 (class_attributes->wTypeFlags & TYPEFLAG_FCANCREATE) && (default_flags & IMPLTYPEFLAG_FDEFAULT) &&
+                 IsEqualIID(default_attributes->guid, IID__Clicker);
+    check(library_ok, "type library Harrowtally 1.0, lcid 0x409; Clicker creatable with _Clicker as default");
+    if (default_attributes) default_info->ReleaseTypeAttr(default_attributes);
+    if (default_info) default_info->Release();
+    if (class_attributes) class_info->ReleaseTypeAttr(class_attributes);
+    if (class_info) class_info->Release();
+    SysFreeString(library_name);
+    if (library_attributes) library->ReleaseTLibAttr(library_attributes);
+    if (library) library->Release();
     if (info) info->Release();
     if (dispatch_info) dispatch_info->Release();
-    check(ok, "type library: dual, hidden, nonextensible, oleautomation, 29 slots in interface order", detail);
 }
 
 void slots_without_scanner(_Clicker* clicker) {

@@ -366,6 +366,23 @@ Sub ScannerFaults()
     Check Matches(c.log, "^OPOK:03\d{6}\*0(:-8:0\*2){5}$"), "five tries: " & c.log
 End Sub
 
+Sub ScannerClock()
+    Dim c, record
+    UseDevice "port = 0|clock_offset = 7200"
+    Set c = NewClicker()
+    c.startport = 0
+    record = c.alldata
+    Check Abs((CDbl(ClockOf(record)) - CDbl(Now)) * 86400 - 7200) <= 10, "scanner clock 2 h ahead: " & record
+    c.setdate
+    c.getdate
+    record = c.alldata
+    Check Abs(CDbl(ClockOf(record)) - CDbl(Now)) * 86400 <= 10, "setdate gives the PC's time: " & record
+    UseDevice "clock_lost = yes"
+    c.startport = 3
+    record = c.alldata
+    CheckEqual Mid(record, 20, 3), "L00", "a lost clock"
+End Sub
+
 Sub DeviceInformation()
     Dim c
     UseDevice ""
@@ -494,6 +511,9 @@ Select Case mode
         EndCase
         BeginCase "alldata export record", "alldata,open_clicker"
         ExportRecord
+        EndCase
+        BeginCase "scanner clock: setdate, getdate, lost clock", "alldata,setdate,getdate"
+        ScannerClock
         EndCase
         BeginCase "device information", "num_files,SwVersion,close_clicker,setdate"
         DeviceInformation
