@@ -83,12 +83,12 @@ void give_variant(VARIANT* out, const Variant& value) {
     *out = ready;
 }
 
+}  // namespace
+
 // The members that scripts call most: property gets and methods without arguments. Invoke runs them
 // straight through the vtable; everything else (arguments, puts, errors of the dispatcher) goes to the
 // type library's Invoke. The identifiers mirror the IDL, and the table is checked against the type
 // library when it is built: a member whose name or kind does not match is left to the type library.
-}  // namespace
-
 enum class Shape { variant_get, short_get, text_get, flag_get, method };
 struct FastMember {
     DISPID id;
@@ -123,6 +123,21 @@ std::wstring lower(const wchar_t* text) {
     std::wstring out;
     for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
     return out;
+}
+
+// Compares a lower-case member name with a name as the caller spelt it, without allocating: names
+// are looked up at every call from a script.
+bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
+    std::size_t i = 0;
+    for (; spelt[i] != L'\0'; ++i) {
+        if (i == lower_name.size()) return false;
+        const wchar_t c = spelt[i];
+        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
+                               : c < 0x80             ? c
+                                                      : static_cast<wchar_t>(std::towlower(c));
+        if (folded != lower_name[i]) return false;
+    }
+    return i == lower_name.size();
 }
 
 DispatchTable build_table(ITypeInfo* info) {
@@ -249,9 +264,8 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (names == nullptr || ids == nullptr) return E_POINTER;
     if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
-    const std::wstring key = lower(names[0]);
     for (const auto& entry : dispatch_table(type_info_).names) {
-        if (entry.first == key) {
+        if (same_name(entry.first, names[0])) {
             ids[0] = entry.second;
             return S_OK;
         }
