@@ -284,11 +284,15 @@ std::int32_t round_to_long(long double v) {
         checked_integral(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+// Between an unsigned type and the signed type of the same width the runtime keeps the bits and does
+// not check the range: an unsigned 16-bit 65535 becomes the Integer -1.
 std::int16_t to_integer(const Variant& v, const NumberFormat& fmt) {
+    if (v.type() == VarType::UInteger) return static_cast<std::int16_t>(static_cast<std::uint16_t>(v.as_unsigned()));
     return round_to_integer(to_number(v, fmt));
 }
 
 std::int32_t to_long(const Variant& v, const NumberFormat& fmt) {
+    if (v.type() == VarType::ULong) return static_cast<std::int32_t>(static_cast<std::uint32_t>(v.as_unsigned()));
     return round_to_long(to_number(v, fmt));
 }
 

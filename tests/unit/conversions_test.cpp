@@ -46,6 +46,11 @@ TEST(Conversions, ToIntegerRoundsHalfToEvenAndReportsErrors) {
         {Variant::null(), -100000 - 94},
         {Variant::currency_scaled(25000), 2},
         {Variant::error(0), -100000 - 13},
+        // Same width, other signedness: the bits are kept, the range is not checked.
+        {Variant::uinteger(65535), -1},
+        {Variant::uinteger(32768), -32768},
+        {Variant::ulong(70000), -100000 - 6},
+        {Variant::byte(255), 255},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& c = cases[i];
@@ -75,6 +80,9 @@ TEST(Conversions, ToTextFollowsTheRuntimeForms) {
     };
     for (const auto& [value, text] : cases) EXPECT_EQ(to_text(value), text);
     EXPECT_EQ(to_text(Variant::double_(1.5), NumberFormat{u',', u'.'}), u"1,5");
+    EXPECT_EQ(to_long(Variant::ulong(4000000000u)), -294967296);
+    EXPECT_EQ(to_long(Variant::uinteger(65535)), 65535);
+    EXPECT_EQ(error_of([] { to_long(Variant::ulong_long(4000000000u)); }), 6);
     EXPECT_EQ(error_of([] { to_text(Variant::null()); }), 94);
     EXPECT_EQ(error_of([] { to_text(Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}))); }), 13);
 }

@@ -1,0 +1,537 @@
+#include "clicker_object.h"
+
+#include <cwctype>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "com_variant.h"
+#include "common/runtime_error.h"
+#include "module_state.h"
+#include "scanner/loaded_csp2.h"
+#include "windows_platform.h"
+
+namespace harrowtally::windows {
+namespace {
+
+// The collaborators every object shares: one scanner library per process (the library keeps the
+// open port, so all objects must talk to the same one), the PC clock, the pause over the thread's
+// message pump and the data-folder listing. Created at the first object and kept for the life of
+// the process, like the scanner library they load.
+struct SharedServices {
+    LoadedCSP2 library{library_opener()};
+    SystemClock clock;
+    WindowsMessagePump pump;
+    SettlingPause pause{pump};
+    WindowsDirectoryListing listing;
+};
+
+ScannerServices services() {
+    static SharedServices* shared = new SharedServices();
+    ScannerServices s;
+    s.library = &shared->library;
+    s.clock = &shared->clock;
+    s.pause = &shared->pause;
+    s.listing = &shared->listing;
+    s.number_format = user_number_format();
+    return s;
+}
+
+template <typename Work>
+HRESULT guarded(Work&& work) noexcept {
+    try {
+        work();
+        return S_OK;
+    } catch (const RuntimeError& e) {
+        return report_runtime_error(e.number());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// Out parameters hold a defined value on failure too: empty, null or zero.
+void clear_out(VARIANT* out) {
+    VariantInit(out);
+}
+void clear_out(BSTR* out) {
+    *out = nullptr;
+}
+void clear_out(short* out) {  // VARIANT_BOOL too
+    *out = 0;
+}
+
+template <typename Out, typename Work>
+HRESULT guarded_out(Out* out, Work&& work) noexcept {
+    if (out == nullptr) return E_POINTER;
+    clear_out(out);
+    return guarded(std::forward<Work>(work));
+}
+
+// By-reference arguments are only read.
+template <typename In, typename Work>
+HRESULT guarded_in(In* in, Work&& work) noexcept {
+    if (in == nullptr) return E_POINTER;
+    return guarded(std::forward<Work>(work));
+}
+
+// The result VARIANT is written only when the whole value is ready.
+void give_variant(VARIANT* out, const Variant& value) {
+    VARIANT ready;
+    to_variant(value, &ready);
+    *out = ready;
+}
+
+}  // namespace
+
+// The members that scripts call most: property gets and methods without arguments. Invoke runs them
+// straight through the vtable; everything else (arguments, puts, errors of the dispatcher) goes to the
+// type library's Invoke. The identifiers mirror the IDL, and the table is checked against the type
+// library when it is built: a member whose name or kind does not match is left to the type library.
+enum class Shape { variant_get, short_get, text_get, flag_get, method };
+struct FastMember {
+    DISPID id;
+    const wchar_t* name;
+    Shape shape;
+};
+
+namespace {
+constexpr FastMember fast_members[] = {
+    {1, L"startport", Shape::variant_get},   {2, L"get_barcode", Shape::short_get},
+    {3, L"open_clicker", Shape::method},     {4, L"close_clicker", Shape::method},
+    {5, L"serial", Shape::variant_get},      {6, L"log", Shape::variant_get},
+    {11, L"alldata", Shape::variant_get},    {12, L"comport", Shape::short_get},
+    {13, L"num_barcodes", Shape::short_get}, {14, L"hello", Shape::text_get},
+    {15, L"num_files", Shape::short_get},    {16, L"open_ok", Shape::flag_get},
+    {17, L"empty_ok", Shape::flag_get},      {18, L"EmptyScanner", Shape::method},
+    {19, L"reset_params", Shape::method},    {20, L"showparams", Shape::variant_get},
+    {21, L"SwVersion", Shape::variant_get},  {22, L"getdate", Shape::method},
+    {23, L"setdate", Shape::method},         {24, L"sbarcode", Shape::variant_get},
+    {25, L"stime", Shape::variant_get},      {26, L"stype", Shape::variant_get},
+};
+constexpr DISPID highest_fast_id = 26;
+
+// What the type library says, read once per process: every member name with its DISPID, and which
+// fast members it confirms.
+struct DispatchTable {
+    std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
+    const FastMember* fast[highest_fast_id + 1] = {};
+};
+
+std::wstring lower(const wchar_t* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
+    return out;
+}
+
+// Compares a lower-case member name with a name as the caller spelt it, without allocating: names
+// are looked up at every call from a script.
+bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
+    std::size_t i = 0;
+    for (; spelt[i] != L'\0'; ++i) {
+        if (i == lower_name.size()) return false;
+        const wchar_t c = spelt[i];
+        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
+                               : c < 0x80             ? c
+                                                      : static_cast<wchar_t>(std::towlower(c));
+        if (folded != lower_name[i]) return false;
+    }
+    return i == lower_name.size();
+}
+
+DispatchTable build_table(ITypeInfo* info) {
+    DispatchTable table;
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(info->GetTypeAttr(&attributes))) return table;
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        BSTR name = nullptr;
+        UINT count = 0;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0 && SUCCEEDED(info->GetNames(f->memid, &name, 1, &count)) &&
+            count == 1) {
+            const std::wstring key = lower(name);
+            bool known = false;
+            for (const auto& entry : table.names) known = known || entry.first == key;
+            if (!known) table.names.emplace_back(key, f->memid);
+            for (const FastMember& m : fast_members) {
+                const INVOKEKIND kind = m.shape == Shape::method ? INVOKE_FUNC : INVOKE_PROPERTYGET;
+                if (m.id == f->memid && f->invkind == kind && f->cParams == 0 && lower(m.name) == key) {
+                    table.fast[m.id] = &m;
+                }
+            }
+        }
+        SysFreeString(name);
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(attributes);
+    return table;
+}
+
+const DispatchTable& dispatch_table(ITypeInfo* info) {
+    static const DispatchTable table = build_table(info);
+    return table;
+}
+
+// A failed member reaches a dispatch caller as DISP_E_EXCEPTION with the error object's content.
+HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
+    if (exception != nullptr) {
+        *exception = EXCEPINFO{};
+        exception->scode = failure;
+        IErrorInfo* info = nullptr;
+        if (GetErrorInfo(0, &info) == S_OK) {
+            info->GetSource(&exception->bstrSource);
+            info->GetDescription(&exception->bstrDescription);
+            info->GetHelpFile(&exception->bstrHelpFile);
+            info->GetHelpContext(&exception->dwHelpContext);
+            info->Release();
+        }
+    }
+    return DISP_E_EXCEPTION;
+}
+
+}  // namespace
+
+HRESULT report_runtime_error(int number) {
+    ICreateErrorInfo* create = nullptr;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        const char* text = standard_error_text(number);
+        std::wstring description(text, text + std::char_traits<char>::length(text));
+        create->SetGUID(IID__Clicker);
+        create->SetSource(const_cast<LPOLESTR>(L"Harrowtally"));
+        create->SetDescription(description.data());
+        IErrorInfo* info = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+            SetErrorInfo(0, info);
+            info->Release();
+        }
+        create->Release();
+    }
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
+}
+
+ClickerObject::ClickerObject(ITypeInfo* type_info) : type_info_(type_info), clicker_(services()) {
+    type_info_->AddRef();
+    ++module_state().objects;
+}
+
+ClickerObject::~ClickerObject() {
+    type_info_->Release();
+    --module_state().objects;
+}
+
+HRESULT ClickerObject::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, IID__Clicker)) {
+        *object = static_cast<_Clicker*>(this);
+    } else if (IsEqualIID(riid, IID_ISupportErrorInfo)) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG ClickerObject::AddRef() {
+    return ++references_;
+}
+
+ULONG ClickerObject::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT ClickerObject::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    type_info_->AddRef();
+    *info = type_info_;
+    return S_OK;
+}
+
+HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (names == nullptr || ids == nullptr) return E_POINTER;
+    if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
+    for (const auto& entry : dispatch_table(type_info_).names) {
+        if (same_name(entry.first, names[0])) {
+            ids[0] = entry.second;
+            return S_OK;
+        }
+    }
+    ids[0] = DISPID_UNKNOWN;
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                              EXCEPINFO* exception, UINT* bad_argument) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (params != nullptr && params->cArgs == 0 && id > 0 && id <= highest_fast_id) {
+        if (const FastMember* member = dispatch_table(type_info_).fast[id]) {
+            const bool called_as_get = (flags & DISPATCH_PROPERTYGET) != 0;
+            const bool called_as_method = (flags & DISPATCH_METHOD) != 0;
+            if (member->shape == Shape::method ? called_as_method : called_as_get) {
+                return invoke_fast(*member, result, exception);
+            }
+        }
+    }
+    // Script hosts pass a variable by reference as a reference to its VARIANT. Every by-reference
+    // parameter of _Clicker is only read, so the referenced value is handed on in its place: not
+    // every type-library dispatcher converts such a reference to a reference of another type (BSTR*).
+    constexpr UINT most_arguments = 4;
+    VARIANTARG unwrapped[most_arguments];
+    DISPPARAMS unwrapped_params;
+    if (params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
+        bool any = false;
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            const VARIANTARG& arg = params->rgvarg[i];
+            if (V_VT(&arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&arg) != nullptr &&
+                (V_VT(V_VARIANTREF(&arg)) & VT_BYREF) == 0) {
+                unwrapped[i] = *V_VARIANTREF(&arg);
+                any = true;
+            } else {
+                unwrapped[i] = arg;
+            }
+        }
+        if (any) {
+            unwrapped_params = *params;
+            unwrapped_params.rgvarg = unwrapped;
+            params = &unwrapped_params;
+        }
+    }
+    return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
+}
+
+HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
+    VARIANT value;
+    VariantInit(&value);
+    HRESULT hr = S_OK;
+    switch (member.shape) {
+        case Shape::method:
+            switch (member.id) {
+                case 3:
+                    hr = open_clicker();
+                    break;
+                case 4:
+                    hr = close_clicker();
+                    break;
+                case 18:
+                    hr = EmptyScanner();
+                    break;
+                case 19:
+                    hr = reset_params();
+                    break;
+                case 22:
+                    hr = getdate();
+                    break;
+                default:
+                    hr = setdate();
+                    break;
+            }
+            break;
+        case Shape::variant_get:
+            switch (member.id) {
+                case 1:
+                    hr = get_startport(&value);
+                    break;
+                case 5:
+                    hr = get_serial(&value);
+                    break;
+                case 6:
+                    hr = get_log(&value);
+                    break;
+                case 11:
+                    hr = get_alldata(&value);
+                    break;
+                case 20:
+                    hr = get_showparams(&value);
+                    break;
+                case 21:
+                    hr = get_SwVersion(&value);
+                    break;
+                case 24:
+                    hr = get_sbarcode(&value);
+                    break;
+                case 25:
+                    hr = get_stime(&value);
+                    break;
+                default:
+                    hr = get_stype(&value);
+                    break;
+            }
+            break;
+        case Shape::short_get:
+            V_VT(&value) = VT_I2;
+            switch (member.id) {
+                case 2:
+                    hr = get_get_barcode(&V_I2(&value));
+                    break;
+                case 12:
+                    hr = get_comport(&V_I2(&value));
+                    break;
+                case 13:
+                    hr = get_num_barcodes(&V_I2(&value));
+                    break;
+                default:
+                    hr = get_num_files(&V_I2(&value));
+                    break;
+            }
+            break;
+        case Shape::text_get:
+            V_VT(&value) = VT_BSTR;
+            hr = get_hello(&V_BSTR(&value));
+            break;
+        case Shape::flag_get:
+            V_VT(&value) = VT_BOOL;
+            hr = member.id == 16 ? get_open_ok(&V_BOOL(&value)) : get_empty_ok(&V_BOOL(&value));
+            break;
+    }
+    if (FAILED(hr)) {
+        VariantClear(&value);
+        return as_exception(hr, exception);
+    }
+    if (result != nullptr) {
+        *result = value;
+    } else {
+        VariantClear(&value);
+    }
+    return S_OK;
+}
+
+HRESULT ClickerObject::InterfaceSupportsErrorInfo(REFIID riid) {
+    return IsEqualIID(riid, IID__Clicker) ? S_OK : S_FALSE;
+}
+
+HRESULT ClickerObject::get_startport(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.startport()); });
+}
+
+HRESULT ClickerObject::put_startport(VARIANT value) {
+    return guarded([&] {
+        Variant v = from_variant(value);
+        // Assigning an object by value stores the value of its default member.
+        if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
+        clicker_.let_startport(v);
+    });
+}
+
+HRESULT ClickerObject::putref_startport(VARIANT value) {
+    return guarded([&] { clicker_.set_startport(from_variant(value)); });
+}
+
+HRESULT ClickerObject::get_get_barcode(short* value) {
+    return guarded_out(value, [&] { *value = clicker_.get_barcode(); });
+}
+
+HRESULT ClickerObject::put_get_barcode(short value) {
+    return guarded([&] { clicker_.let_get_barcode(value); });
+}
+
+HRESULT ClickerObject::open_clicker() {
+    return guarded([&] { clicker_.open_clicker(); });
+}
+
+HRESULT ClickerObject::close_clicker() {
+    return guarded([&] { clicker_.close_clicker(); });
+}
+
+HRESULT ClickerObject::get_serial(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.serial()); });
+}
+
+HRESULT ClickerObject::get_log(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.log()); });
+}
+
+HRESULT ClickerObject::put_lastport(VARIANT* pt) {
+    return guarded_in(pt, [&] { clicker_.lastport(from_variant(*pt)); });
+}
+
+HRESULT ClickerObject::put_newparams(VARIANT* nparams) {
+    return guarded_in(nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
+}
+
+HRESULT ClickerObject::put_cur_clicker_params(VARIANT* sparams) {
+    return guarded_in(sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
+}
+
+HRESULT ClickerObject::put_pnewdatetime(BSTR* newdt) {
+    return guarded_in(newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
+}
+
+HRESULT ClickerObject::get_alldata(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.alldata()); });
+}
+
+HRESULT ClickerObject::get_comport(short* value) {
+    return guarded_out(value, [&] { *value = clicker_.comport(); });
+}
+
+HRESULT ClickerObject::get_num_barcodes(short* value) {
+    return guarded_out(value, [&] { *value = clicker_.num_barcodes(); });
+}
+
+HRESULT ClickerObject::get_hello(BSTR* value) {
+    return guarded_out(value, [&] { *value = to_bstr(clicker_.hello()); });
+}
+
+HRESULT ClickerObject::get_num_files(short* value) {
+    return guarded_out(value, [&] { *value = clicker_.num_files(); });
+}
+
+HRESULT ClickerObject::get_open_ok(VARIANT_BOOL* value) {
+    return guarded_out(value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+
+HRESULT ClickerObject::get_empty_ok(VARIANT_BOOL* value) {
+    return guarded_out(value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+}
+
+HRESULT ClickerObject::EmptyScanner() {
+    return guarded([&] { clicker_.EmptyScanner(); });
+}
+
+HRESULT ClickerObject::reset_params() {
+    return guarded([&] { clicker_.reset_params(); });
+}
+
+HRESULT ClickerObject::get_showparams(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.showparams()); });
+}
+
+HRESULT ClickerObject::get_SwVersion(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.SwVersion()); });
+}
+
+HRESULT ClickerObject::getdate() {
+    return guarded([&] { clicker_.getdate(); });
+}
+
+HRESULT ClickerObject::setdate() {
+    return guarded([&] { clicker_.setdate(); });
+}
+
+HRESULT ClickerObject::get_sbarcode(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.sbarcode()); });
+}
+
+HRESULT ClickerObject::get_stime(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.stime()); });
+}
+
+HRESULT ClickerObject::get_stype(VARIANT* value) {
+    return guarded_out(value, [&] { give_variant(value, clicker_.stype()); });
+}
+
+}  // namespace harrowtally::windows

@@ -1,0 +1,83 @@
+#pragma once
+// The COM object behind Harrowtally.Clicker: the vtable of the dual interface _Clicker over the core
+// Clicker, IDispatch through the type library, and ISupportErrorInfo. Every method converts the
+// host's values at the edge and turns a core runtime error into its HRESULT and IErrorInfo; no C++
+// exception leaves a method.
+#include <oaidl.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "clicker/clicker.h"
+#include "harrowtally_h.h"
+
+namespace harrowtally::windows {
+
+struct FastMember;
+
+class ClickerObject final : public _Clicker, public ISupportErrorInfo {
+public:
+    explicit ClickerObject(ITypeInfo* type_info);
+    ClickerObject(const ClickerObject&) = delete;
+    ClickerObject& operator=(const ClickerObject&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* bad_argument) override;
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
+
+    // _Clicker, in slot order
+    HRESULT STDMETHODCALLTYPE get_startport(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE put_startport(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE putref_startport(VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE get_get_barcode(short* value) override;
+    HRESULT STDMETHODCALLTYPE put_get_barcode(short value) override;
+    HRESULT STDMETHODCALLTYPE open_clicker() override;
+    HRESULT STDMETHODCALLTYPE close_clicker() override;
+    HRESULT STDMETHODCALLTYPE get_serial(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_log(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE put_lastport(VARIANT* pt) override;
+    HRESULT STDMETHODCALLTYPE put_newparams(VARIANT* nparams) override;
+    HRESULT STDMETHODCALLTYPE put_cur_clicker_params(VARIANT* sparams) override;
+    HRESULT STDMETHODCALLTYPE put_pnewdatetime(BSTR* newdt) override;
+    HRESULT STDMETHODCALLTYPE get_alldata(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_comport(short* value) override;
+    HRESULT STDMETHODCALLTYPE get_num_barcodes(short* value) override;
+    HRESULT STDMETHODCALLTYPE get_hello(BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_num_files(short* value) override;
+    HRESULT STDMETHODCALLTYPE get_open_ok(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE get_empty_ok(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE EmptyScanner() override;
+    HRESULT STDMETHODCALLTYPE reset_params() override;
+    HRESULT STDMETHODCALLTYPE get_showparams(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_SwVersion(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE getdate() override;
+    HRESULT STDMETHODCALLTYPE setdate() override;
+    HRESULT STDMETHODCALLTYPE get_sbarcode(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_stime(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_stype(VARIANT* value) override;
+
+private:
+    ~ClickerObject();
+    HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
+
+    std::atomic<ULONG> references_{1};
+    ITypeInfo* type_info_;
+    Clicker clicker_;
+};
+
+// Sets the thread's IErrorInfo for a runtime error of the core and returns its HRESULT
+// (0x800A0000 + number).
+HRESULT report_runtime_error(int number);
+
+}  // namespace harrowtally::windows

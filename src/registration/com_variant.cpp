@@ -1,0 +1,288 @@
+#include "com_variant.h"
+
+#include <new>
+#include <vector>
+
+#include "common/runtime_error.h"
+
+namespace harrowtally::windows {
+namespace {
+
+void check_alloc(HRESULT hr) {
+    if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+    if (FAILED(hr)) throw RuntimeError(err::type_mismatch);
+}
+
+Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
+    if (array == nullptr) {
+        // An uninitialised dynamic array: an array without elements.
+        return Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}));
+    }
+    SAFEARRAY* copy = nullptr;
+    check_alloc(SafeArrayCopy(array, &copy));
+    return Variant::array(std::make_shared<SafeArrayValue>(copy, element_type));
+}
+
+Variant from_decimal(const DECIMAL& d) {
+    DecimalValue value;
+    value.scale = d.scale;
+    value.negative = (d.sign & DECIMAL_NEG) != 0;
+    value.hi32 = d.Hi32;
+    value.lo64 = d.Lo64;
+    return Variant::decimal(value);
+}
+
+}  // namespace
+
+DispatchRef::DispatchRef(IUnknown* object) : unknown_(object), dispatch_(nullptr) {
+    unknown_->AddRef();
+    void* dispatch = nullptr;
+    if (SUCCEEDED(unknown_->QueryInterface(IID_IDispatch, &dispatch))) dispatch_ = static_cast<IDispatch*>(dispatch);
+}
+
+DispatchRef::~DispatchRef() {
+    if (dispatch_ != nullptr) dispatch_->Release();
+    unknown_->Release();
+}
+
+Variant DispatchRef::default_value() const {
+    if (dispatch_ == nullptr) throw RuntimeError(err::type_mismatch);
+    DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+    const HRESULT hr =
+        dispatch_->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
+                          &no_arguments, &result, &exception, nullptr);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    if (FAILED(hr)) {
+        VariantClear(&result);
+        if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
+        throw RuntimeError(err::type_mismatch);
+    }
+    try {
+        Variant value = from_variant(result);
+        VariantClear(&result);
+        return value;
+    } catch (...) {
+        VariantClear(&result);
+        throw;
+    }
+}
+
+SafeArrayValue::~SafeArrayValue() {
+    SafeArrayDestroy(array_);
+}
+
+std::u16string from_bstr(BSTR text) {
+    if (text == nullptr) return {};
+    return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+BSTR to_bstr(const std::u16string& text) {
+    BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+    if (b == nullptr) throw std::bad_alloc();
+    return b;
+}
+
+Variant from_variant(const VARIANT& source) {
+    const VARTYPE vt = V_VT(&source);
+    const bool by_ref = (vt & VT_BYREF) != 0;
+    const VARTYPE base = vt & ~VT_BYREF;
+    if ((base & VT_ARRAY) != 0) {
+        return from_array(by_ref ? *V_ARRAYREF(&source) : V_ARRAY(&source), base & VT_TYPEMASK);
+    }
+    if (by_ref && V_BYREF(&source) == nullptr) throw RuntimeError(err::type_mismatch);
+    switch (base) {
+        case VT_EMPTY:
+            return {};
+        case VT_NULL:
+            return Variant::null();
+        case VT_I1:
+            return Variant::sbyte(static_cast<std::int8_t>(by_ref ? *V_I1REF(&source) : V_I1(&source)));
+        case VT_UI1:
+            return Variant::byte(by_ref ? *V_UI1REF(&source) : V_UI1(&source));
+        case VT_I2:
+            return Variant::integer(by_ref ? *V_I2REF(&source) : V_I2(&source));
+        case VT_UI2:
+            return Variant::uinteger(by_ref ? *V_UI2REF(&source) : V_UI2(&source));
+        case VT_I4:
+            return Variant::long_(by_ref ? *V_I4REF(&source) : V_I4(&source));
+        case VT_UI4:
+            return Variant::ulong(by_ref ? *V_UI4REF(&source) : V_UI4(&source));
+        case VT_INT:
+            return Variant::long_(by_ref ? *V_INTREF(&source) : V_INT(&source));
+        case VT_UINT:
+            return Variant::ulong(by_ref ? *V_UINTREF(&source) : V_UINT(&source));
+        case VT_I8:
+            return Variant::long_long(by_ref ? *V_I8REF(&source) : V_I8(&source));
+        case VT_UI8:
+            return Variant::ulong_long(by_ref ? *V_UI8REF(&source) : V_UI8(&source));
+        case VT_R4:
+            return Variant::single(by_ref ? *V_R4REF(&source) : V_R4(&source));
+        case VT_R8:
+            return Variant::double_(by_ref ? *V_R8REF(&source) : V_R8(&source));
+        case VT_CY:
+            return Variant::currency_scaled((by_ref ? *V_CYREF(&source) : V_CY(&source)).int64);
+        case VT_DATE:
+            return Variant::date(by_ref ? *V_DATEREF(&source) : V_DATE(&source));
+        case VT_BOOL:
+            return Variant::boolean((by_ref ? *V_BOOLREF(&source) : V_BOOL(&source)) != VARIANT_FALSE);
+        case VT_ERROR:
+            return Variant::error(by_ref ? *V_ERRORREF(&source) : V_ERROR(&source));
+        case VT_BSTR:
+            return Variant::string(from_bstr(by_ref ? *V_BSTRREF(&source) : V_BSTR(&source)));
+        case VT_DECIMAL:
+            return from_decimal(by_ref ? *V_DECIMALREF(&source) : V_DECIMAL(&source));
+        case VT_DISPATCH:
+        case VT_UNKNOWN: {
+            IUnknown* object = base == VT_DISPATCH ? (by_ref ? *V_DISPATCHREF(&source) : V_DISPATCH(&source))
+                                                   : (by_ref ? *V_UNKNOWNREF(&source) : V_UNKNOWN(&source));
+            if (object == nullptr) return Variant::object(nullptr);
+            return Variant::object(std::make_shared<DispatchRef>(object));
+        }
+        case VT_VARIANT:
+            if (by_ref) return from_variant(*V_VARIANTREF(&source));
+            break;
+        default:
+            break;
+    }
+    throw RuntimeError(err::type_mismatch);
+}
+
+void to_variant(const Variant& value, VARIANT* target) {
+    VariantInit(target);
+    switch (value.type()) {
+        case VarType::Empty:
+            return;
+        case VarType::Null:
+            V_VT(target) = VT_NULL;
+            return;
+        case VarType::Integer:
+            V_VT(target) = VT_I2;
+            V_I2(target) = static_cast<SHORT>(value.as_signed());
+            return;
+        case VarType::Long:
+            V_VT(target) = VT_I4;
+            V_I4(target) = static_cast<LONG>(value.as_signed());
+            return;
+        case VarType::LongLong:
+            V_VT(target) = VT_I8;
+            V_I8(target) = value.as_signed();
+            return;
+        case VarType::SByte:
+            V_VT(target) = VT_I1;
+            V_I1(target) = static_cast<CHAR>(value.as_signed());
+            return;
+        case VarType::Byte:
+            V_VT(target) = VT_UI1;
+            V_UI1(target) = static_cast<BYTE>(value.as_unsigned());
+            return;
+        case VarType::UInteger:
+            V_VT(target) = VT_UI2;
+            V_UI2(target) = static_cast<USHORT>(value.as_unsigned());
+            return;
+        case VarType::ULong:
+            V_VT(target) = VT_UI4;
+            V_UI4(target) = static_cast<ULONG>(value.as_unsigned());
+            return;
+        case VarType::ULongLong:
+            V_VT(target) = VT_UI8;
+            V_UI8(target) = value.as_unsigned();
+            return;
+        case VarType::Single:
+            V_VT(target) = VT_R4;
+            V_R4(target) = static_cast<float>(value.as_real());
+            return;
+        case VarType::Double:
+            V_VT(target) = VT_R8;
+            V_R8(target) = value.as_real();
+            return;
+        case VarType::Date:
+            V_VT(target) = VT_DATE;
+            V_DATE(target) = value.as_real();
+            return;
+        case VarType::Currency:
+            V_VT(target) = VT_CY;
+            V_CY(target).int64 = value.as_signed();
+            return;
+        case VarType::Decimal: {
+            const DecimalValue& d = value.as_decimal();
+            DECIMAL& out = V_DECIMAL(target);  // overlays the whole VARIANT, so set the type last
+            out.wReserved = 0;
+            out.scale = d.scale;
+            out.sign = d.negative ? DECIMAL_NEG : 0;
+            out.Hi32 = d.hi32;
+            out.Lo64 = d.lo64;
+            V_VT(target) = VT_DECIMAL;
+            return;
+        }
+        case VarType::Boolean:
+            V_VT(target) = VT_BOOL;
+            V_BOOL(target) = value.as_bool() ? VARIANT_TRUE : VARIANT_FALSE;
+            return;
+        case VarType::String:
+            V_BSTR(target) = to_bstr(value.as_string());
+            V_VT(target) = VT_BSTR;
+            return;
+        case VarType::Error:
+            V_VT(target) = VT_ERROR;
+            V_ERROR(target) = static_cast<SCODE>(value.as_signed());
+            return;
+        case VarType::Object: {
+            const auto* held = dynamic_cast<const DispatchRef*>(value.as_object().get());
+            IUnknown* object = held == nullptr ? nullptr : held->unknown();
+            IDispatch* dispatch = nullptr;
+            if (object != nullptr) {
+                void* p = nullptr;
+                if (SUCCEEDED(object->QueryInterface(IID_IDispatch, &p))) {
+                    dispatch = static_cast<IDispatch*>(p);
+                } else {
+                    object->AddRef();
+                    V_VT(target) = VT_UNKNOWN;
+                    V_UNKNOWN(target) = object;
+                    return;
+                }
+            }
+            V_VT(target) = VT_DISPATCH;
+            V_DISPATCH(target) = dispatch;
+            return;
+        }
+        case VarType::Array: {
+            if (const auto* safe = dynamic_cast<const SafeArrayValue*>(value.as_array().get())) {
+                SAFEARRAY* copy = nullptr;
+                if (FAILED(SafeArrayCopy(safe->array(), &copy))) throw std::bad_alloc();
+                V_VT(target) = static_cast<VARTYPE>(VT_ARRAY | safe->element_type());
+                V_ARRAY(target) = copy;
+                return;
+            }
+            // An array made by the core: a one-dimensional array of variants from index 0.
+            const auto* items = dynamic_cast<const VariantArray*>(value.as_array().get());
+            const ULONG count = items == nullptr ? 0 : static_cast<ULONG>(items->items().size());
+            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, count);
+            if (array == nullptr) throw std::bad_alloc();
+            for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
+                VARIANT element;
+                try {
+                    to_variant(items->items()[static_cast<std::size_t>(i)], &element);
+                } catch (...) {
+                    SafeArrayDestroy(array);
+                    throw;
+                }
+                const HRESULT hr = SafeArrayPutElement(array, &i, &element);
+                VariantClear(&element);
+                if (FAILED(hr)) {
+                    SafeArrayDestroy(array);
+                    throw std::bad_alloc();
+                }
+            }
+            V_VT(target) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(target) = array;
+            return;
+        }
+    }
+}
+
+}  // namespace harrowtally::windows

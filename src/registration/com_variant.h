@@ -1,0 +1,55 @@
+#pragma once
+// The edge between the platform's VARIANT and the core's Variant. By-reference VARIANTs are read
+// through; object references and arrays keep the platform object alive inside the core value.
+#include <oaidl.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/variant.h"
+
+namespace harrowtally::windows {
+
+// An automation object held by the core: AddRef'd for as long as any copy of the value lives; its
+// default value is read through DISPID_VALUE.
+class DispatchRef : public ObjectRef {
+public:
+    explicit DispatchRef(IUnknown* object);  // AddRefs
+    ~DispatchRef() override;
+    DispatchRef(const DispatchRef&) = delete;
+    DispatchRef& operator=(const DispatchRef&) = delete;
+
+    Variant default_value() const override;
+    IUnknown* unknown() const { return unknown_; }
+
+private:
+    IUnknown* unknown_;
+    IDispatch* dispatch_;  // nullptr when the object has no IDispatch
+};
+
+// A SAFEARRAY owned by the core value (a private copy of the host's array).
+class SafeArrayValue : public ArrayValue {
+public:
+    SafeArrayValue(SAFEARRAY* owned, VARTYPE element_type) : array_(owned), element_type_(element_type) {}
+    ~SafeArrayValue() override;
+    SafeArrayValue(const SafeArrayValue&) = delete;
+    SafeArrayValue& operator=(const SafeArrayValue&) = delete;
+    SAFEARRAY* array() const { return array_; }
+    VARTYPE element_type() const { return element_type_; }
+
+private:
+    SAFEARRAY* array_;
+    VARTYPE element_type_;
+};
+
+// Reads a VARIANT (by-reference ones included) into a core value; a type no automation host
+// passes fails with 13.
+Variant from_variant(const VARIANT& source);
+
+// Writes a core value into `target`, which must be empty (VariantInit); throws std::bad_alloc.
+void to_variant(const Variant& value, VARIANT* target);
+
+std::u16string from_bstr(BSTR text);
+BSTR to_bstr(const std::u16string& text);  // throws std::bad_alloc
+
+}  // namespace harrowtally::windows

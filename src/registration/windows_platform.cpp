@@ -1,0 +1,164 @@
+#include "windows_platform.h"
+
+#include <memory>
+
+#include "common/runtime_error.h"
+
+namespace harrowtally::windows {
+namespace {
+
+class LoadedModule : public DynamicLibrary {
+public:
+    explicit LoadedModule(HMODULE module) : module_(module) {}
+    // The module stays loaded for the life of the process: functions resolved from it may still be
+    // held by the caller, and unloading from inside DllMain is not safe.
+    void* find(const char* name) override { return reinterpret_cast<void*>(GetProcAddress(module_, name)); }
+
+private:
+    HMODULE module_;
+};
+
+class ScopedErrorMode {
+public:
+    ScopedErrorMode() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_); }
+    ~ScopedErrorMode() { SetThreadErrorMode(previous_, nullptr); }
+    ScopedErrorMode(const ScopedErrorMode&) = delete;
+    ScopedErrorMode& operator=(const ScopedErrorMode&) = delete;
+
+private:
+    DWORD previous_ = 0;
+};
+
+bool is_file(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// A file that exists but does not load (wrong format, wrong bitness, missing dependency) is 48;
+// no file at all is 53.
+[[noreturn]] void fail_load(DWORD error, bool file_exists) {
+    if (!file_exists &&
+        (error == ERROR_MOD_NOT_FOUND || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+        throw RuntimeError(err::file_not_found);
+    }
+    throw RuntimeError(err::dll_load);
+}
+
+class WindowsLibraryOpener : public LibraryOpener {
+public:
+    explicit WindowsLibraryOpener(std::wstring path) : path_(std::move(path)) {}
+
+    std::unique_ptr<DynamicLibrary> open() override {
+        ScopedErrorMode quiet;
+        if (!path_.empty()) return load_file(path_);
+        const std::wstring beside = own_module_folder() + L"csp2a.DLL";
+        if (is_file(beside)) return load_file(beside);
+        HMODULE module = LoadLibraryW(L"csp2a.DLL");
+        if (module == nullptr) fail_load(GetLastError(), false);
+        return std::make_unique<LoadedModule>(module);
+    }
+
+private:
+    static std::unique_ptr<DynamicLibrary> load_file(const std::wstring& path) {
+        const bool exists = is_file(path);
+        if (!exists) throw RuntimeError(err::file_not_found);
+        HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        if (module == nullptr) fail_load(GetLastError(), true);
+        return std::make_unique<LoadedModule>(module);
+    }
+
+    std::wstring path_;
+};
+
+std::wstring to_wide(const std::string& narrow) {
+    if (narrow.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), wide.data(), n);
+    return wide;
+}
+
+}  // namespace
+
+void WindowsMessagePump::wait(std::chrono::nanoseconds timeout) {
+    using std::chrono::ceil;
+    using std::chrono::milliseconds;
+    const auto ms = ceil<milliseconds>(timeout).count();
+    const DWORD wait_ms = ms <= 0 ? 0 : ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms);
+    MSG msg;
+    // A quit that is pending belongs to the host's loop: leave the queue alone and just wait.
+    if (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+        Sleep(wait_ms);
+        return;
+    }
+    const DWORD woke = MsgWaitForMultipleObjectsEx(0, nullptr, wait_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke != WAIT_OBJECT_0) return;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+std::int64_t WindowsDirectoryListing::count_ordinary_files(std::u16string_view folder) {
+    std::wstring pattern(folder.begin(), folder.end());
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*.*";
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    std::int64_t count = 0;
+    constexpr DWORD not_ordinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    do {
+        if ((entry.dwFileAttributes & not_ordinary) == 0) ++count;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return count;
+}
+
+NumberFormat user_number_format() {
+    NumberFormat format;
+    wchar_t buffer[8];
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8) > 1) {
+        format.decimal_point = static_cast<char16_t>(buffer[0]);
+    }
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8) > 1) {
+        format.group_separator = static_cast<char16_t>(buffer[0]);
+    }
+    return format;
+}
+
+std::wstring own_module_folder() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&own_module_folder), &self)) {
+        return {};
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring{} : path.substr(0, slash + 1);
+}
+
+std::unique_ptr<LibraryOpener> library_opener(const std::wstring& path) {
+    return std::make_unique<WindowsLibraryOpener>(path);
+}
+
+}  // namespace harrowtally::windows
+
+namespace harrowtally {
+std::unique_ptr<LibraryOpener> platform_library_opener(const std::string& path) {
+    return windows::library_opener(windows::to_wide(path));
+}
+}  // namespace harrowtally

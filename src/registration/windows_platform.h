@@ -1,0 +1,39 @@
+#pragma once
+// The core's platform interfaces on Windows: the scanner library loader, the message pump of the
+// settling pause, the data-folder listing and the user's number format.
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+
+#include "common/clock.h"
+#include "common/conversions.h"
+#include "scanner/library_opener.h"
+#include "scanner/scanner_services.h"
+
+namespace harrowtally::windows {
+
+// Dispatches the thread's window messages while the settling pause waits. A WM_QUIT met here is
+// posted again for the host's own loop, and no further message is dispatched while it is pending.
+class WindowsMessagePump : public MessagePump {
+public:
+    void wait(std::chrono::nanoseconds timeout) override;
+};
+
+// Counts the entries of a folder that are neither folders nor hidden nor system files.
+class WindowsDirectoryListing : public DirectoryListing {
+public:
+    std::int64_t count_ordinary_files(std::u16string_view folder) override;
+};
+
+// The decimal and group separators of the user's locale.
+NumberFormat user_number_format();
+
+// The folder of the module that contains this code, with a trailing backslash.
+std::wstring own_module_folder();
+
+// The scanner library file: the named path, else csp2a.DLL beside the module and then by the
+// standard search.
+std::unique_ptr<LibraryOpener> library_opener(const std::wstring& path = {});
+
+}  // namespace harrowtally::windows

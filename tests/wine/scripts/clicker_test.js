@@ -1,0 +1,99 @@
+// Harrowtally.Clicker from JScript: the main path against the stand-in scanner library and the
+// errors as JScript sees them (error objects carrying the HRESULT 0x800A0000 + number).
+var shell = new ActiveXObject("WScript.Shell");
+var environment = shell.Environment("PROCESS");
+var pendingMembers = "," + environment.Item("HARROWTALLY_PENDING").replace(/ /g, "").toLowerCase() + ",";
+var arch = environment.Item("HARROWTALLY_ARCH");
+var passed = 0, failed = 0, pending = 0;
+
+function isPending(members) {
+    var list = members.toLowerCase().split(",");
+    for (var i = 0; i < list.length; i++) {
+        if (list[i] !== "" && pendingMembers.indexOf("," + list[i] + ",") >= 0) return true;
+    }
+    return false;
+}
+
+function errorNumber(e) {
+    return e.number & 0xFFFF;
+}
+
+// Runs one case; a thrown check or a call error fails it, 438 from a pending member makes it pending.
+function run(name, members, body) {
+    var outcome = "PASS", detail = "";
+    try {
+        body();
+    } catch (e) {
+        if (e.number !== undefined && errorNumber(e) === 438 && isPending(members)) {
+            outcome = "PEND";
+            detail = " (member pending: 438)";
+        } else {
+            outcome = "FAIL";
+            detail = " -- " + (e.number !== undefined ? "error " + errorNumber(e) + " " + e.description : e);
+        }
+    }
+    if (outcome === "PASS") passed++;
+    else if (outcome === "PEND") pending++;
+    else failed++;
+    WScript.Echo(outcome + " " + arch + " jscript: " + name + detail);
+}
+
+function expect(condition, what) {
+    if (!condition) throw what;
+}
+
+function expectError(number, what, body) {
+    try {
+        body();
+    } catch (e) {
+        if (errorNumber(e) === number) return e;
+        throw e;
+    }
+    throw what + ": no error";
+}
+
+run("hello and a new object", "", function () {
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    expect(c.hello === "Clicker control successfully installed", "hello");
+    expect(c.comport === 0 && c.num_barcodes === 0 && c.open_ok === false && c.serial === "", "new state");
+    expect(typeof c.startport === "undefined", "startport empty");
+});
+
+run("values through startport and lastport", "", function () {
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    c.startport = 3;
+    expect(c.startport === 3, "number");
+    c.lastport = "4";
+    expect(c.startport === "4", "text stays text");
+    c.get_barcode = -2;
+    expect(c.get_barcode === -2, "get_barcode");
+});
+
+run("errors: 94 with text and source, 13, 438", "", function () {
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    var e = expectError(94, "newparams null", function () { c.newparams = null; });
+    expect(e.description === "Invalid use of Null", "description " + e.description);
+    expect((e.number >>> 16) === 0x800A, "facility " + (e.number >>> 0).toString(16));
+    expectError(13, "object without a default value", function () {
+        c.cur_clicker_params = new ActiveXObject("Scripting.Dictionary");
+    });
+    expectError(438, "unknown member", function () { c.no_such_member(); });
+});
+
+run("main path: open, accessors, record", "open_clicker,sbarcode,stime,stype,alldata", function () {
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    c.startport = 3;
+    c.open_clicker();
+    expect(c.open_ok === true && c.comport === 3 && c.num_barcodes === 2, "open");
+    expect(c.serial === "1A2B3C4D5E6F7081", "serial " + c.serial);
+    c.get_barcode = 2;
+    expect(c.sbarcode === "ABC-42" && c.stype === 3, "barcode 2");
+    var when = new Date(c.stime);
+    expect(when.getFullYear() === 2026 && when.getMonth() === 11 && when.getDate() === 6 &&
+           when.getHours() === 14 && when.getMinutes() === 31 && when.getSeconds() === 17, "stime " + when);
+    var record = c.alldata;
+    expect(record.length === 100 && record.substr(0, 19) === "V011A2B3C4D5E6F7081", "record " + record);
+});
+
+WScript.Echo("jscript: " + passed + " passed, " + failed + " failed, " + pending + " pending");
+WScript.Quit(failed === 0 ? 0 : 1);

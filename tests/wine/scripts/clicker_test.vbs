@@ -1,0 +1,544 @@
+' Harrowtally.Clicker driven from VBScript through IDispatch, against the simulated scanner library
+' with the device of tests/wine/scanner.txt (HARROWTALLY_SIM_STATE names its copy): one scanner on
+' port 3, device ID 1A2B3C4D5E6F7081, its clock at the PC's time, two barcodes. Each scanner case
+' writes the device afresh, with a fault switch where it needs one.
+' Usage: cscript clicker_test.vbs [main|absent|partial|badfile]
+'   main     the simulated library beside the component
+'   absent   no csp2a.DLL anywhere            -> 53
+'   partial  a library without csp2GetSwVersion -> 453
+'   badfile  a file that does not load          -> 48
+' Runs behind common.vbs.
+
+Dim fso
+Set fso = CreateObject("Scripting.FileSystemObject")
+Const HelloText = "Clicker control successfully installed"
+Const SerialText = "1A2B3C4D5E6F7081"
+Dim versionText, infoText
+versionText = "FK1.00" & String(4, Chr(0))
+infoText = "0x1:0x0:" & versionText & ":0x1:0x0"
+
+Dim stateFile, baseDevice
+stateFile = shell.Environment("PROCESS")("HARROWTALLY_SIM_STATE")
+If stateFile <> "" Then baseDevice = fso.OpenTextFile(stateFile).ReadAll
+
+' Writes the test device, with extra lines (fault switches) after it.
+Sub UseDevice(extra)
+    Dim file
+    Set file = fso.CreateTextFile(stateFile, True)
+    file.Write baseDevice & vbLf & Replace(extra, "|", vbLf) & vbLf
+    file.Close
+End Sub
+
+' The clock field of a record (six two-digit fields, seconds first) as a date.
+Function ClockOf(record)
+    Dim f
+    f = Mid(record, 21, 12)
+    ClockOf = DateSerial(2000 + CInt(Mid(f, 11, 2)), CInt(Mid(f, 9, 2)), CInt(Mid(f, 7, 2))) + _
+              TimeSerial(CInt(Mid(f, 5, 2)), CInt(Mid(f, 3, 2)), CInt(Mid(f, 1, 2)))
+End Function
+
+Function Matches(text, pattern)
+    Dim re
+    Set re = New RegExp
+    re.Pattern = pattern
+    Matches = re.Test(text)
+End Function
+
+Function SameTime(a, b)
+    SameTime = (VarType(a) = vbDate) And Abs(CDbl(a) - CDbl(b)) < 1 / 172800
+End Function
+
+' An object whose default member gives a text.
+Class DefaultText
+    Public Text
+    Public Default Property Get Value
+        Value = Text
+    End Property
+End Class
+
+' ---- state and simple accessors -------------------------------------------------------------
+
+Sub NewObjectState()
+    Dim c
+    Set c = NewClicker()
+    CheckEqual c.comport, CInt(0), "comport"
+    CheckEqual c.num_barcodes, CInt(0), "num_barcodes"
+    CheckEqual c.open_ok, False, "open_ok"
+    CheckEqual c.empty_ok, False, "empty_ok"
+    CheckEqual c.serial, "", "serial"
+    CheckEqual c.log, "", "log"
+    CheckEqual c.get_barcode, CInt(0), "get_barcode"
+    Check IsEmpty(c.startport), "startport not Empty"
+End Sub
+
+Sub HelloAnswers()
+    Dim c
+    Set c = NewClicker()
+    CheckEqual c.hello, HelloText, "hello"
+    CheckEqual c.HELLO, HelloText, "names match without case"
+End Sub
+
+Sub StartportKeepsEveryType()
+    Dim c, values, v
+    Set c = NewClicker()
+    values = Array(CInt(5), CLng(70000), 2.5, CSng(1.25), "abc", "", True, CCur(1.5), CByte(7), _
+                   DateSerial(2026, 12, 6) + TimeSerial(14, 30, 5), Empty)
+    For Each v In values
+        c.startport = v
+        CheckEqual c.startport, v, "startport " & TypeName(v)
+    Next
+    c.startport = Null
+    Check IsNull(c.startport), "startport Null"
+    c.startport = Array(1, 2, 3)
+    Check IsArray(c.startport), "startport array"
+    If IsArray(c.startport) Then CheckEqual UBound(c.startport), CLng(2), "startport array bound"
+End Sub
+
+Sub StartportHoldsObjects()
+    Dim c, d, o
+    Set c = NewClicker()
+    Set d = CreateObject("Scripting.Dictionary")
+    Set c.startport = d
+    Check IsObject(c.startport), "Set startport keeps the reference"
+    If IsObject(c.startport) Then Check c.startport Is d, "the same object comes back"
+    Set o = New DefaultText
+    o.Text = "7"
+    c.startport = o
+    CheckEqual c.startport, "7", "assigning an object by value stores its default value"
+End Sub
+
+Sub GetBarcodeRange()
+    Dim c, v, n
+    Set c = NewClicker()
+    For Each v In Array(-5, 32767, -32768, 0, 1)
+        c.get_barcode = v
+        CheckEqual c.get_barcode, CInt(v), "get_barcode " & v
+    Next
+    c.get_barcode = "12"
+    CheckEqual c.get_barcode, CInt(12), "get_barcode from text"
+    On Error Resume Next
+    c.get_barcode = 32768
+    n = Err.Number: Err.Clear
+    ExpectError n, 6, "", "get_barcode 32768"
+    c.get_barcode = "abc"
+    n = Err.Number: Err.Clear
+    ExpectError n, 13, "", "get_barcode abc"
+    CheckEqual c.get_barcode, CInt(12), "get_barcode kept after failed assignments"
+End Sub
+
+Sub ByReferenceArgumentsUnchanged()
+    Dim c, port, params, list, stamp, arr
+    Set c = NewClicker()
+    port = "3": params = 12: list = 2.5: stamp = "051710061226"
+    c.lastport = port
+    c.newparams = params
+    c.cur_clicker_params = list
+    c.pnewdatetime = stamp
+    CheckEqual port, "3", "lastport argument"
+    CheckEqual params, 12, "newparams argument"
+    CheckEqual list, 2.5, "cur_clicker_params argument"
+    CheckEqual stamp, "051710061226", "pnewdatetime argument"
+    CheckEqual c.startport, "3", "lastport stores the text as text"
+    arr = Array(1)
+    On Error Resume Next
+    c.newparams = arr
+    ExpectError Err.Number, 13, "", "newparams array"
+    Err.Clear
+    Check IsArray(arr), "array argument unchanged"
+End Sub
+
+Sub LetOnlyAndReadOnlyMembers()
+    Dim c, x
+    Set c = NewClicker()
+    On Error Resume Next
+    x = c.lastport
+    ExpectError Err.Number, 438, "", "reading lastport"
+    Err.Clear
+    x = c.newparams
+    ExpectError Err.Number, 438, "", "reading newparams"
+    Err.Clear
+    x = c.cur_clicker_params
+    ExpectError Err.Number, 438, "", "reading cur_clicker_params"
+    Err.Clear
+    x = c.pnewdatetime
+    ExpectError Err.Number, 438, "", "reading pnewdatetime"
+    Err.Clear
+    c.comport = 5
+    ExpectError Err.Number, 438, "", "assigning comport"
+    Err.Clear
+    c.hello = "x"
+    ExpectError Err.Number, 438, "", "assigning hello"
+    Err.Clear
+    c.serial = "x"
+    ExpectError Err.Number, 438, "", "assigning serial"
+    Err.Clear
+    c.open_ok = True
+    ExpectError Err.Number, 438, "", "assigning open_ok"
+    Err.Clear
+    c.no_such_member
+    ExpectError Err.Number, 438, "", "unknown method"
+    Err.Clear
+    c.no_such_member = 1
+    ExpectError Err.Number, 438, "", "unknown property"
+    Err.Clear
+    CheckEqual c.comport, CInt(0), "comport unchanged"
+End Sub
+
+Sub TextConversionErrors()
+    Dim c, n, d, s, o
+    Set c = NewClicker()
+    On Error Resume Next
+    c.newparams = Null
+    n = Err.Number: d = Err.Description: s = Err.Source: Err.Clear
+    ExpectError n, 94, "", "newparams Null"
+    CheckEqual d, "Invalid use of Null", "description"
+    CheckEqual s, "Harrowtally", "source"
+    c.cur_clicker_params = Null
+    ExpectError Err.Number, 94, "", "cur_clicker_params Null"
+    Err.Clear
+    c.cur_clicker_params = CreateObject("Scripting.Dictionary")
+    ExpectError Err.Number, 13, "", "object without a default value"
+    Err.Clear
+    Set o = New DefaultText
+    o.Text = "00"
+    c.cur_clicker_params = o
+    ExpectError Err.Number, 0, "", "object with a default value"
+    Err.Clear
+    For Each d In Array(12, 2.5, True, Empty, CCur(3), CByte(9), "0205011200")
+        c.newparams = d
+        ExpectError Err.Number, 0, "", "newparams " & TypeName(d)
+        Err.Clear
+    Next
+End Sub
+
+' ---- the scanner -------------------------------------------------------------------------------
+
+Sub OpenOnPort3()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    c.open_clicker
+    CheckEqual c.open_ok, True, "open_ok"
+    CheckEqual c.comport, CInt(3), "comport"
+    CheckEqual c.num_barcodes, CInt(2), "num_barcodes"
+    CheckEqual c.serial, SerialText, "serial"
+    Check Matches(c.log, "^OPOK:03\d{6}\*0\*0\*2$"), "log " & c.log
+    c.close_clicker
+End Sub
+
+Sub OpenSearchesFromEmptyAndText()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    c.open_clicker
+    CheckEqual c.comport, CInt(3), "empty startport finds port 3"
+    Check Matches(c.log, "^OPOK:00\d{6}\*-1:01\d{6}\*-1:02\d{6}\*-1:03\d{6}\*0\*0\*2$"), "log " & c.log
+    c.lastport = "3"
+    c.open_clicker
+    CheckEqual c.comport, CInt(3), "text startport"
+    CheckEqual c.startport, "3", "startport keeps its text"
+End Sub
+
+Sub OpenWithoutScanner()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 20
+    c.open_clicker
+    CheckEqual c.open_ok, False, "open_ok"
+    CheckEqual c.comport, CInt(999), "comport"
+    Check Matches(c.log, "^OPNC(:\d{8}\*-1){16}$"), "log " & c.log
+    Check Left(c.log, 7) = "OPNC:20", "search starts at 20: " & c.log
+    CheckEqual c.serial, "", "serial untouched"
+End Sub
+
+Sub OpenInputErrors()
+    Dim c, v, expected, i
+    UseDevice ""
+    Set c = NewClicker()
+    v = Array("", "x", Null)
+    expected = Array(13, 13, 94)
+    On Error Resume Next
+    For i = 0 To 2
+        c.startport = v(i)
+        Err.Clear
+        c.open_clicker
+        ExpectError Err.Number, expected(i), "open_clicker", "open_clicker with startport " & Shown(v(i))
+    Next
+    Err.Clear
+    c.startport = 3
+    c.getdate
+    ExpectError Err.Number, 0, "getdate", "getdate on port 3"
+    Err.Clear
+    c.startport = "x"
+    c.getdate
+    ExpectError Err.Number, 13, "getdate", "getdate with text startport"
+    Err.Clear
+    c.startport = 1E+10
+    c.EmptyScanner
+    ExpectError Err.Number, 6, "EmptyScanner", "EmptyScanner with startport 1E+10"
+    Err.Clear
+End Sub
+
+Sub PerBarcodeAccessors()
+    Dim c, n, x
+    UseDevice ""
+    Set c = NewClicker()
+    On Error Resume Next
+    c.get_barcode = 1
+    n = c.sbarcode
+    ExpectError Err.Number, 9, "sbarcode", "sbarcode before a download"
+    Err.Clear
+    On Error GoTo 0
+    c.startport = 3
+    c.open_clicker
+    c.get_barcode = 1
+    CheckEqual c.sbarcode, "12345670", "sbarcode 1"
+    CheckEqual c.stype, CInt(10), "stype 1"
+    Check SameTime(c.stime, DateSerial(2026, 12, 6) + TimeSerial(14, 30, 5)), "stime 1 " & c.stime
+    c.get_barcode = 2
+    CheckEqual c.sbarcode, "ABC-42", "sbarcode 2"
+    CheckEqual c.stype, CInt(3), "stype 2"
+    Check SameTime(c.stime, DateSerial(2026, 12, 6) + TimeSerial(14, 31, 17)), "stime 2 " & c.stime
+    c.get_barcode = 0
+    CheckEqual c.sbarcode, "", "sbarcode 0"
+    Check IsEmpty(c.stype), "stype 0 Empty"
+    Check SameTime(c.stime, CDate(0)), "stime 0"
+    On Error Resume Next
+    For Each n In Array(3, -1)
+        c.get_barcode = n
+        Err.Clear
+        x = c.sbarcode
+        ExpectError Err.Number, 9, "sbarcode", "sbarcode " & n
+        Err.Clear
+        x = c.stime
+        ExpectError Err.Number, 9, "stime", "stime " & n
+    Next
+    Err.Clear
+End Sub
+
+Sub ExportRecord()
+    Dim c, record, expected
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    record = c.alldata
+    expected = "V01" & SerialText & "H" & "hhhhhhhhhhhh" & "0002" & _
+               "001" & "12345670     " & "10" & "20261206143005" & _
+               "002" & "ABC-42       " & "03" & "20261206143117"
+    CheckEqual Left(record, 20) & "hhhhhhhhhhhh" & Mid(record, 33), expected, "alldata"
+    Check Abs(CDbl(ClockOf(record)) - CDbl(Now)) * 86400 <= 10, "clock field " & Mid(record, 21, 12) & " at " & Now
+    CheckEqual c.comport, CInt(3), "alldata ran open_clicker"
+End Sub
+
+Sub ScannerFaults()
+    Dim c, x, n
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    On Error Resume Next
+    UseDevice "fault_stamp_text = no_slash"
+    c.open_clicker
+    ExpectError Err.Number, 5, "open_clicker", "time stamp without a slash"
+    Err.Clear
+    c.close_clicker
+    UseDevice "fault_count = 40000"
+    c.open_clicker
+    ExpectError Err.Number, 6, "open_clicker", "a count beyond 16 bits"
+    Err.Clear
+    c.close_clicker
+    ' A download of two barcodes, then an attempt that reads 5 and is rejected: no record.
+    UseDevice ""
+    c.open_clicker
+    UseDevice "fault_count = 5|system_status = -3"
+    x = c.alldata
+    n = Err.Number
+    Err.Clear
+    ExpectError n, 9, "alldata", "count beyond the lists"
+    CheckEqual c.num_barcodes, CInt(5), "count left by the rejected attempt"
+    CheckEqual c.comport, CInt(999), "no scanner accepted"
+    UseDevice "fault_erase_failures = always"
+    c.EmptyScanner
+    ExpectError Err.Number, 0, "EmptyScanner", "EmptyScanner with failing erases"
+    Err.Clear
+    CheckEqual c.empty_ok, False, "empty_ok after five failed erases"
+    Check Matches(c.log, "^OPOK:03\d{6}\*0(:-8:0\*2){5}$"), "five tries: " & c.log
+End Sub
+
+Sub ScannerClock()
+    Dim c, record
+    UseDevice "port = 0|clock_offset = 7200"
+    Set c = NewClicker()
+    c.startport = 0
+    record = c.alldata
+    Check Abs((CDbl(ClockOf(record)) - CDbl(Now)) * 86400 - 7200) <= 10, "scanner clock 2 h ahead: " & record
+    c.setdate
+    c.getdate
+    record = c.alldata
+    Check Abs(CDbl(ClockOf(record)) - CDbl(Now)) * 86400 <= 10, "setdate gives the PC's time: " & record
+    UseDevice "clock_lost = yes"
+    c.startport = 3
+    record = c.alldata
+    CheckEqual Mid(record, 20, 3), "L00", "a lost clock"
+End Sub
+
+Sub DeviceInformation()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    CheckEqual c.num_files, CInt(3), "num_files in c:\larkvale"
+    CheckEqual c.SwVersion, versionText, "SwVersion"
+    c.close_clicker
+    c.setdate
+End Sub
+
+Sub ParameterReport()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    c.cur_clicker_params = "020512"
+    CheckEqual c.showparams, "0205011207:" & infoText, "showparams"
+    c.cur_clicker_params = ""
+    CheckEqual c.showparams, ":" & infoText, "showparams of an empty list"
+End Sub
+
+' Changes the scanner: runs last.
+Sub EmptyAndReset()
+    Dim c
+    UseDevice ""
+    Set c = NewClicker()
+    c.EmptyScanner
+    CheckEqual c.log, "ENSP", "EmptyScanner without startport"
+    c.startport = 20
+    c.EmptyScanner
+    Check Matches(c.log, "^OPNP:20\d{6}\*-1$"), "no scanner: " & c.log
+    On Error Resume Next
+    c.startport = 3
+    c.pnewdatetime = "-5"
+    c.EmptyScanner
+    ExpectError Err.Number, 5, "EmptyScanner", "clock text -5"
+    Err.Clear
+    c.close_clicker
+    On Error GoTo 0
+    c.pnewdatetime = "090514230307"
+    c.EmptyScanner
+    Check Matches(c.log, "^CLOK:01:OPOK:03\d{6}\*0:0$"), "erased: " & c.log
+    CheckEqual c.empty_ok, True, "empty_ok"
+    CheckEqual c.open_ok, True, "open_ok"
+    Dim record
+    record = c.alldata
+    CheckEqual Left(record, 20) & Mid(record, 23), "V01" & SerialText & "H" & "0514230307" & "0000", _
+               "record after emptying and setting the clock: " & record
+    Check CInt(Mid(record, 21, 2)) >= 9 And CInt(Mid(record, 21, 2)) < 30, "clock runs on from 09 s: " & record
+    c.newparams = "0205031209"
+    c.cur_clicker_params = "020512"
+    c.reset_params
+    CheckEqual c.showparams, "0205031209:" & infoText, "parameters written by reset_params"
+End Sub
+
+' ---- the scanner library missing or broken ---------------------------------------------------
+
+Sub LibraryError(expected)
+    Dim c, n, x
+    Set c = NewClicker()
+    CheckEqual c.hello, HelloText, "hello needs no library"
+    On Error Resume Next
+    c.startport = 3
+    c.open_clicker
+    n = Err.Number: Err.Clear
+    If expected = 453 Then
+        ExpectError n, 0, "open_clicker", "open_clicker with a partial library"
+        x = c.SwVersion
+        n = Err.Number: Err.Clear
+        ExpectError n, 453, "SwVersion", "SwVersion"
+    Else
+        ExpectError n, expected, "open_clicker", "open_clicker"
+        x = c.SwVersion
+        n = Err.Number: Err.Clear
+        ExpectError n, expected, "SwVersion", "SwVersion"
+        c.close_clicker
+        n = Err.Number: Err.Clear
+        ExpectError n, expected, "close_clicker", "close_clicker"
+    End If
+End Sub
+
+Dim mode
+On Error Resume Next
+mode = "main"
+If WScript.Arguments.Count > 0 Then mode = WScript.Arguments(0)
+Select Case mode
+    Case "main"
+        BeginCase "new object state", ""
+        NewObjectState
+        EndCase
+        BeginCase "hello", ""
+        HelloAnswers
+        EndCase
+        BeginCase "startport keeps every value type", ""
+        StartportKeepsEveryType
+        EndCase
+        BeginCase "startport holds object references", ""
+        StartportHoldsObjects
+        EndCase
+        BeginCase "get_barcode 16-bit range, 6 and 13", ""
+        GetBarcodeRange
+        EndCase
+        BeginCase "by-reference arguments left unchanged", ""
+        ByReferenceArgumentsUnchanged
+        EndCase
+        BeginCase "let-only and read-only members, unknown members: 438", ""
+        LetOnlyAndReadOnlyMembers
+        EndCase
+        BeginCase "text conversions: 94, 13, error source and text", ""
+        TextConversionErrors
+        EndCase
+        BeginCase "open_clicker finds the scanner on port 3", "open_clicker,close_clicker"
+        OpenOnPort3
+        EndCase
+        BeginCase "open_clicker searches from empty and text startport", "open_clicker"
+        OpenSearchesFromEmptyAndText
+        EndCase
+        BeginCase "open_clicker without a scanner: OPNC", "open_clicker"
+        OpenWithoutScanner
+        EndCase
+        BeginCase "startport errors: 13, 94, 6", "open_clicker,getdate,EmptyScanner"
+        OpenInputErrors
+        EndCase
+        BeginCase "per-barcode accessors and 9", "open_clicker,sbarcode,stime,stype"
+        PerBarcodeAccessors
+        EndCase
+        BeginCase "alldata export record", "alldata,open_clicker"
+        ExportRecord
+        EndCase
+        BeginCase "scanner clock: setdate, getdate, lost clock", "alldata,setdate,getdate"
+        ScannerClock
+        EndCase
+        BeginCase "device information", "num_files,SwVersion,close_clicker,setdate"
+        DeviceInformation
+        EndCase
+        BeginCase "parameter report", "showparams"
+        ParameterReport
+        EndCase
+        BeginCase "scanner faults: 5, 6, 9 and five failed erases", "open_clicker,close_clicker,alldata,EmptyScanner"
+        ScannerFaults
+        EndCase
+        BeginCase "EmptyScanner, clock setting and reset_params", _
+                  "EmptyScanner,close_clicker,alldata,open_clicker,reset_params,showparams"
+        EmptyAndReset
+        EndCase
+    Case "absent"
+        BeginCase "no scanner library: 53", "open_clicker,SwVersion,close_clicker"
+        LibraryError 53
+        EndCase
+    Case "partial"
+        BeginCase "library without a function: 453", "open_clicker,SwVersion"
+        LibraryError 453
+        EndCase
+    Case "badfile"
+        BeginCase "library that will not load: 48", "open_clicker,SwVersion,close_clicker"
+        LibraryError 48
+        EndCase
+End Select
+Finish
