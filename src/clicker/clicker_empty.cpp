@@ -23,13 +23,14 @@ void Clicker::EmptyScanner() {
     CSP2& lib = *services_.library;
     PortGuard guard(lib);
     const std::int32_t init = lib.csp2Init(port);
+    // Guarded from here: the trace below reads the clock and allocates, and either may throw.
+    if (init == 0) guard.opened();
     log_text_ = u":" + two_digit_text(port) + hhmmss_text(services_.clock->time_of_day()) + u"*" + decimal_text(init);
     if (init != 0) {
         log_text_.insert(0, u"OPNP");
         open_flag_ = false;
         return;
     }
-    guard.opened();
 
     barcode_count_ = round_to_integer(lib.csp2ReadData());
     const std::int32_t status = lib.csp2GetSystemStatus();

@@ -1,6 +1,7 @@
 #include "clicker_object.h"
 
 #include <cwctype>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -37,18 +38,24 @@ ScannerServices services() {
     return s;
 }
 
+// Runs a member's work and turns whatever it throws into the member's HRESULT. A failure that is
+// not a runtime error of the core carries no error object of ours, so the thread's error object
+// is cleared: a caller must not find the description of some earlier error with it.
 template <typename Work>
 HRESULT guarded(Work&& work) noexcept {
+    HRESULT failure = E_UNEXPECTED;
     try {
         work();
         return S_OK;
     } catch (const RuntimeError& e) {
         return report_runtime_error(e.number());
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        failure = E_OUTOFMEMORY;
     } catch (...) {
-        return E_UNEXPECTED;
+        failure = E_UNEXPECTED;
     }
+    SetErrorInfo(0, nullptr);
+    return failure;
 }
 
 // Out parameters hold a defined value on failure too: empty, null or zero.
@@ -174,6 +181,15 @@ const DispatchTable& dispatch_table(ITypeInfo* info) {
     return table;
 }
 
+// The table, or nullptr when there was no memory to build it; it is built again at the next call.
+const DispatchTable* table_or_null(ITypeInfo* info) noexcept {
+    try {
+        return &dispatch_table(info);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 // A failed member reaches a dispatch caller as DISP_E_EXCEPTION with the error object's content.
 HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
     if (exception != nullptr) {
@@ -193,14 +209,21 @@ HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
 
 }  // namespace
 
-HRESULT report_runtime_error(int number) {
+HRESULT report_runtime_error(int number) noexcept {
     ICreateErrorInfo* create = nullptr;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
+        // Widened into a buffer of its own: reporting an error must not need memory of the C++ heap,
+        // which may be what ran out.
         const char* text = standard_error_text(number);
-        std::wstring description(text, text + std::char_traits<char>::length(text));
+        wchar_t description[128];
+        std::size_t n = 0;
+        for (; n + 1 < std::size(description) && text[n] != '\0'; ++n) {
+            description[n] = static_cast<wchar_t>(static_cast<unsigned char>(text[n]));
+        }
+        description[n] = L'\0';
         create->SetGUID(IID__Clicker);
         create->SetSource(const_cast<LPOLESTR>(L"Harrowtally"));
-        create->SetDescription(description.data());
+        create->SetDescription(description);
         IErrorInfo* info = nullptr;
         if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
             SetErrorInfo(0, info);
@@ -211,7 +234,10 @@ HRESULT report_runtime_error(int number) {
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
 }
 
-ClickerObject::ClickerObject(ITypeInfo* type_info) : type_info_(type_info), clicker_(services()) {
+ClickerObject::ClickerObject(ITypeInfo* type_info) : ClickerObject(type_info, services()) {}
+
+ClickerObject::ClickerObject(ITypeInfo* type_info, const ScannerServices& services)
+    : type_info_(type_info), clicker_(services) {
     type_info_->AddRef();
     ++module_state().objects;
 }
@@ -264,7 +290,9 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (names == nullptr || ids == nullptr) return E_POINTER;
     if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
-    for (const auto& entry : dispatch_table(type_info_).names) {
+    const DispatchTable* table = table_or_null(type_info_);
+    if (table == nullptr) return E_OUTOFMEMORY;
+    for (const auto& entry : table->names) {
         if (same_name(entry.first, names[0])) {
             ids[0] = entry.second;
             return S_OK;
@@ -277,8 +305,10 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    const DispatchTable* table = table_or_null(type_info_);
+    if (table == nullptr) return E_OUTOFMEMORY;
     if (params != nullptr && params->cArgs == 0 && id > 0 && id <= highest_fast_id) {
-        if (const FastMember* member = dispatch_table(type_info_).fast[id]) {
+        if (const FastMember* member = table->fast[id]) {
             const bool called_as_get = (flags & DISPATCH_PROPERTYGET) != 0;
             const bool called_as_method = (flags & DISPATCH_METHOD) != 0;
             if (member->shape == Shape::method ? called_as_method : called_as_get) {

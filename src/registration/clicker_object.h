@@ -10,6 +10,7 @@
 
 #include "clicker/clicker.h"
 #include "harrowtally_h.h"
+#include "scanner/scanner_services.h"
 
 namespace harrowtally::windows {
 
@@ -17,7 +18,11 @@ struct FastMember;
 
 class ClickerObject final : public _Clicker, public ISupportErrorInfo {
 public:
+    // An object over the process's shared scanner library, clock, pause and data-folder listing.
     explicit ClickerObject(ITypeInfo* type_info);
+    // An object over the given services, which must outlive it. Only C++ code linked with this
+    // class can make one; the class factory always uses the shared services.
+    ClickerObject(ITypeInfo* type_info, const ScannerServices& services);
     ClickerObject(const ClickerObject&) = delete;
     ClickerObject& operator=(const ClickerObject&) = delete;
 
@@ -78,6 +83,6 @@ private:
 
 // Sets the thread's IErrorInfo for a runtime error of the core and returns its HRESULT
 // (0x800A0000 + number).
-HRESULT report_runtime_error(int number);
+HRESULT report_runtime_error(int number) noexcept;
 
 }  // namespace harrowtally::windows

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,23 @@ TEST(EmptyScanner, ErrorWithThePortOpenReleasesIt) {
         EXPECT_FALSE(clicker.empty_ok()) << c.what;
         EXPECT_TRUE(rig.lib.set_times.empty()) << c.what;
     }
+}
+
+// Anything thrown while the trace of a successful csp2Init is written (the clock, an allocation)
+// still releases the port.
+TEST(EmptyScanner, ExceptionWhileTracingTheOpenPortReleasesIt) {
+    struct ThrowingClock : FakeClock {
+        TimeOfDay time_of_day() override { throw std::bad_alloc(); }
+    };
+    Rig rig;
+    ThrowingClock clock;
+    rig.services.clock = &clock;
+    Clicker clicker(rig.services);
+    rig.lib.init_results[3] = 0;
+    clicker.let_startport(Variant::integer(3));
+    EXPECT_THROW(clicker.EmptyScanner(), std::bad_alloc);
+    EXPECT_FALSE(rig.lib.port_open);
+    EXPECT_EQ(rig.lib.calls, (Calls{"csp2Init(3)", "csp2Restore()"}));
 }
 
 }  // namespace

@@ -3,12 +3,13 @@
 // error reporting of the dual interface and of IDispatch, and the server's unload rules.
 // Usage: early_bound <path of Harrowtally.dll>
 //        early_bound --manifest <path of Harrowtally.X.manifest>   (registration-free, nothing registered)
-// HARROWTALLY_PENDING lists members still being built (they fail with 438); see tests/wine/run.
+#include <activscp.h>
 #include <oaidl.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,34 +17,13 @@
 
 namespace {
 
-int passed = 0, failed = 0, pending = 0;
+int passed = 0, failed = 0;
 std::string arch = "?";
-
-std::string pending_members() {
-    const char* list = std::getenv("HARROWTALLY_PENDING");
-    return "," + std::string(list ? list : "") + ",";
-}
-
-bool is_pending(const char* member) {
-    return pending_members().find("," + std::string(member) + ",") != std::string::npos;
-}
 
 void check(bool ok, const std::string& name, const std::string& detail = {}) {
     std::printf("%s %s early-bound: %s%s%s\n", ok ? "PASS" : "FAIL", arch.c_str(), name.c_str(),
                 ok || detail.empty() ? "" : " -- ", ok ? "" : detail.c_str());
     ++(ok ? passed : failed);
-}
-
-constexpr HRESULT member_pending = static_cast<HRESULT>(0x800A01B6);  // 438
-
-// A member call that may be pending: false (and a PEND line) when it is.
-bool available(HRESULT hr, const char* member, const std::string& name) {
-    if (hr == member_pending && is_pending(member)) {
-        std::printf("PEND %s early-bound: %s (member pending: 438)\n", arch.c_str(), name.c_str());
-        ++pending;
-        return false;
-    }
-    return true;
 }
 
 std::string hex(HRESULT hr) {
@@ -141,10 +121,12 @@ VARIANT bstr(const wchar_t* s) {
     return x;
 }
 
-// A counted automation object for the reference tests.
+// A counted automation object for the reference tests; with a default text it also has a default
+// member (DISPID_VALUE) that gives that text.
 class Counted : public IDispatch {
 public:
     long references = 1;
+    const wchar_t* default_text = nullptr;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
             *out = this;
@@ -164,8 +146,16 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return DISP_E_MEMBERNOTFOUND;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        if (id != DISPID_VALUE || default_text == nullptr || (flags & DISPATCH_PROPERTYGET) == 0) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        if (result != nullptr) {
+            V_VT(result) = VT_BSTR;
+            V_BSTR(result) = SysAllocString(default_text);
+        }
+        return S_OK;
     }
 };
 
@@ -342,17 +332,13 @@ void slots_without_scanner(_Clicker* clicker) {
     VariantInit(&empty);
     raw.put(put_startport, empty);
     HRESULT hr = raw.call(EmptyScanner);
-    if (available(hr, "EmptyScanner", "slot 27 EmptyScanner without startport: ENSP")) {
-        raw.get(get_log, &log);
-        check(hr == S_OK && V_VT(&log) == VT_BSTR && text(V_BSTR(&log)) == L"ENSP",
-              "slot 27 EmptyScanner without startport: ENSP", hex(hr));
-        VariantClear(&log);
-    }
+    raw.get(get_log, &log);
+    check(hr == S_OK && V_VT(&log) == VT_BSTR && text(V_BSTR(&log)) == L"ENSP",
+          "slot 27 EmptyScanner without startport: ENSP", hex(hr));
+    VariantClear(&log);
     hr = raw.call(reset_params);
-    if (available(hr, "reset_params", "slot 28 reset_params without startport")) {
-        check(hr == S_OK && raw.get_bool(get_open_ok, &flag) == S_OK && flag == VARIANT_FALSE,
-              "slot 28 reset_params without startport", hex(hr));
-    }
+    check(hr == S_OK && raw.get_bool(get_open_ok, &flag) == S_OK && flag == VARIANT_FALSE,
+          "slot 28 reset_params without startport", hex(hr));
 
     // An object given by reference is held until the object is released or startport changes.
     Counted object;
@@ -379,7 +365,6 @@ void slots_with_scanner(_Clicker* clicker) {
     Raw raw{clicker};
     raw.put(put_startport, i2(3));
     HRESULT hr = raw.call(open_clicker);
-    if (!available(hr, "open_clicker", "slots 12, 14, 21, 22, 25: open_clicker on port 3")) return;
     short comport = 0, count = 0;
     VARIANT_BOOL open = VARIANT_FALSE;
     VARIANT serial;
@@ -393,50 +378,42 @@ void slots_with_scanner(_Clicker* clicker) {
     raw.put(put_get_barcode, static_cast<short>(1));
     VARIANT barcode, time, type;
     hr = raw.get(get_sbarcode, &barcode);
-    if (available(hr, "sbarcode", "slots 33, 34, 35: barcode 1")) {
-        raw.get(get_stime, &time);
-        raw.get(get_stype, &type);
-        check(hr == S_OK && V_VT(&barcode) == VT_BSTR && text(V_BSTR(&barcode)) == L"12345670" &&
-                  V_VT(&time) == VT_DATE && V_VT(&type) == VT_I2 && V_I2(&type) == 10,
-              "slots 33, 34, 35: barcode 1", hex(hr));
-        VariantClear(&barcode);
-    }
+    raw.get(get_stime, &time);
+    raw.get(get_stype, &type);
+    check(hr == S_OK && V_VT(&barcode) == VT_BSTR && text(V_BSTR(&barcode)) == L"12345670" && V_VT(&time) == VT_DATE &&
+              V_VT(&type) == VT_I2 && V_I2(&type) == 10,
+          "slots 33, 34, 35: barcode 1", hex(hr));
+    VariantClear(&barcode);
 
     VARIANT record;
     hr = raw.get(get_alldata, &record);
-    if (available(hr, "alldata", "slot 20 alldata")) {
-        check(hr == S_OK && V_VT(&record) == VT_BSTR && SysStringLen(V_BSTR(&record)) == 100 &&
-                  text(V_BSTR(&record)).substr(0, 3) == L"V01",
-              "slot 20 alldata", hex(hr));
-        VariantClear(&record);
-    }
+    check(hr == S_OK && V_VT(&record) == VT_BSTR && SysStringLen(V_BSTR(&record)) == 100 &&
+              text(V_BSTR(&record)).substr(0, 3) == L"V01",
+          "slot 20 alldata", hex(hr));
+    VariantClear(&record);
     short files = -1;
     hr = raw.get(get_num_files, &files);
-    if (available(hr, "num_files", "slot 24 num_files")) check(hr == S_OK && files == 3, "slot 24 num_files");
+    check(hr == S_OK && files == 3, "slot 24 num_files");
     VARIANT version;
     hr = raw.get(get_SwVersion, &version);
-    if (available(hr, "SwVersion", "slot 30 SwVersion")) {
-        check(hr == S_OK && V_VT(&version) == VT_BSTR && SysStringLen(V_BSTR(&version)) == 10 &&
-                  text(V_BSTR(&version)).substr(0, 6) == L"FK1.00",
-              "slot 30 SwVersion", hex(hr));
-        VariantClear(&version);
-    }
+    check(hr == S_OK && V_VT(&version) == VT_BSTR && SysStringLen(V_BSTR(&version)) == 10 &&
+              text(V_BSTR(&version)).substr(0, 6) == L"FK1.00",
+          "slot 30 SwVersion", hex(hr));
+    VariantClear(&version);
     VARIANT list = bstr(L"020512");
     raw.put_ref(put_cur_clicker_params, &list);
     VariantClear(&list);
     VARIANT report;
     hr = raw.get(get_showparams, &report);
-    if (available(hr, "showparams", "slots 18 and 29: showparams")) {
-        check(hr == S_OK && V_VT(&report) == VT_BSTR && text(V_BSTR(&report)).substr(0, 11) == L"0205011207:",
-              "slots 18 and 29: showparams", hex(hr));
-        VariantClear(&report);
-    }
+    check(hr == S_OK && V_VT(&report) == VT_BSTR && text(V_BSTR(&report)).substr(0, 11) == L"0205011207:",
+          "slots 18 and 29: showparams", hex(hr));
+    VariantClear(&report);
     hr = raw.call(getdate);
-    if (available(hr, "getdate", "slot 31 getdate")) check(hr == S_OK, "slot 31 getdate", hex(hr));
+    check(hr == S_OK, "slot 31 getdate", hex(hr));
     hr = raw.call(setdate);
-    if (available(hr, "setdate", "slot 32 setdate")) check(hr == S_OK, "slot 32 setdate", hex(hr));
+    check(hr == S_OK, "slot 32 setdate", hex(hr));
     hr = raw.call(close_clicker);
-    if (available(hr, "close_clicker", "slot 13 close_clicker")) check(hr == S_OK, "slot 13 close_clicker", hex(hr));
+    check(hr == S_OK, "slot 13 close_clicker", hex(hr));
 }
 
 void dispatch_errors(_Clicker* clicker) {
@@ -557,6 +534,498 @@ void without_registration(const wchar_t* manifest) {
     ReleaseActCtx(activation);
 }
 
+// ---- resources: objects, references and the server's unload rule ------------------------------
+
+using CanUnload = HRESULT(STDAPICALLTYPE*)();
+
+// DllCanUnloadNow of the module that COM loaded for the class.
+CanUnload loaded_can_unload() {
+    HMODULE module = GetModuleHandleW(L"Harrowtally.dll");
+    return module ? reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+                  : nullptr;
+}
+
+VARIANT object_value(IDispatch* object) {
+    VARIANT x;
+    V_VT(&x) = VT_DISPATCH;
+    V_DISPATCH(&x) = object;
+    return x;
+}
+
+_Clicker* new_clicker() {
+    _Clicker* clicker = nullptr;
+    CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID__Clicker, reinterpret_cast<void**>(&clicker));
+    return clicker;
+}
+
+// Calls a member by name through IDispatch::Invoke; one argument for a put, none otherwise.
+HRESULT by_name(IDispatch* object, const wchar_t* member, WORD flags, VARIANT* argument = nullptr,
+                VARIANT* result = nullptr) {
+    OLECHAR* name = const_cast<OLECHAR*>(member);
+    DISPID id = 0;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id);
+    if (FAILED(hr)) return hr;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{nullptr, nullptr, 0, 0};
+    if (argument != nullptr) params = DISPPARAMS{argument, &put, 1, 1};
+    VARIANT ignored;
+    VariantInit(&ignored);
+    EXCEPINFO exception{};
+    hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, result ? result : &ignored, &exception, nullptr);
+    VariantClear(&ignored);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+    return hr;
+}
+
+// Many objects created and released, through the vtable and through IDispatch, some after calls of
+// members, some holding an object reference in startport, some after a failed member: the count of
+// live objects follows, the held references come back, and the server can unload at the end.
+void many_objects(CanUnload can_unload) {
+    constexpr int count = 2000;
+    Counted held;
+    Counted valued;
+    valued.default_text = L"4";
+    std::vector<IUnknown*> alive;
+    std::string detail;
+    int made = 0;
+    VARIANT null_value;
+    V_VT(&null_value) = VT_NULL;
+    for (int i = 0; i < count; ++i) {
+        const bool through_dispatch = i % 2 == 1;
+        if (through_dispatch) {
+            IDispatch* object = nullptr;
+            if (FAILED(CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                        reinterpret_cast<void**>(&object))))
+                continue;
+            VARIANT port = i2(static_cast<short>(i)), reference = object_value(&held), by_value = object_value(&valued);
+            VARIANT result;
+            VariantInit(&result);
+            switch (i % 8) {
+                case 1:
+                    by_name(object, L"startport", DISPATCH_PROPERTYPUT, &port);
+                    by_name(object, L"hello", DISPATCH_PROPERTYGET, nullptr, &result);
+                    break;
+                case 3:
+                    by_name(object, L"startport", DISPATCH_PROPERTYPUTREF, &reference);
+                    break;
+                case 5:
+                    by_name(object, L"newparams", DISPATCH_PROPERTYPUT, &null_value);  // fails with 94
+                    by_name(object, L"log", DISPATCH_PROPERTYGET, nullptr, &result);
+                    break;
+                default:
+                    by_name(object, L"startport", DISPATCH_PROPERTYPUT, &by_value);  // the default value
+                    by_name(object, L"startport", DISPATCH_PROPERTYGET, nullptr, &result);
+                    break;
+            }
+            VariantClear(&result);
+            alive.push_back(object);
+        } else {
+            _Clicker* clicker = new_clicker();
+            if (clicker == nullptr) continue;
+            Raw raw{clicker};
+            BSTR hello = nullptr;
+            VARIANT value;
+            switch (i % 8) {
+                case 0:
+                    break;
+                case 2:
+                    raw.get(get_hello, &hello);
+                    raw.put(put_get_barcode, static_cast<short>(i));
+                    raw.get(get_startport, &value);
+                    break;
+                case 4:
+                    raw.put(putref_startport, object_value(&held));
+                    raw.get(get_startport, &value);  // the object comes back with a reference of its own
+                    break;
+                default:
+                    raw.put(putref_startport, object_value(&held));
+                    raw.put(put_startport, i2(1));  // replaced: released at once
+                    raw.put_ref(put_newparams, &null_value);
+                    raw.get(get_log, &value);
+                    break;
+            }
+            SysFreeString(hello);
+            if (i % 8 == 2 || i % 8 == 4 || i % 8 == 6) VariantClear(&value);
+            alive.push_back(clicker);
+        }
+        ++made;
+    }
+    const HRESULT while_alive = can_unload ? can_unload() : E_FAIL;
+    const long held_while_alive = held.references;
+    for (std::size_t i = 0; i + 1 < alive.size(); ++i) alive[i]->Release();
+    const HRESULT one_left = can_unload ? can_unload() : E_FAIL;
+    if (!alive.empty()) alive.back()->Release();
+    const HRESULT none_left = can_unload ? can_unload() : E_FAIL;
+    detail = "made " + std::to_string(made) + ", DllCanUnloadNow " + hex(while_alive) + " " + hex(one_left) + " " +
+             hex(none_left) + ", references held " + std::to_string(held_while_alive) + " then " +
+             std::to_string(held.references) + ", default-valued object " + std::to_string(valued.references);
+    // 250 objects of each of the two kinds hold the object: at least 500 references besides the test's own.
+    check(made == count && while_alive == S_FALSE && one_left == S_FALSE && none_left == S_OK &&
+              held_while_alive > count / 4 && held.references == 1 && valued.references == 1,
+          "2000 objects through the vtable and IDispatch: DllCanUnloadNow S_FALSE while one lives, S_OK after, "
+          "every reference given back",
+          detail);
+}
+
+// Each way of storing, replacing and reading an object reference in startport, through the vtable
+// and through IDispatch: while the Clicker holds the object its count is raised; once the object is
+// replaced or the Clicker is released, the count is back where it started.
+void reference_balance() {
+    struct Case {
+        const char* name;
+        bool holds;  // whether the Clicker still holds `first` after the steps
+        std::function<void(_Clicker*, Counted&, Counted&)> steps;
+    };
+    const Case cases[] = {
+        {"Set startport through the vtable", true,
+         [](_Clicker* c, Counted& first, Counted&) { Raw{c}.put(putref_startport, object_value(&first)); }},
+        {"Set startport twice with the same object", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             Raw{c}.put(putref_startport, object_value(&first));
+         }},
+        {"Set startport, then a number", false,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             Raw{c}.put(put_startport, i2(5));
+         }},
+        {"Set startport, then another object", false,
+         [](_Clicker* c, Counted& first, Counted& second) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             Raw{c}.put(putref_startport, object_value(&second));
+         }},
+        {"Set startport, then lastport", false,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             VARIANT port = bstr(L"3");
+             Raw{c}.put_ref(put_lastport, &port);
+             VariantClear(&port);
+         }},
+        {"Set startport, then Empty", false,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             VARIANT empty;
+             VariantInit(&empty);
+             Raw{c}.put(put_startport, empty);
+         }},
+        {"Set startport, read back 100 times", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             for (int i = 0; i < 100; ++i) {
+                 VARIANT v;
+                 Raw{c}.get(get_startport, &v);
+                 VariantClear(&v);
+             }
+         }},
+        {"Set startport as IUnknown", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             VARIANT x;
+             V_VT(&x) = VT_UNKNOWN;
+             V_UNKNOWN(&x) = &first;
+             Raw{c}.put(putref_startport, x);
+         }},
+        {"Set startport through IDispatch::Invoke", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             VARIANT x = object_value(&first);
+             by_name(c, L"startport", DISPATCH_PROPERTYPUTREF, &x);
+         }},
+        {"Set startport through IDispatch::Invoke with a script's by-reference variable", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             VARIANT variable = object_value(&first);
+             VARIANT x;
+             V_VT(&x) = VT_BYREF | VT_VARIANT;
+             V_VARIANTREF(&x) = &variable;
+             by_name(c, L"startport", DISPATCH_PROPERTYPUTREF, &x);
+         }},
+        {"Set startport, read back through IDispatch::Invoke 100 times", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             Raw{c}.put(putref_startport, object_value(&first));
+             for (int i = 0; i < 100; ++i) {
+                 VARIANT v;
+                 VariantInit(&v);
+                 by_name(c, L"startport", DISPATCH_PROPERTYGET, nullptr, &v);
+                 VariantClear(&v);
+             }
+         }},
+        {"startport by value takes the default value, not the object", false,
+         [](_Clicker* c, Counted& first, Counted&) {
+             first.default_text = L"4";
+             Raw{c}.put(put_startport, object_value(&first));
+         }},
+        {"startport by value with an object without a default member fails (13)", false,
+         [](_Clicker* c, Counted& first, Counted&) { Raw{c}.put(put_startport, object_value(&first)); }},
+        {"lastport with an object holds it, as Set does", true,
+         [](_Clicker* c, Counted& first, Counted&) {
+             VARIANT x = object_value(&first);
+             Raw{c}.put_ref(put_lastport, &x);
+         }},
+        {"newparams and cur_clicker_params with an object fail (13)", false,
+         [](_Clicker* c, Counted& first, Counted&) {
+             VARIANT x = object_value(&first);
+             Raw{c}.put_ref(put_newparams, &x);
+             Raw{c}.put_ref(put_cur_clicker_params, &x);
+         }},
+    };
+    for (const Case& k : cases) {
+        Counted first, second;
+        _Clicker* clicker = new_clicker();
+        if (clicker == nullptr) {
+            check(false, std::string("references: ") + k.name, "no object");
+            continue;
+        }
+        k.steps(clicker, first, second);
+        const long held_first = first.references, held_second = second.references;
+        clicker->Release();
+        const bool ok = (k.holds ? held_first > 1 : held_first == 1) && first.references == 1 && second.references == 1;
+        check(ok, std::string("references: ") + k.name + ", then released with the Clicker",
+              "held " + std::to_string(held_first) + "/" + std::to_string(held_second) + ", after release " +
+                  std::to_string(first.references) + "/" + std::to_string(second.references));
+    }
+}
+
+// Makes Clickers for a script: `maker.Create` is CoCreateInstance of the class.
+class Maker final : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (count != 1 || lstrcmpiW(names[0], L"Create") != 0) return DISP_E_UNKNOWNNAME;
+        ids[0] = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                     UINT*) override {
+        if (id != 1) return DISP_E_MEMBERNOTFOUND;
+        IDispatch* object = nullptr;
+        const HRESULT hr = CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                            reinterpret_cast<void**>(&object));
+        if (FAILED(hr)) return hr;
+        if (result == nullptr) {
+            object->Release();
+        } else {
+            V_VT(result) = VT_DISPATCH;
+            V_DISPATCH(result) = object;
+        }
+        return S_OK;
+    }
+};
+
+// A minimal script host: runs VBScript in this process with two named objects, `counted` and
+// `maker`.
+class ScriptSite final : public IActiveScriptSite {
+public:
+    ScriptSite(IUnknown* counted, IUnknown* maker) : counted_(counted), maker_(maker) {}
+    std::string error;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(IActiveScriptSite))) {
+            *out = static_cast<IActiveScriptSite*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetLCID(LCID* lcid) override {
+        *lcid = 0x409;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override {
+        if (info != nullptr) *info = nullptr;
+        IUnknown* named = lstrcmpiW(name, L"counted") == 0 ? counted_
+                          : lstrcmpiW(name, L"maker") == 0 ? maker_
+                                                           : nullptr;
+        if (named == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+        if ((mask & SCRIPTINFO_IUNKNOWN) != 0 && item != nullptr) {
+            named->AddRef();
+            *item = named;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDocVersionString(BSTR* version) override {
+        *version = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStateChange(SCRIPTSTATE) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnScriptError(IActiveScriptError* script_error) override {
+        EXCEPINFO e{};
+        DWORD context = 0;
+        ULONG line = 0;
+        LONG column = 0;
+        script_error->GetExceptionInfo(&e);
+        script_error->GetSourcePosition(&context, &line, &column);
+        error = "script error " + hex(e.scode) + " at line " + std::to_string(line + 1) + ": " +
+                narrow(text(e.bstrDescription));
+        SysFreeString(e.bstrDescription);
+        SysFreeString(e.bstrSource);
+        SysFreeString(e.bstrHelpFile);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnEnterScript() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
+
+private:
+    IUnknown* counted_;
+    IUnknown* maker_;
+};
+
+// {B54F3741-5B07-11CF-A4B0-00AA004A55E8}
+constexpr CLSID vbscript_engine = {0xb54f3741, 0x5b07, 0x11cf, {0xa4, 0xb0, 0x00, 0xaa, 0x00, 0x4a, 0x55, 0xe8}};
+
+// A VBScript creates and releases 2000 Clickers: some after calling members, some holding a
+// Scripting.Dictionary or the host's counted object in startport, some replacing it; it keeps one
+// last Clicker alive until the engine closes. In the same process afterwards: the counted object is
+// back at its own reference, and DllCanUnloadNow says S_FALSE while the script's last object lives
+// and S_OK once the engine is closed. The script makes its Clickers with `maker.Create`, not
+// CreateObject: Wine's VBScript keeps the reference to the class object that CreateObject obtains
+// (its create_object never releases it), which would hold any server loaded for good.
+void script_objects(CanUnload can_unload, const wchar_t* debug_script = nullptr) {
+    const wchar_t* script =
+        debug_script ? debug_script
+                     : L"Dim i, c, d, x, created, keep\n"
+                       L"Set d = CreateObject(\"Scripting.Dictionary\")\n"
+                       L"created = 0\n"
+                       L"For i = 1 To 2000\n"
+                       L"    Set c = maker.Create\n"
+                       L"    Select Case i Mod 6\n"
+                       L"        Case 1\n"
+                       L"            c.startport = i: c.get_barcode = 3: x = c.hello: x = c.log\n"
+                       L"        Case 2\n"
+                       L"            Set c.startport = d\n"
+                       L"        Case 3\n"
+                       L"            Set c.startport = counted\n"
+                       L"        Case 4\n"
+                       L"            Set c.startport = counted\n"
+                       L"            c.startport = 7\n"
+                       L"        Case 5\n"
+                       L"            Set c.startport = counted\n"
+                       L"            Set c.startport = d\n"
+                       L"            On Error Resume Next\n"
+                       L"            c.newparams = Null\n"
+                       L"            If Err.Number <> 94 Then created = -100000\n"
+                       L"            On Error GoTo 0\n"
+                       L"    End Select\n"
+                       L"    If c.hello = \"Clicker control successfully installed\" Then created = created + 1\n"
+                       L"    Set c = Nothing\n"
+                       L"Next\n"
+                       L"Set keep = maker.Create\n"
+                       L"Set keep.startport = counted\n";
+    Counted counted;
+    Maker maker;
+    ScriptSite site(&counted, &maker);
+    IActiveScript* engine = nullptr;
+    IActiveScriptParse* parser = nullptr;
+    HRESULT hr = CoCreateInstance(vbscript_engine, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IActiveScript),
+                                  reinterpret_cast<void**>(&engine));
+    if (SUCCEEDED(hr)) hr = engine->QueryInterface(__uuidof(IActiveScriptParse), reinterpret_cast<void**>(&parser));
+    if (SUCCEEDED(hr)) hr = engine->SetScriptSite(&site);
+    if (SUCCEEDED(hr)) hr = parser->InitNew();
+    if (SUCCEEDED(hr)) hr = engine->AddNamedItem(L"counted", SCRIPTITEM_ISVISIBLE);
+    if (SUCCEEDED(hr)) hr = engine->AddNamedItem(L"maker", SCRIPTITEM_ISVISIBLE);
+    if (SUCCEEDED(hr)) hr = engine->SetScriptState(SCRIPTSTATE_STARTED);
+    EXCEPINFO exception{};
+    if (SUCCEEDED(hr)) hr = parser->ParseScriptText(script, nullptr, nullptr, nullptr, 0, 0, 0, nullptr, &exception);
+    const HRESULT ran = hr;
+    long created = -1;
+    IDispatch* globals = nullptr;
+    if (SUCCEEDED(hr) && SUCCEEDED(engine->GetScriptDispatch(nullptr, &globals))) {
+        VARIANT v;
+        VariantInit(&v);
+        if (SUCCEEDED(by_name(globals, L"created", DISPATCH_PROPERTYGET, nullptr, &v)) &&
+            SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4)))
+            created = V_I4(&v);
+        VariantClear(&v);
+        globals->Release();
+    }
+    const HRESULT script_alive = can_unload ? can_unload() : E_FAIL;
+    const long held_by_script = counted.references;
+    if (engine) engine->Close();
+    if (parser) parser->Release();
+    if (engine) engine->Release();
+    const HRESULT after = can_unload ? can_unload() : E_FAIL;
+    check(SUCCEEDED(ran) && site.error.empty() && created == 2000, "VBScript in this process creates 2000 Clickers",
+          "engine " + hex(ran) + ", created " + std::to_string(created) + " " + site.error);
+    check(script_alive == S_FALSE && held_by_script > 1 && after == S_OK && counted.references == 1,
+          "after the script: DllCanUnloadNow S_FALSE while its last object lives, S_OK once closed; the object "
+          "given to startport is back at its own reference",
+          "DllCanUnloadNow " + hex(script_alive) + " then " + hex(after) + ", references " +
+              std::to_string(held_by_script) + " then " + std::to_string(counted.references));
+}
+
+// The server lock and one live object each keep the server from unloading, alone and together.
+void unload_rule(CanUnload can_unload) {
+    IClassFactory* factory = nullptr;
+    CoGetClassObject(CLSID_Clicker, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                     reinterpret_cast<void**>(&factory));
+    if (factory == nullptr) {
+        check(false, "class factory");
+        return;
+    }
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        HRESULT expected;
+    };
+    IUnknown* object = nullptr;
+    // Each step acts, then names what is alive after it.
+    const Step steps[] = {
+        {"factory held", [] {}, S_FALSE},
+        {"factory held, locked", [&] { factory->LockServer(TRUE); }, S_FALSE},
+        {"factory held, locked, one object",
+         [&] { factory->CreateInstance(nullptr, IID__Clicker, reinterpret_cast<void**>(&object)); }, S_FALSE},
+        {"locked, one object", [&] { factory->Release(); }, S_FALSE},
+        {"locked", [&] { object->Release(); }, S_FALSE},
+        {"nothing",
+         [&] {
+             CoGetClassObject(CLSID_Clicker, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(&factory));
+             factory->LockServer(FALSE);
+             factory->Release();
+         },
+         S_OK},
+    };
+    std::string detail;
+    bool ok = true;
+    for (const Step& s : steps) {
+        s.act();
+        const HRESULT hr = can_unload();
+        detail += std::string(s.what) + " " + hex(hr) + "; ";
+        ok = ok && hr == s.expected;
+    }
+    check(ok, "DllCanUnloadNow S_FALSE under a server lock, a live object or both, S_OK after", detail);
+}
+
+void resources(const wchar_t* path) {
+    // Pinned so that nothing unloads the module between the checks.
+    HMODULE pinned = LoadLibraryW(path);
+    CanUnload can_unload = loaded_can_unload();
+    check(can_unload != nullptr && can_unload() == S_OK, "DllCanUnloadNow S_OK when nothing is alive");
+    if (can_unload == nullptr) return;
+    many_objects(can_unload);
+    reference_balance();
+    check(can_unload() == S_OK, "DllCanUnloadNow S_OK after the reference cases");
+    script_objects(can_unload);
+    unload_rule(can_unload);
+    check(can_unload() == S_OK, "DllCanUnloadNow S_OK at the end");
+    FreeLibrary(pinned);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -565,7 +1034,7 @@ int wmain(int argc, wchar_t** argv) {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         without_registration(argv[2]);
         CoUninitialize();
-        std::printf("manifest: %d passed, %d failed, %d pending\n", passed, failed, pending);
+        std::printf("manifest: %d passed, %d failed\n", passed, failed);
         return failed == 0 ? 0 : 1;
     }
     if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
@@ -586,7 +1055,8 @@ int wmain(int argc, wchar_t** argv) {
         clicker->Release();
     }
     server_rules(argv[1]);
+    resources(argv[1]);
     CoUninitialize();
-    std::printf("early-bound: %d passed, %d failed, %d pending\n", passed, failed, pending);
+    std::printf("early-bound: %d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
