@@ -10,6 +10,7 @@
 #include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/text.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 
 namespace harrowtally {
@@ -63,12 +64,7 @@ protected:
         return ports;
     }
     int open_error() {
-        try {
-            clicker.open_clicker();
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
+        return testing::error_of([&] { clicker.open_clicker(); });
     }
     // A scanner answering on `port` and holding `packets`.
     void scanner_on(int port, std::vector<Bytes> packets) {

@@ -5,18 +5,12 @@
 
 #include "common/conversions.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 
 namespace harrowtally {
 namespace {
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 struct IntegerCase {
     Variant value;

@@ -7,39 +7,23 @@
 #include "clicker/clicker.h"
 #include "common/clock_text.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
 
 namespace harrowtally {
 namespace {
 
-using testing::CountingPause;
-using testing::FakeClock;
 using testing::ScriptedCSP2;
 using Calls = std::vector<std::string>;
 
 // The scripted library, a clock at 14:30:05 and a pause that shows up in the call list, so each
 // test sees where the pauses fall between the library calls.
-struct Rig {
-    Rig() {
-        services.library = &lib;
-        services.clock = &clock;
-        services.pause = &pause;
-        pause.during = [this] { lib.calls.push_back("pause"); };
-    }
-    ScriptedCSP2 lib;
-    FakeClock clock;
-    CountingPause pause;
-    ScannerServices services;
+struct Rig : testing::ScriptedRig<> {
+    Rig() { record_pauses(); }
 };
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 std::u16string log_of(const Clicker& c) {
     return c.log().as_string();
