@@ -16,6 +16,6 @@ if(TARGET harrowtally)
     TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
     TEST_NOT_A_LIBRARY="${not_a_library}")
   add_dependencies(harrowtally_host_tests harrowtally exit_one test_scanner_library test_scanner_library_incomplete)
-  target_link_libraries(harrowtally_host_tests PRIVATE harrowtally_host GTest::gtest GTest::gtest_main)
+  target_link_libraries(harrowtally_host_tests PRIVATE harrowtally_host GTest::gtest GTest::gtest_main util)
   gtest_discover_tests(harrowtally_host_tests DISCOVERY_TIMEOUT 60)
 endif()

@@ -28,5 +28,5 @@ target_compile_definitions(harrowtally_loader_tests PRIVATE
   TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
   TEST_NOT_A_LIBRARY="${not_a_library}")
 add_dependencies(harrowtally_loader_tests library_probe test_scanner_library test_scanner_library_incomplete)
-target_link_libraries(harrowtally_loader_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main)
+target_link_libraries(harrowtally_loader_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main util)
 gtest_discover_tests(harrowtally_loader_tests DISCOVERY_TIMEOUT 60)
