@@ -68,7 +68,7 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
             out << kHelp;
             return kExitOk;
         } else if (reader.is_option("--port")) {
-            port = parse_port("clock", reader.value());
+            port = reader.port_value();
         } else if (reader.is_positional() && !action_given &&
                    (reader.positional() == "get" || reader.positional() == "set")) {
             set = reader.positional() == "set";
@@ -79,9 +79,7 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
     }
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (!port) {
             if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
             port = clicker.comport();

@@ -67,6 +67,13 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body) {
     return kExitFailed;
 }
 
+int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        return body(session.clicker);
+    });
+}
+
 std::string searched_ports(std::int32_t start) {
     constexpr std::int32_t ports = 16;
     if (start == 0) return "ports 0 to 15";

@@ -16,6 +16,9 @@
 
 namespace harrowtally::host {
 
+// A port number given on the command line; throws UsageError.
+std::int32_t parse_port(const std::string& command, const std::string& text);
+
 // Walks a command's arguments: options (--name, --name VALUE, --name=VALUE) anywhere, the rest
 // positional. Unknown options are usage errors.
 class ArgReader {
@@ -29,6 +32,8 @@ public:
     const std::string& positional() const { return arg_; }
     // The option's value, from "--name=VALUE" or the next argument.
     std::string value();
+    // The option's value as a port number; throws UsageError.
+    std::int32_t port_value() { return parse_port(command_, value()); }
     [[noreturn]] void unknown() const;
 
 private:
@@ -38,9 +43,6 @@ private:
     std::string arg_, option_;
     std::optional<std::string> inline_value_;
 };
-
-// A port number given on the command line; throws UsageError.
-std::int32_t parse_port(const std::string& command, const std::string& text);
 
 // One Clicker over the scanner library the options name.
 struct Session {
@@ -52,6 +54,10 @@ struct Session {
 // Runs body; a runtime error of a member is printed as "error N: text" on err and gives
 // kExitFailed, as does running out of memory.
 int with_runtime_errors(std::ostream& err, const std::function<int()>& body);
+
+// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors,
+// so that a library that cannot be loaded is reported as well.
+int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body);
 
 // The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
 // scanner answered and returns false; startport is left at the port found otherwise.

@@ -75,7 +75,7 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
             help = true;
             return o;
         } else if (reader.is_option("--port")) {
-            o.port = parse_port("download", reader.value());
+            o.port = reader.port_value();
         } else if (reader.is_option("--format")) {
             const std::string name = reader.value();
             o.format = parse_download_format(name);
@@ -103,9 +103,8 @@ std::string plural(int n, const char* word) {
 }
 
 // Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
-int empty_after(Session& session, const Download& download, const std::string& output, std::ostream& out,
+int empty_after(Clicker& clicker, const Download& download, const std::string& output, std::ostream& out,
                 std::ostream& err) {
-    Clicker& clicker = session.clicker;
     clicker.let_startport(Variant::integer(download.port));
     clicker.EmptyScanner();
     const std::string log = utf8(clicker.log());
@@ -147,9 +146,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     // A file size limit then fails the write with an error instead of ending the process.
     ::signal(SIGXFSZ, SIG_IGN);
 
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         TerminalProgress progress(err);
         if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
         if (o.port) clicker.let_startport(Variant::long_(*o.port));
@@ -215,7 +212,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
                 << "\n";
             return kExitFailed;
         }
-        return empty_after(session, download, o.output, out, err);
+        return empty_after(clicker, download, o.output, out, err);
     });
 }
 

@@ -42,7 +42,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             out << kHelp;
             return kExitOk;
         } else if (reader.is_option("--port")) {
-            port = parse_port("empty", reader.value());
+            port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
             if (*set_clock != "now" && !is_clock_text(*set_clock)) {
@@ -57,9 +57,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     }
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (!find_scanner(clicker, port, err)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();

@@ -23,9 +23,7 @@ int run_info(const GlobalOptions& options, const std::vector<std::string>& args,
         return kExitOk;
     }
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         out << "hello: " << printable(clicker.hello()) << "\n";
         out << "data files in c:\\larkvale: " << clicker.num_files() << "\n";
         std::u16string version = clicker.SwVersion().as_string();

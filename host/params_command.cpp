@@ -124,7 +124,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             out << kHelp;
             return kExitOk;
         } else if (reader.is_option("--port")) {
-            port = parse_port("params", reader.value());
+            port = reader.port_value();
         } else if (reader.is_option("--discard")) {
             discard = true;
         } else if (reader.is_positional() && action.empty() &&
@@ -141,9 +141,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (action == "show") {
             if (port) {
                 clicker.let_startport(Variant::long_(*port));
