@@ -24,6 +24,10 @@ bool ArgReader::next() {
         const auto equals = arg_.find('=');
         option_ = arg_.substr(0, equals);
         if (option_ == "-h") option_ = "--help";
+        if (option_ == "--help") {
+            help_asked_ = true;
+            return false;
+        }
         if (equals != std::string::npos) inline_value_ = arg_.substr(equals + 1);
     }
     return true;
@@ -42,6 +46,11 @@ std::string ArgReader::value() {
 void ArgReader::unknown() const {
     if (is_positional()) throw UsageError(command_ + ": unexpected argument " + arg_);
     throw UsageError(command_ + ": unknown option " + option_);
+}
+
+int show_help(std::ostream& out, const char* help) {
+    out << help;
+    return kExitOk;
 }
 
 std::int32_t parse_port(const std::string& command, const std::string& text) {

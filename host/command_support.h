@@ -20,13 +20,15 @@ namespace harrowtally::host {
 std::int32_t parse_port(const std::string& command, const std::string& text);
 
 // Walks a command's arguments: options (--name, --name VALUE, --name=VALUE) anywhere, the rest
-// positional. Unknown options are usage errors.
+// positional. Unknown options are usage errors. --help (or -h) ends the walk: the command shows its
+// help whatever else was given after it.
 class ArgReader {
 public:
     ArgReader(std::string command, const std::vector<std::string>& args);
 
-    // The next argument; false at the end. Sets option() when it is an option.
+    // The next argument; false at the end or at --help. Sets option() when it is an option.
     bool next();
+    bool help_asked() const { return help_asked_; }
     bool is_option(std::string_view name) const { return option_ == name; }
     bool is_positional() const { return option_.empty(); }
     const std::string& positional() const { return arg_; }
@@ -42,7 +44,11 @@ private:
     std::size_t next_ = 0;
     std::string arg_, option_;
     std::optional<std::string> inline_value_;
+    bool help_asked_ = false;
 };
+
+// Prints a command's help and gives its exit status.
+int show_help(std::ostream& out, const char* help);
 
 // One Clicker over the scanner library the options name.
 struct Session {

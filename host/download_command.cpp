@@ -70,11 +70,7 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     DownloadOptions o;
     ArgReader reader("download", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            help = true;
-            return o;
-        } else if (reader.is_option("--port")) {
+        if (reader.is_option("--port")) {
             o.port = reader.port_value();
         } else if (reader.is_option("--format")) {
             const std::string name = reader.value();
@@ -90,6 +86,11 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         } else {
             reader.unknown();
         }
+    }
+    if (reader.help_asked()) {
+        out << kHelp;
+        help = true;
+        return o;
     }
     if (o.empty_after && o.output.empty()) {
         throw UsageError("download: --empty-after needs --output FILE: the scanner is emptied only into a file");

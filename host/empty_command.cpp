@@ -38,10 +38,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     bool discard = false;
     ArgReader reader("empty", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            return kExitOk;
-        } else if (reader.is_option("--port")) {
+        if (reader.is_option("--port")) {
             port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
@@ -55,6 +52,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             reader.unknown();
         }
     }
+    if (reader.help_asked()) return show_help(out, kHelp);
 
     std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {

@@ -17,11 +17,8 @@ constexpr const char* kHelp =
 
 int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
     ArgReader reader("info", args);
-    while (reader.next()) {
-        if (!reader.is_option("--help")) reader.unknown();
-        out << kHelp;
-        return kExitOk;
-    }
+    while (reader.next()) reader.unknown();
+    if (reader.help_asked()) return show_help(out, kHelp);
     std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {
         out << "hello: " << printable(clicker.hello()) << "\n";

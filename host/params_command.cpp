@@ -120,10 +120,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     bool discard = false;
     ArgReader reader("params", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            return kExitOk;
-        } else if (reader.is_option("--port")) {
+        if (reader.is_option("--port")) {
             port = reader.port_value();
         } else if (reader.is_option("--discard")) {
             discard = true;
@@ -136,6 +133,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             reader.unknown();
         }
     }
+    if (reader.help_asked()) return show_help(out, kHelp);
     if (action.empty()) throw UsageError("params: show LIST or apply SET");
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
