@@ -10,6 +10,7 @@
 #include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"
+#include "support/unusable_startports.h"
 
 namespace harrowtally {
 namespace {
@@ -70,17 +71,7 @@ TEST(GetDate, ReadsTheClockOnStartportIntoTheClockFields) {
 }
 
 TEST(GetDate, StartportThatDoesNotConvertFailsBeforeTheLibrary) {
-    struct Case {
-        Variant startport;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {Variant::string(u"COM3"), 13},
-        {Variant::string(u""), 13},
-        {Variant::null(), 94},
-        {Variant::double_(3e9), 6},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : testing::unusable_startports()) {
         ScriptedRig<> rig;
         auto& lib = rig.lib;
         lib.init_default = 0;

@@ -10,6 +10,7 @@
 #include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"
+#include "support/unusable_startports.h"
 
 namespace harrowtally {
 namespace {
@@ -202,17 +203,7 @@ TEST(EmptyScanner, NewClockIsSetInsideItsOwnPauseOnEveryCall) {
 }
 
 TEST(EmptyScanner, StartportThatDoesNotConvertFailsBeforeInitAndTrace) {
-    struct Case {
-        Variant startport;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {Variant::string(u"COM3"), 13},
-        {Variant::string(u""), 13},
-        {Variant::null(), 94},
-        {Variant::double_(5e9), 6},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : testing::unusable_startports()) {
         Rig rig;
         Clicker clicker(rig.services);
         rig.lib.init_default = 0;
