@@ -5,7 +5,7 @@ namespace harrowtally::testing {
 CliResult run_cli(const CliRun& run) {
     std::vector<std::string> argv = {HARROWTALLY_EXE};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
-    return run_process(argv, run);
+    return run_process_with(argv, run);
 }
 
 }  // namespace harrowtally::testing

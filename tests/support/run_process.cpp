@@ -43,7 +43,7 @@ std::vector<std::string> ProcessResult::lines() const {
     return result;
 }
 
-ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
+ProcessResult run_process_with(const std::vector<std::string>& argv, const ProcessOptions& options) {
     std::map<std::string, std::string> variables;
     for (char** e = environ; *e != nullptr; ++e) {
         const char* equals = std::strchr(*e, '=');

@@ -33,13 +33,13 @@ struct ProcessOptions {
     std::function<void(const std::string&)> on_terminal_output;
 };
 
-ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
+ProcessResult run_process_with(const std::vector<std::string>& argv, const ProcessOptions& options);
 
 inline ProcessResult run_process(const std::vector<std::string>& argv,
                                  const std::map<std::string, std::optional<std::string>>& environment = {}) {
     ProcessOptions options;
     options.environment = environment;
-    return run_process(argv, options);
+    return run_process_with(argv, options);
 }
 
 }  // namespace harrowtally::testing
