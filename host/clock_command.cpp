@@ -64,11 +64,8 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
     bool set = false, action_given = false;
     ArgReader reader("clock", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            return kExitOk;
-        } else if (reader.is_option("--port")) {
-            port = parse_port("clock", reader.value());
+        if (reader.is_option("--port")) {
+            port = reader.port_value();
         } else if (reader.is_positional() && !action_given &&
                    (reader.positional() == "get" || reader.positional() == "set")) {
             set = reader.positional() == "set";
@@ -77,11 +74,10 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
             reader.unknown();
         }
     }
+    if (reader.help_asked()) return show_help(out, kHelp);
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (!port) {
             if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
             port = clicker.comport();

@@ -24,6 +24,10 @@ bool ArgReader::next() {
         const auto equals = arg_.find('=');
         option_ = arg_.substr(0, equals);
         if (option_ == "-h") option_ = "--help";
+        if (option_ == "--help") {
+            help_asked_ = true;
+            return false;
+        }
         if (equals != std::string::npos) inline_value_ = arg_.substr(equals + 1);
     }
     return true;
@@ -42,6 +46,11 @@ std::string ArgReader::value() {
 void ArgReader::unknown() const {
     if (is_positional()) throw UsageError(command_ + ": unexpected argument " + arg_);
     throw UsageError(command_ + ": unknown option " + option_);
+}
+
+int show_help(std::ostream& out, const char* help) {
+    out << help;
+    return kExitOk;
 }
 
 std::int32_t parse_port(const std::string& command, const std::string& text) {
@@ -65,6 +74,13 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body) {
     }
     err << "error " << number << ": " << standard_error_text(number) << "\n";
     return kExitFailed;
+}
+
+int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
+    return with_runtime_errors(err, [&] {
+        Session session(options);
+        return body(session.clicker);
+    });
 }
 
 std::string searched_ports(std::int32_t start) {

@@ -16,19 +16,26 @@
 
 namespace harrowtally::host {
 
+// A port number given on the command line; throws UsageError.
+std::int32_t parse_port(const std::string& command, const std::string& text);
+
 // Walks a command's arguments: options (--name, --name VALUE, --name=VALUE) anywhere, the rest
-// positional. Unknown options are usage errors.
+// positional. Unknown options are usage errors. --help (or -h) ends the walk: the command shows its
+// help whatever else was given after it.
 class ArgReader {
 public:
     ArgReader(std::string command, const std::vector<std::string>& args);
 
-    // The next argument; false at the end. Sets option() when it is an option.
+    // The next argument; false at the end or at --help. Sets option() when it is an option.
     bool next();
+    bool help_asked() const { return help_asked_; }
     bool is_option(std::string_view name) const { return option_ == name; }
     bool is_positional() const { return option_.empty(); }
     const std::string& positional() const { return arg_; }
     // The option's value, from "--name=VALUE" or the next argument.
     std::string value();
+    // The option's value as a port number; throws UsageError.
+    std::int32_t port_value() { return parse_port(command_, value()); }
     [[noreturn]] void unknown() const;
 
 private:
@@ -37,10 +44,11 @@ private:
     std::size_t next_ = 0;
     std::string arg_, option_;
     std::optional<std::string> inline_value_;
+    bool help_asked_ = false;
 };
 
-// A port number given on the command line; throws UsageError.
-std::int32_t parse_port(const std::string& command, const std::string& text);
+// Prints a command's help and gives its exit status.
+int show_help(std::ostream& out, const char* help);
 
 // One Clicker over the scanner library the options name.
 struct Session {
@@ -52,6 +60,10 @@ struct Session {
 // Runs body; a runtime error of a member is printed as "error N: text" on err and gives
 // kExitFailed, as does running out of memory.
 int with_runtime_errors(std::ostream& err, const std::function<int()>& body);
+
+// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors,
+// so that a library that cannot be loaded is reported as well.
+int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body);
 
 // The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
 // scanner answered and returns false; startport is left at the port found otherwise.

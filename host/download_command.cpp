@@ -70,12 +70,8 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     DownloadOptions o;
     ArgReader reader("download", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            help = true;
-            return o;
-        } else if (reader.is_option("--port")) {
-            o.port = parse_port("download", reader.value());
+        if (reader.is_option("--port")) {
+            o.port = reader.port_value();
         } else if (reader.is_option("--format")) {
             const std::string name = reader.value();
             o.format = parse_download_format(name);
@@ -91,6 +87,11 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
             reader.unknown();
         }
     }
+    if (reader.help_asked()) {
+        out << kHelp;
+        help = true;
+        return o;
+    }
     if (o.empty_after && o.output.empty()) {
         throw UsageError("download: --empty-after needs --output FILE: the scanner is emptied only into a file");
     }
@@ -103,9 +104,8 @@ std::string plural(int n, const char* word) {
 }
 
 // Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
-int empty_after(Session& session, const Download& download, const std::string& output, std::ostream& out,
+int empty_after(Clicker& clicker, const Download& download, const std::string& output, std::ostream& out,
                 std::ostream& err) {
-    Clicker& clicker = session.clicker;
     clicker.let_startport(Variant::integer(download.port));
     clicker.EmptyScanner();
     const std::string log = utf8(clicker.log());
@@ -147,9 +147,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     // A file size limit then fails the write with an error instead of ending the process.
     ::signal(SIGXFSZ, SIG_IGN);
 
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         TerminalProgress progress(err);
         if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
         if (o.port) clicker.let_startport(Variant::long_(*o.port));
@@ -215,7 +213,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
                 << "\n";
             return kExitFailed;
         }
-        return empty_after(session, download, o.output, out, err);
+        return empty_after(clicker, download, o.output, out, err);
     });
 }
 

@@ -38,11 +38,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     bool discard = false;
     ArgReader reader("empty", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            return kExitOk;
-        } else if (reader.is_option("--port")) {
-            port = parse_port("empty", reader.value());
+        if (reader.is_option("--port")) {
+            port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
             if (*set_clock != "now" && !is_clock_text(*set_clock)) {
@@ -55,11 +52,10 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             reader.unknown();
         }
     }
+    if (reader.help_asked()) return show_help(out, kHelp);
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (!find_scanner(clicker, port, err)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();

@@ -17,15 +17,10 @@ constexpr const char* kHelp =
 
 int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
     ArgReader reader("info", args);
-    while (reader.next()) {
-        if (!reader.is_option("--help")) reader.unknown();
-        out << kHelp;
-        return kExitOk;
-    }
+    while (reader.next()) reader.unknown();
+    if (reader.help_asked()) return show_help(out, kHelp);
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         out << "hello: " << printable(clicker.hello()) << "\n";
         out << "data files in c:\\larkvale: " << clicker.num_files() << "\n";
         std::u16string version = clicker.SwVersion().as_string();

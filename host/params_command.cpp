@@ -120,11 +120,8 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     bool discard = false;
     ArgReader reader("params", args);
     while (reader.next()) {
-        if (reader.is_option("--help")) {
-            out << kHelp;
-            return kExitOk;
-        } else if (reader.is_option("--port")) {
-            port = parse_port("params", reader.value());
+        if (reader.is_option("--port")) {
+            port = reader.port_value();
         } else if (reader.is_option("--discard")) {
             discard = true;
         } else if (reader.is_positional() && action.empty() &&
@@ -136,14 +133,13 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             reader.unknown();
         }
     }
+    if (reader.help_asked()) return show_help(out, kHelp);
     if (action.empty()) throw UsageError("params: show LIST or apply SET");
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
     std::ostream& err = std::cerr;
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        Clicker& clicker = session.clicker;
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (action == "show") {
             if (port) {
                 clicker.let_startport(Variant::long_(*port));

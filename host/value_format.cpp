@@ -5,17 +5,10 @@
 #include "common/conversions.h"
 #include "common/date_value.h"
 #include "common/text.h"
+#include "host/command_support.h"
 
 namespace harrowtally::host {
 namespace {
-
-std::string date_text(double value) {
-    const DateTimeParts p = split_date(value);
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
-                  p.second);
-    return buffer;
-}
 
 std::string escaped(const std::u16string& text) {
     std::u16string plain;
@@ -52,7 +45,7 @@ std::string value_text(const Variant& value) {
         case VarType::Null:
             return "Null";
         case VarType::Date:
-            return date_text(value.as_real());
+            return date_value_text(value.as_real());
         case VarType::Object:
             return value.as_object() ? "Object" : "Nothing";
         case VarType::Error:

@@ -7,15 +7,13 @@ if(TARGET harrowtally)
   add_executable(exit_one ${CMAKE_CURRENT_SOURCE_DIR}/host/child/exit_one.cpp)
 
   file(GLOB host_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
-  add_executable(harrowtally_host_tests ${host_test_sources} ${CMAKE_CURRENT_SOURCE_DIR}/support/run_process.cpp)
-  target_include_directories(harrowtally_host_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  add_executable(harrowtally_host_tests ${host_test_sources})
   target_compile_definitions(harrowtally_host_tests PRIVATE
     HARROWTALLY_EXE="$<TARGET_FILE:harrowtally>"
-    EXIT_ONE="$<TARGET_FILE:exit_one>"
-    TEST_LIBRARY="$<TARGET_FILE:test_scanner_library>"
-    TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
-    TEST_NOT_A_LIBRARY="${not_a_library}")
-  add_dependencies(harrowtally_host_tests harrowtally exit_one test_scanner_library test_scanner_library_incomplete)
-  target_link_libraries(harrowtally_host_tests PRIVATE harrowtally_host GTest::gtest GTest::gtest_main)
+    EXIT_ONE="$<TARGET_FILE:exit_one>")
+  use_test_libraries(harrowtally_host_tests)
+  add_dependencies(harrowtally_host_tests harrowtally exit_one)
+  target_link_libraries(harrowtally_host_tests PRIVATE harrowtally_host harrowtally_run_process GTest::gtest
+    GTest::gtest_main)
   gtest_discover_tests(harrowtally_host_tests DISCOVERY_TIMEOUT 60)
 endif()

@@ -20,13 +20,19 @@ add_executable(library_probe ${loader_dir}/probe/library_probe.cpp)
 target_link_libraries(library_probe PRIVATE harrowtally_core)
 
 file(GLOB loader_test_sources CONFIGURE_DEPENDS ${loader_dir}/*.cpp)
-add_executable(harrowtally_loader_tests ${loader_test_sources} ${CMAKE_CURRENT_SOURCE_DIR}/support/run_process.cpp)
-target_include_directories(harrowtally_loader_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_definitions(harrowtally_loader_tests PRIVATE
-  LIBRARY_PROBE="$<TARGET_FILE:library_probe>"
-  TEST_LIBRARY="$<TARGET_FILE:test_scanner_library>"
-  TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
-  TEST_NOT_A_LIBRARY="${not_a_library}")
-add_dependencies(harrowtally_loader_tests library_probe test_scanner_library test_scanner_library_incomplete)
-target_link_libraries(harrowtally_loader_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main)
+# Gives a test program the paths of the libraries above, and builds them before it.
+function(use_test_libraries target)
+  target_compile_definitions(${target} PRIVATE
+    TEST_LIBRARY="$<TARGET_FILE:test_scanner_library>"
+    TEST_LIBRARY_INCOMPLETE="$<TARGET_FILE:test_scanner_library_incomplete>"
+    TEST_NOT_A_LIBRARY="${not_a_library}")
+  add_dependencies(${target} test_scanner_library test_scanner_library_incomplete)
+endfunction()
+
+add_executable(harrowtally_loader_tests ${loader_test_sources})
+target_compile_definitions(harrowtally_loader_tests PRIVATE LIBRARY_PROBE="$<TARGET_FILE:library_probe>")
+use_test_libraries(harrowtally_loader_tests)
+add_dependencies(harrowtally_loader_tests library_probe)
+target_link_libraries(harrowtally_loader_tests PRIVATE harrowtally_core harrowtally_run_process GTest::gtest
+  GTest::gtest_main)
 gtest_discover_tests(harrowtally_loader_tests DISCOVERY_TIMEOUT 60)

@@ -46,6 +46,28 @@ bool read_radix_number(std::u16string_view s, std::size_t& pos, long double& val
     return true;
 }
 
+bool is_exponent_marker(char16_t c) {
+    return c == u'e' || c == u'E' || c == u'd' || c == u'D';
+}
+
+// The exponent after its marker: an optional sign and digits from `pos`, which moves past them.
+// nullopt, with `pos` unmoved, when no digit follows. Large exponents stop growing at 100000, which
+// already overflows or underflows any value.
+std::optional<int> read_exponent(std::u16string_view s, std::size_t& pos) {
+    std::size_t j = pos;
+    bool negative = false;
+    if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) negative = s[j++] == u'-';
+    const std::size_t start = j;
+    long value = 0;
+    while (j < s.size() && is_digit(s[j])) {
+        if (value < 100000) value = value * 10 + (s[j] - u'0');
+        ++j;
+    }
+    if (j == start) return std::nullopt;
+    pos = j;
+    return static_cast<int>(negative ? -value : value);
+}
+
 long double exact_decimal(std::u16string_view digits, int exponent) {
     // Builds the value from its digit string once so that "0.1" is the double nearest 0.1.
     std::string text(digits.begin(), digits.end());
@@ -168,19 +190,11 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
             }
         }
         if (!any_digit) return std::nullopt;
-        if (i < s.size() && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
-            std::size_t j = i + 1;
-            bool exp_negative = false;
-            if (j < s.size() && (s[j] == u'+' || s[j] == u'-')) exp_negative = s[j++] == u'-';
-            const std::size_t exp_start = j;
-            long exp_value = 0;
-            while (j < s.size() && is_digit(s[j])) {
-                if (exp_value < 100000) exp_value = exp_value * 10 + (s[j] - u'0');
-                ++j;
-            }
-            if (j == exp_start) return std::nullopt;
-            exponent += static_cast<int>(exp_negative ? -exp_value : exp_value);
-            i = j;
+        if (i < s.size() && is_exponent_marker(s[i])) {
+            ++i;
+            const auto e = read_exponent(s, i);
+            if (!e) return std::nullopt;
+            exponent += *e;
         }
         value = exact_decimal(digits, exponent);
     }
@@ -216,18 +230,10 @@ long double leading_number(std::u16string_view s) {
         }
     }
     if (digits.empty()) return 0;
-    if (i + 1 < compact.size() &&
-        (compact[i] == u'e' || compact[i] == u'E' || compact[i] == u'd' || compact[i] == u'D')) {
-        std::size_t j = i + 1;
-        bool exp_negative = false;
-        if (compact[j] == u'+' || compact[j] == u'-') exp_negative = compact[j++] == u'-';
-        long exp_value = 0;
-        const std::size_t start = j;
-        while (j < compact.size() && is_digit(compact[j])) {
-            if (exp_value < 100000) exp_value = exp_value * 10 + (compact[j] - u'0');
-            ++j;
-        }
-        if (j > start) exponent += static_cast<int>(exp_negative ? -exp_value : exp_value);
+    // An exponent without digits is not part of the number.
+    if (i < compact.size() && is_exponent_marker(compact[i])) {
+        ++i;
+        if (const auto e = read_exponent(compact, i)) exponent += *e;
     }
     const long double value = exact_decimal(digits, exponent);
     return negative ? -value : value;

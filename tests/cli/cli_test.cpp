@@ -79,7 +79,7 @@ protected:
 
     CliResult run(std::vector<std::string> args, CliRun options = {}) const {
         options.args = std::move(args);
-        options.env["HARROWTALLY_SIM_STATE"] = state.string();
+        options.environment["HARROWTALLY_SIM_STATE"] = state.string();
         return run_cli(options);
     }
 

@@ -13,20 +13,14 @@
 #include "scanner/library_opener.h"
 #include "scanner/loaded_csp2.h"
 #include "support/run_process.h"
+#include "support/runtime_error_helpers.h"
 
 namespace harrowtally {
 namespace {
 
 namespace fs = std::filesystem;
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 class TempFolder {
 public:

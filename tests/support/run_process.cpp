@@ -1,11 +1,13 @@
 #include "support/run_process.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <pty.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -17,7 +19,7 @@ namespace harrowtally::testing {
 namespace {
 
 std::string temp_file() {
-    std::string pattern = "/tmp/harrowtally-host-XXXXXX";
+    std::string pattern = "/tmp/harrowtally-run-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) throw std::runtime_error("mkstemp failed");
     ::close(fd);
@@ -41,22 +43,21 @@ std::vector<std::string> ProcessResult::lines() const {
     return result;
 }
 
-ProcessResult run_process(const std::vector<std::string>& argv,
-                          const std::map<std::string, std::optional<std::string>>& environment) {
+ProcessResult run_process_with(const std::vector<std::string>& argv, const ProcessOptions& options) {
     std::map<std::string, std::string> variables;
     for (char** e = environ; *e != nullptr; ++e) {
         const char* equals = std::strchr(*e, '=');
         if (equals != nullptr) variables[std::string(*e, static_cast<std::size_t>(equals - *e))] = equals + 1;
     }
-    for (const auto& [name, value] : environment) {
+    for (const auto& [name, value] : options.environment) {
         if (value) {
             variables[name] = *value;
         } else {
             variables.erase(name);
         }
     }
-    for (const char* options : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
-        std::string& value = variables[options];
+    for (const char* sanitizer_options : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        std::string& value = variables[sanitizer_options];
         if (!value.empty()) value += ':';
         value += "exitcode=" + std::to_string(kSanitizerExitStatus);
     }
@@ -80,22 +81,61 @@ ProcessResult run_process(const std::vector<std::string>& argv,
     argp.push_back(nullptr);
 
     const std::string out_file = temp_file(), err_file = temp_file();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_TRUNC, 0);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    int master = -1, slave = -1;
+    const bool terminal = options.stdout_on_terminal || options.stderr_on_terminal;
+    if (terminal && ::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) throw std::runtime_error("openpty");
+    // The child writes the exec's errno here when the program cannot start; a successful exec
+    // closes the pipe without a word.
+    int exec_report[2];
+    if (::pipe2(exec_report, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+
+    // Everything the child needs is prepared above: between fork and exec it only calls functions
+    // that are safe there.
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (options.file_size_limit) {
+            const rlimit limit{static_cast<rlim_t>(*options.file_size_limit),
+                               static_cast<rlim_t>(*options.file_size_limit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        const int null_in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(out_file.c_str(), O_WRONLY | O_TRUNC);
+        const int err = ::open(err_file.c_str(), O_WRONLY | O_TRUNC);
+        ::dup2(null_in, 0);
+        ::dup2(options.stdout_on_terminal ? slave : out, 1);
+        ::dup2(options.stderr_on_terminal ? slave : err, 2);
+        for (const int fd : {null_in, out, err, master, slave}) {
+            if (fd > 2) ::close(fd);
+        }
+        ::execve(argp[0], argp.data(), envp.data());
+        const int error = errno;
+        [[maybe_unused]] const ssize_t written = ::write(exec_report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(exec_report[1]);
+    int exec_error = 0;
+    const bool started = ::read(exec_report[0], &exec_error, sizeof exec_error) <= 0;
+    ::close(exec_report[0]);
 
     ProcessResult result;
+    if (terminal) {
+        ::close(slave);
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0) break;  // EIO once the child's side is closed
+            result.terminal.append(buffer, static_cast<std::size_t>(n));
+            if (options.on_terminal_output) options.on_terminal_output(result.terminal);
+        }
+        ::close(master);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.out = slurp(out_file);
     result.err = slurp(err_file);
+    if (!started) throw std::runtime_error("cannot start " + argv[0]);
     return result;
 }
 

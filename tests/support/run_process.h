@@ -1,5 +1,7 @@
 #pragma once
-// Runs a program to its end with a chosen environment and collects what it printed.
+// Runs a program to its end with a chosen environment and collects what it printed, optionally with
+// a file size limit or with its standard output or standard error on a terminal.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,12 +18,28 @@ struct ProcessResult {
     int exit_status = -1;  // -1 when it did not exit normally
     std::string out;
     std::string err;
+    std::string terminal;                    // what went to a terminal, instead of `out` or `err`
     std::vector<std::string> lines() const;  // stdout split at newlines
 };
 
-// `environment`: variables to set (a value) or remove (nullopt) relative to this process's. The
-// sanitizer options of the child get exitcode=kSanitizerExitStatus added last.
-ProcessResult run_process(const std::vector<std::string>& argv,
-                          const std::map<std::string, std::optional<std::string>>& environment = {});
+struct ProcessOptions {
+    // Variables to set (a value) or remove (nullopt) relative to this process's. The sanitizer
+    // options of the child get exitcode=kSanitizerExitStatus added last.
+    std::map<std::string, std::optional<std::string>> environment;
+    std::optional<long> file_size_limit;  // RLIMIT_FSIZE in bytes
+    bool stdout_on_terminal = false;
+    bool stderr_on_terminal = false;
+    // Called with everything the terminal has shown so far, each time more arrives.
+    std::function<void(const std::string&)> on_terminal_output;
+};
+
+ProcessResult run_process_with(const std::vector<std::string>& argv, const ProcessOptions& options);
+
+inline ProcessResult run_process(const std::vector<std::string>& argv,
+                                 const std::map<std::string, std::optional<std::string>>& environment = {}) {
+    ProcessOptions options;
+    options.environment = environment;
+    return run_process_with(argv, options);
+}
 
 }  // namespace harrowtally::testing

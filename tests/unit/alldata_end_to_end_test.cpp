@@ -10,30 +10,23 @@
 #include "clicker/clicker.h"
 #include "common/date_value.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
 
 namespace harrowtally {
 namespace {
 
 using testing::Bytes;
-using testing::CountingPause;
-using testing::FakeClock;
 using testing::ScriptedCSP2;
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 class AlldataEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ScriptedCSP2 nothing;
-        ScannerServices probe_services = services;
+        ScannerServices probe_services = rig.services;
         probe_services.library = &nothing;
         Clicker probe(probe_services);
         try {
@@ -58,11 +51,9 @@ protected:
         clicker.let_startport(Variant::integer(3));
     }
 
-    ScriptedCSP2 lib;
-    FakeClock clock;
-    CountingPause pause;
-    ScannerServices services{&lib, &clock, &pause};
-    Clicker clicker{services};
+    testing::ScriptedRig<> rig;
+    ScriptedCSP2& lib = rig.lib;
+    Clicker clicker{rig.services};
 };
 
 const std::u16string worked_example =
@@ -78,7 +69,7 @@ TEST_F(AlldataEndToEnd, WorkedExampleThroughTheLibrary) {
     // Every read downloads afresh.
     EXPECT_EQ(clicker.alldata().as_string(), worked_example);
     EXPECT_EQ(std::count(lib.calls.begin(), lib.calls.end(), "csp2ReadData()"), 2);
-    EXPECT_EQ(pause.count, 2);
+    EXPECT_EQ(rig.pause.count, 2);
 }
 
 TEST_F(AlldataEndToEnd, NoScannerOnANewObjectGivesTheBlankHeader) {

@@ -7,19 +7,14 @@
 
 #include "clicker/barcode_access.h"
 #include "clicker/clicker.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
 
 namespace harrowtally {
 namespace {
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 // A download of three barcodes whose third packet failed: element 3 stays empty.
 struct Download {
@@ -66,21 +61,15 @@ TEST(BarcodeAccess, ElementsComeBackWithTheirTypes) {
 }
 
 TEST(BarcodeAccess, ClickerWithoutADownloadFailsForEveryIndex) {
-    testing::ScriptedCSP2 lib;
-    testing::FakeClock clock;
-    testing::CountingPause pause;
-    ScannerServices services;
-    services.library = &lib;
-    services.clock = &clock;
-    services.pause = &pause;
-    Clicker c(services);
+    testing::ScriptedRig<> rig;
+    Clicker c(rig.services);
     for (std::int16_t k : {0, 1, -1}) {
         c.let_get_barcode(k);
         EXPECT_EQ(error_of([&] { c.sbarcode(); }), 9) << k;
         EXPECT_EQ(error_of([&] { c.stime(); }), 9) << k;
         EXPECT_EQ(error_of([&] { c.stype(); }), 9) << k;
     }
-    EXPECT_TRUE(lib.calls.empty());
+    EXPECT_TRUE(rig.lib.calls.empty());
 }
 
 }  // namespace

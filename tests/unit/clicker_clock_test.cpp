@@ -7,13 +7,14 @@
 #include "clicker/clicker.h"
 #include "common/clock_text.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
+#include "support/unusable_startports.h"
 
 namespace harrowtally {
 namespace {
 
-using testing::CountingPause;
-using testing::FakeClock;
 using testing::ScriptedCSP2;
 
 // A library whose clock functions are missing from the file: the call fails after the port opened.
@@ -23,26 +24,9 @@ public:
     std::int32_t csp2SetTime(std::uint8_t*) override { throw RuntimeError(err::dll_function_missing); }
 };
 
-struct Rig {
-    explicit Rig(ScriptedCSP2& library) : lib(library) {
-        services.library = &lib;
-        services.clock = &clock;
-        services.pause = &pause;
-    }
-    ScriptedCSP2& lib;
-    FakeClock clock;
-    CountingPause pause;
-    ScannerServices services;
-};
+using testing::ScriptedRig;
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 std::vector<std::string> get_sequence(const std::string& port) {
     return {"csp2Init(" + port + ")", "csp2WakeUp()", "csp2GetTime()", "csp2PowerDown()", "csp2Restore()"};
@@ -67,8 +51,8 @@ TEST(GetDate, ReadsTheClockOnStartportIntoTheClockFields) {
         {"port 16 as given", Variant::long_(16), 0, ClockBuffer{1, 2, 3, 4, 5, 6}, "16", u"010203040506", u'H'},
     };
     for (const auto& c : cases) {
-        ScriptedCSP2 lib;
-        Rig rig(lib);
+        ScriptedRig<> rig;
+        auto& lib = rig.lib;
         lib.init_default = c.init;
         lib.clock_value = c.clock;
         Clicker clicker(rig.services);
@@ -87,19 +71,9 @@ TEST(GetDate, ReadsTheClockOnStartportIntoTheClockFields) {
 }
 
 TEST(GetDate, StartportThatDoesNotConvertFailsBeforeTheLibrary) {
-    struct Case {
-        Variant startport;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {Variant::string(u"COM3"), 13},
-        {Variant::string(u""), 13},
-        {Variant::null(), 94},
-        {Variant::double_(3e9), 6},
-    };
-    for (const auto& c : cases) {
-        ScriptedCSP2 lib;
-        Rig rig(lib);
+    for (const auto& c : testing::unusable_startports()) {
+        ScriptedRig<> rig;
+        auto& lib = rig.lib;
         lib.init_default = 0;
         lib.clock_value = ClockBuffer{1, 2, 3, 4, 5, 6};
         Clicker clicker(rig.services);
@@ -122,8 +96,8 @@ TEST(SetDate, SendsTheLocalTimeOnPortZero) {
         {{2026, 12, 31, 23, 59, 59}, {59, 59, 23, 31, 12, 26}},
     };
     for (const auto& c : cases) {
-        ScriptedCSP2 lib;
-        Rig rig(lib);
+        ScriptedRig<> rig;
+        auto& lib = rig.lib;
         lib.init_default = -1;  // nothing answers: nothing is reported either
         rig.clock.date = c.now;
         Clicker clicker(rig.services);
@@ -140,8 +114,8 @@ TEST(SetDate, SendsTheLocalTimeOnPortZero) {
 
 TEST(ClockMembers, MissingClockFunctionReleasesTheOpenedPort) {
     for (const bool reading : {true, false}) {
-        MissingClockFunctions lib;
-        Rig rig(lib);
+        ScriptedRig<MissingClockFunctions> rig;
+        auto& lib = rig.lib;
         lib.init_default = 0;
         Clicker clicker(rig.services);
         EXPECT_EQ(error_of([&] { reading ? clicker.getdate() : clicker.setdate(); }), 453);

@@ -15,13 +15,13 @@ TEST(NumFiles, CountsTheDataFolderWithinSixteenBits) {
     for (const auto& [listed, expected] : cases) {
         Rig rig;
         rig.listing.count = listed;
-        Clicker clicker(rig.services());
+        Clicker clicker(rig.services);
         int got = 0;
         const int e = error_of([&] { got = clicker.num_files(); });
         EXPECT_EQ(expected <= -1000 ? std::pair(-(expected + 1000), 0) : std::pair(0, expected), std::pair(e, got))
             << listed;
         EXPECT_EQ(rig.listing.folders, std::vector<std::u16string>{u"c:\\larkvale"});
-        EXPECT_TRUE(rig.library.calls.empty());
+        EXPECT_TRUE(rig.lib.calls.empty());
     }
 }
 
@@ -34,15 +34,15 @@ TEST(SwVersion, TenCharactersFromTheOnlyLibraryCall) {
     };
     for (const auto& [written, expected] : cases) {
         Rig rig;
-        rig.library.sw_version = written;
-        Clicker clicker(rig.services());
+        rig.lib.sw_version = written;
+        Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(3));
         const ObservedState before = observe(clicker);
         const Variant version = clicker.SwVersion();
         ASSERT_EQ(version.type(), VarType::String);
         EXPECT_EQ(version.as_string(), expected);
-        EXPECT_EQ(rig.library.calls, std::vector<std::string>{"csp2GetSwVersion(10)"});
-        EXPECT_EQ(rig.library.areas, std::vector<Bytes>{Bytes(10, 0)});
+        EXPECT_EQ(rig.lib.calls, std::vector<std::string>{"csp2GetSwVersion(10)"});
+        EXPECT_EQ(rig.lib.areas, std::vector<Bytes>{Bytes(10, 0)});
         EXPECT_EQ(observe(clicker), before);
     }
 }

@@ -33,10 +33,10 @@ TEST(ShowParams, ReportsTheListedParametersAndTheScannerInformation) {
     };
     for (const auto& c : cases) {
         Rig rig;
-        rig.library.init_default = 0;
-        rig.library.sw_version = bytes_of("V1.2");
-        rig.library.params = {{5, {1}}, {7, {200}}};
-        Clicker clicker(rig.services());
+        rig.lib.init_default = 0;
+        rig.lib.sw_version = bytes_of("V1.2");
+        rig.lib.params = {{5, {1}}, {7, {200}}};
+        Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(4));
         clicker.cur_clicker_params(Variant::string(c.list));
         const ObservedState before = observe(clicker);
@@ -54,7 +54,7 @@ TEST(ShowParams, ReportsTheListedParametersAndTheScannerInformation) {
                                              "csp2GetSystemStatus()", "csp2GetSwVersion(10)", "csp2GetASCIIMode()",
                                              "csp2GetRTCMode()", "csp2PowerDown()", "csp2Restore()"});
         }
-        EXPECT_EQ(rig.library.calls, expected) << to_utf8(c.list);
+        EXPECT_EQ(rig.lib.calls, expected) << to_utf8(c.list);
         EXPECT_EQ(observe(clicker), before);
     }
 }
@@ -62,10 +62,10 @@ TEST(ShowParams, ReportsTheListedParametersAndTheScannerInformation) {
 TEST(ResetParams, EmptyStartportDoesNothingWhateverTheSet) {
     for (const char16_t* set : {u"0105", u"", u"bad", u"0105-1"}) {
         Rig rig;
-        Clicker clicker(rig.services());
+        Clicker clicker(rig.services);
         clicker.newparams(Variant::string(set));
         EXPECT_EQ(error_of([&] { clicker.reset_params(); }), 0) << to_utf8(set);
-        EXPECT_TRUE(rig.library.calls.empty()) << to_utf8(set);
+        EXPECT_TRUE(rig.lib.calls.empty()) << to_utf8(set);
     }
 }
 
@@ -80,14 +80,14 @@ TEST(ResetParams, SetThatCannotBeAppliedFailsBeforeTouchingTheScanner) {
     };
     for (const auto& [set, error] : cases) {
         Rig rig;
-        rig.library.init_default = 0;
-        Clicker clicker(rig.services());
+        rig.lib.init_default = 0;
+        Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(3));
         clicker.newparams(set);
         clicker.pnewdatetime(u"051710061226");
         const ObservedState before = observe(clicker);
         EXPECT_EQ(error_of([&] { clicker.reset_params(); }), error) << to_utf8(clicker.newparams_text());
-        EXPECT_TRUE(rig.library.calls.empty()) << to_utf8(clicker.newparams_text());
+        EXPECT_TRUE(rig.lib.calls.empty()) << to_utf8(clicker.newparams_text());
         EXPECT_EQ(observe(clicker), before);
     }
 }

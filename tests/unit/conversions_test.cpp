@@ -5,18 +5,13 @@
 
 #include "common/conversions.h"
 #include "common/runtime_error.h"
+#include "common/text.h"
+#include "support/runtime_error_helpers.h"
 
 namespace harrowtally {
 namespace {
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 struct IntegerCase {
     Variant value;
@@ -102,6 +97,28 @@ TEST(Conversions, LeadingNumberReadsUpToTheFirstForeignCharacter) {
         {u"  ", 0}, {u" 5", 5}, {u"5a", 5}, {u"ab", 0}, {u"-5", -5}, {u"07", 7}, {u"1.5x", 1.5L}, {u"", 0},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(leading_number(text), value);
+}
+
+TEST(Conversions, ExponentsInLeadingNumberAndInNumericText) {
+    // Leading numbers drop an exponent marker that no digit follows.
+    const std::vector<std::pair<std::u16string, long double>> leading = {
+        {u"2e3", 2000}, {u"25E-1", 2.5L}, {u"2d+2", 200}, {u"1 e 2", 100}, {u"1e", 1}, {u"1e+", 1}, {u"3Dx", 3},
+    };
+    for (const auto& [text, value] : leading) EXPECT_EQ(leading_number(text), value) << to_utf8(text);
+    // In a numeric text the marker needs digits, or the text is no number.
+    const std::vector<std::pair<std::u16string, int>> texts = {
+        {u"2e3", 2000}, {u"25E-1", 2}, {u"2d+2", 200}, {u"1e", -13}, {u"1e+", -13}, {u"1e2x", -13},
+    };
+    for (const auto& [text, expected] : texts) {
+        int got = 0;
+        const int e = error_of([&] { got = to_integer(Variant::string(text)); });
+        if (expected < 0) {
+            EXPECT_EQ(e, -expected) << to_utf8(text);
+        } else {
+            EXPECT_EQ(e, 0) << to_utf8(text);
+            EXPECT_EQ(got, expected) << to_utf8(text);
+        }
+    }
 }
 
 TEST(Conversions, StrictReadingNeedsTheWholeText) {

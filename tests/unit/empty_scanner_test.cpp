@@ -8,39 +8,24 @@
 #include "clicker/clicker.h"
 #include "common/clock_text.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
+#include "support/unusable_startports.h"
 
 namespace harrowtally {
 namespace {
 
-using testing::CountingPause;
-using testing::FakeClock;
 using testing::ScriptedCSP2;
 using Calls = std::vector<std::string>;
 
 // The scripted library, a clock at 14:30:05 and a pause that shows up in the call list, so each
 // test sees where the pauses fall between the library calls.
-struct Rig {
-    Rig() {
-        services.library = &lib;
-        services.clock = &clock;
-        services.pause = &pause;
-        pause.during = [this] { lib.calls.push_back("pause"); };
-    }
-    ScriptedCSP2 lib;
-    FakeClock clock;
-    CountingPause pause;
-    ScannerServices services;
+struct Rig : testing::ScriptedRig<> {
+    Rig() { record_pauses(); }
 };
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 std::u16string log_of(const Clicker& c) {
     return c.log().as_string();
@@ -219,17 +204,7 @@ TEST(EmptyScanner, NewClockIsSetInsideItsOwnPauseOnEveryCall) {
 }
 
 TEST(EmptyScanner, StartportThatDoesNotConvertFailsBeforeInitAndTrace) {
-    struct Case {
-        Variant startport;
-        int error;
-    };
-    const std::vector<Case> cases = {
-        {Variant::string(u"COM3"), 13},
-        {Variant::string(u""), 13},
-        {Variant::null(), 94},
-        {Variant::double_(5e9), 6},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : testing::unusable_startports()) {
         Rig rig;
         Clicker clicker(rig.services);
         rig.lib.init_default = 0;

@@ -9,6 +9,7 @@
 #include "clicker/export_record.h"
 #include "common/date_value.h"
 #include "common/runtime_error.h"
+#include "support/runtime_error_helpers.h"
 
 namespace harrowtally {
 namespace {
@@ -41,14 +42,7 @@ struct Lists {
     }
 };
 
-int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::error_of;
 
 TEST(ExportRecord, WorkedExampleComesOutCharacterForCharacter) {
     Lists lists;

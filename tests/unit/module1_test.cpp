@@ -34,12 +34,12 @@ TEST(GetScannerParam, ReadsTheFirstByteOfAZeroedBuffer) {
     };
     for (const auto& c : cases) {
         Rig rig;
-        rig.library.init_default = c.stored ? 0 : -1;
-        if (c.stored) rig.library.params[c.number] = *c.stored;
-        EXPECT_EQ(Module1::get_scanner_param(rig.services(), c.port, c.number), c.expected);
-        EXPECT_EQ(rig.library.calls, connection(c.init_port, "csp2GetParam(" + std::to_string(c.number) + ",10)"));
-        EXPECT_EQ(rig.library.areas, std::vector<Bytes>{Bytes(10, 0)});
-        EXPECT_FALSE(rig.library.port_open);
+        rig.lib.init_default = c.stored ? 0 : -1;
+        if (c.stored) rig.lib.params[c.number] = *c.stored;
+        EXPECT_EQ(Module1::get_scanner_param(rig.services, c.port, c.number), c.expected);
+        EXPECT_EQ(rig.lib.calls, connection(c.init_port, "csp2GetParam(" + std::to_string(c.number) + ",10)"));
+        EXPECT_EQ(rig.lib.areas, std::vector<Bytes>{Bytes(10, 0)});
+        EXPECT_FALSE(rig.lib.port_open);
     }
 }
 
@@ -52,21 +52,21 @@ TEST(SetScannerParam, SendsValueAndZeroOrFailsWith5AfterClosing) {
                                      {-1, 0, 5}, {256, 0, 5}, {INT32_MIN, 0, 5}, {INT32_MAX, 0, 5}};
     for (const auto& c : cases) {
         Rig rig;
-        rig.library.init_default = 0;
-        rig.library.set_param_result = c.library_result;
+        rig.lib.init_default = 0;
+        rig.lib.set_param_result = c.library_result;
         bool written = false;
         const int e =
-            error_of([&] { written = Module1::set_scanner_param(rig.services(), Variant::integer(3), 12, c.value); });
+            error_of([&] { written = Module1::set_scanner_param(rig.services, Variant::integer(3), 12, c.value); });
         EXPECT_EQ(c.outcome == 5 ? 5 : 0, e) << c.value;
         EXPECT_EQ(written, c.outcome == 1) << c.value;
-        EXPECT_EQ(rig.library.calls, connection("3", c.outcome == 5 ? "" : "csp2SetParam(12,2)")) << c.value;
+        EXPECT_EQ(rig.lib.calls, connection("3", c.outcome == 5 ? "" : "csp2SetParam(12,2)")) << c.value;
         if (c.outcome != 5) {
             Bytes area{static_cast<std::uint8_t>(c.value), 0};
             area.resize(10, ' ');
-            EXPECT_EQ(rig.library.areas, std::vector<Bytes>{area});
-            EXPECT_EQ(rig.library.written_params.at(0).second, Bytes(area.begin(), area.begin() + 2));
+            EXPECT_EQ(rig.lib.areas, std::vector<Bytes>{area});
+            EXPECT_EQ(rig.lib.written_params.at(0).second, Bytes(area.begin(), area.begin() + 2));
         }
-        EXPECT_FALSE(rig.library.port_open);
+        EXPECT_FALSE(rig.lib.port_open);
     }
 }
 
@@ -86,17 +86,17 @@ TEST(ScannerInfoText, GetterValuesPlaceholdersAndTheWholeVersionBuffer) {
     };
     for (const auto& c : cases) {
         Rig rig;
-        rig.library.protocol_result = c.protocol;
-        rig.library.status_results = {c.status};
-        rig.library.ascii_result = c.ascii;
-        rig.library.rtc_result = c.rtc;
-        rig.library.sw_version = c.version;
-        EXPECT_EQ(Module1::scanner_info_text(rig.services(), Variant::integer(3)), c.expected);
+        rig.lib.protocol_result = c.protocol;
+        rig.lib.status_results = {c.status};
+        rig.lib.ascii_result = c.ascii;
+        rig.lib.rtc_result = c.rtc;
+        rig.lib.sw_version = c.version;
+        EXPECT_EQ(Module1::scanner_info_text(rig.services, Variant::integer(3)), c.expected);
         Calls expected = connection("3", "csp2GetProtocol()", false);
         expected.insert(expected.begin() + 4,
                         {"csp2GetSystemStatus()", "csp2GetSwVersion(10)", "csp2GetASCIIMode()", "csp2GetRTCMode()"});
-        EXPECT_EQ(rig.library.calls, expected);
-        EXPECT_EQ(rig.library.areas, std::vector<Bytes>{Bytes(10, 0)});
+        EXPECT_EQ(rig.lib.calls, expected);
+        EXPECT_EQ(rig.lib.areas, std::vector<Bytes>{Bytes(10, 0)});
     }
 }
 
@@ -113,8 +113,8 @@ TEST(ParameterProcedures, PortThatDoesNotConvertFailsAfterThePauseBeforeInit) {
     for (const auto& [name, run] : procedures) {
         for (const auto& [port, error] : ports) {
             Rig rig;
-            EXPECT_EQ(error_of([&] { run(rig.services(), port); }), error) << name;
-            EXPECT_EQ(rig.library.calls, std::string(name) == "info" ? Calls{} : Calls{"pause"}) << name;
+            EXPECT_EQ(error_of([&] { run(rig.services, port); }), error) << name;
+            EXPECT_EQ(rig.lib.calls, std::string(name) == "info" ? Calls{} : Calls{"pause"}) << name;
         }
     }
 }
@@ -124,11 +124,11 @@ TEST(ParameterProcedures, RuntimeErrorReleasesAPortThatOpened) {
     for (std::size_t i = 0; i < procedures.size(); ++i) {
         for (const bool opens : {true, false}) {
             Rig rig;
-            rig.library.init_results[3] = opens ? 0 : -1;
-            rig.library.fail_call = failing[i];
-            EXPECT_EQ(error_of([&] { procedures[i].second(rig.services(), Variant::integer(3)); }), 453);
-            EXPECT_FALSE(rig.library.port_open);
-            EXPECT_EQ(rig.library.restores, opens ? 1 : 0) << procedures[i].first;
+            rig.lib.init_results[3] = opens ? 0 : -1;
+            rig.lib.fail_call = failing[i];
+            EXPECT_EQ(error_of([&] { procedures[i].second(rig.services, Variant::integer(3)); }), 453);
+            EXPECT_FALSE(rig.lib.port_open);
+            EXPECT_EQ(rig.lib.restores, opens ? 1 : 0) << procedures[i].first;
         }
     }
 }

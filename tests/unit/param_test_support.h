@@ -10,7 +10,9 @@
 #include "common/runtime_error.h"
 #include "params/parameter_texts.h"
 #include "scanner/scanner_services.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
 
 namespace harrowtally {
 inline void PrintTo(const ParameterEntry& e, std::ostream* os) {
@@ -62,27 +64,13 @@ public:
 };
 
 // The services with every pause written into the call record, so sequences show where it falls.
-struct Rig {
-    InspectingCSP2 library;
-    FakeClock clock;
-    CountingPause pause;
+struct Rig : ScriptedRig<InspectingCSP2> {
     FakeListing listing;
     Rig() {
-        pause.during = [this] { library.calls.push_back("pause"); };
+        record_pauses();
+        services.listing = &listing;
     }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
-    ScannerServices services() { return ScannerServices{&library, &clock, &pause, &listing, {}}; }
 };
-
-inline int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 inline Bytes bytes_of(const std::string& s) {
     return Bytes(s.begin(), s.end());

@@ -17,16 +17,16 @@ class ResetParamsApplied : public ::testing::Test {
 protected:
     void SetUp() override {
         Rig probe;
-        Clicker c(probe.services());
+        Clicker c(probe.services);
         if (error_of([&] { c.EmptyScanner(); }) == err::no_such_member) GTEST_SKIP() << "EmptyScanner not built yet";
         // A scanner on port 3 holding 12 barcodes whose first erase succeeds, refusing every parameter.
-        rig.library.init_results[3] = 0;
-        rig.library.read_data_default = 12;
-        rig.library.set_param_result = -1;
+        rig.lib.init_results[3] = 0;
+        rig.lib.read_data_default = 12;
+        rig.lib.set_param_result = -1;
         clicker.let_startport(Variant::integer(3));
     }
     Rig rig;
-    Clicker clicker{rig.services()};
+    Clicker clicker{rig.services};
 };
 
 TEST_F(ResetParamsApplied, EmptiesThenRestoresDefaultsInItsOwnConnectionThenWritesEachEntry) {
@@ -37,8 +37,8 @@ TEST_F(ResetParamsApplied, EmptiesThenRestoresDefaultsInItsOwnConnectionThenWrit
         {u"020599  0 ", {{5, {99, 0}}, {0, {0, 0}}}},
     };
     for (const auto& [set, written] : cases) {
-        rig.library.calls.clear();
-        rig.library.written_params.clear();
+        rig.lib.calls.clear();
+        rig.lib.written_params.clear();
         clicker.newparams(Variant::string(set));
         ASSERT_EQ(error_of([&] { clicker.reset_params(); }), 0) << to_utf8(set);
         EXPECT_TRUE(clicker.empty_ok());
@@ -50,29 +50,29 @@ TEST_F(ResetParamsApplied, EmptiesThenRestoresDefaultsInItsOwnConnectionThenWrit
                              "csp2SetParam(" + std::to_string(number) + ",2)", "csp2PowerDown()", "csp2Restore()"});
         }
         // EmptyScanner's own calls come first and end with the port released.
-        const Calls& calls = rig.library.calls;
+        const Calls& calls = rig.lib.calls;
         ASSERT_GT(calls.size(), expected.size());
         const auto tail = calls.end() - static_cast<std::ptrdiff_t>(expected.size());
         EXPECT_EQ(Calls(tail, calls.end()), expected) << to_utf8(set);
         EXPECT_EQ(*(tail - 1), "csp2Restore()");
         EXPECT_NE(std::find(calls.begin(), tail, "csp2ClearData()"), tail);
-        EXPECT_EQ(rig.library.written_params, written);
+        EXPECT_EQ(rig.lib.written_params, written);
     }
 }
 
 TEST_F(ResetParamsApplied, RuntimeErrorInTheDefaultsConnectionReleasesThePort) {
-    rig.library.fail_call = "csp2SetDefaults";
+    rig.lib.fail_call = "csp2SetDefaults";
     clicker.newparams(Variant::string(u"010501"));
     EXPECT_EQ(error_of([&] { clicker.reset_params(); }), 453);
-    EXPECT_FALSE(rig.library.port_open);
-    EXPECT_EQ(rig.library.calls.back(), "csp2Restore()");
-    EXPECT_TRUE(rig.library.written_params.empty());
+    EXPECT_FALSE(rig.lib.port_open);
+    EXPECT_EQ(rig.lib.calls.back(), "csp2Restore()");
+    EXPECT_TRUE(rig.lib.written_params.empty());
 }
 
 TEST_F(ResetParamsApplied, RefusedSetKeepsWhatTheLastEmptyingReportedAndEmptyStartportClearsOpenOk) {
     clicker.EmptyScanner();
     ASSERT_TRUE(clicker.open_ok() && clicker.empty_ok());
-    const std::size_t calls_before = rig.library.calls.size();
+    const std::size_t calls_before = rig.lib.calls.size();
     clicker.newparams(Variant::string(u"0105-1"));
     const ObservedState before = observe(clicker);
     EXPECT_EQ(error_of([&] { clicker.reset_params(); }), 5);
@@ -80,7 +80,7 @@ TEST_F(ResetParamsApplied, RefusedSetKeepsWhatTheLastEmptyingReportedAndEmptySta
     clicker.let_startport(Variant());
     clicker.reset_params();
     EXPECT_FALSE(clicker.open_ok());
-    EXPECT_EQ(rig.library.calls.size(), calls_before);
+    EXPECT_EQ(rig.lib.calls.size(), calls_before);
 }
 
 }  // namespace
