@@ -267,7 +267,7 @@ TEST(EmptyScanner, ErrorWithThePortOpenReleasesIt) {
 // Anything thrown while the trace of a successful csp2Init is written (the clock, an allocation)
 // still releases the port.
 TEST(EmptyScanner, ExceptionWhileTracingTheOpenPortReleasesIt) {
-    struct ThrowingClock : FakeClock {
+    struct ThrowingClock : testing::FakeClock {
         TimeOfDay time_of_day() override { throw std::bad_alloc(); }
     };
     Rig rig;
