@@ -15,6 +15,8 @@
 
 #include "harrowtally_h.h"
 
+#include "counting_dispatch.h"
+
 namespace {
 
 int passed = 0, failed = 0;
@@ -123,29 +125,9 @@ VARIANT bstr(const wchar_t* s) {
 
 // A counted automation object for the reference tests; with a default text it also has a default
 // member (DISPID_VALUE) that gives that text.
-class Counted : public IDispatch {
+class Counted : public CountingDispatch {
 public:
-    long references = 1;
     const wchar_t* default_text = nullptr;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (id != DISPID_VALUE || default_text == nullptr || (flags & DISPATCH_PROPERTYGET) == 0) {

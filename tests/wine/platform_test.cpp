@@ -18,6 +18,8 @@
 #include "scanner/loaded_csp2.h"
 #include "windows_platform.h"
 
+#include "counting_dispatch.h"
+
 using namespace harrowtally;
 using namespace harrowtally::windows;
 
@@ -71,29 +73,9 @@ std::string core_outcome(const std::function<std::string()>& f) {
 }
 
 // A minimal automation object: a default member that answers 42, or none.
-class TestObject : public IDispatch {
+class TestObject : public CountingDispatch {
 public:
     explicit TestObject(bool has_default) : has_default_(has_default) {}
-    long references = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         if (id != DISPID_VALUE || !has_default_) return DISP_E_MEMBERNOTFOUND;
