@@ -1,10 +1,12 @@
 #include "host/download_formats.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/clock_texts.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -27,7 +29,7 @@ struct Row {
 
 Row table_row(const Download& d, int k) {
     if (!d.filled(k)) return {std::to_string(k), "(not read)", "", ""};
-    return {std::to_string(k), printable(d.barcode(k)), std::to_string(d.type(k)), d.scan_time(k)};
+    return {std::to_string(k), terminal_text(d.barcode(k)), std::to_string(d.type(k)), d.scan_time(k)};
 }
 
 void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], bool heading) {
@@ -46,12 +48,12 @@ void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], b
 std::string table(const Download& d) {
     const auto clock = d.clock();
     std::string out;
-    out += "Serial number  " + printable(d.serial) + "\n";
+    out += "Serial number  " + terminal_text(d.serial) + "\n";
     out += "Port           " + std::to_string(d.port) + "\n";
     out += "Scanner clock  " +
            (clock                  ? *clock
             : d.clock_flag == u'L' ? "lost (not set)"
-                                   : "unreadable (" + printable(d.clock_text) + ")") +
+                                   : "unreadable (" + terminal_text(d.clock_text) + ")") +
            "\n";
     out += "Barcodes       " + std::to_string(d.count) + "\n";
     if (d.count <= 0) return out;
