@@ -4,12 +4,15 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <iostream>
+#include <ostream>
 
 #include "common/runtime_error.h"
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
 #include "host/download_formats.h"
+#include "host/outcome_words.h"
 #include "host/safe_output.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -99,17 +102,13 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     return o;
 }
 
-std::string plural(int n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
 // Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
 int empty_after(Clicker& clicker, const std::string& output, std::ostream& out, std::ostream& err) {
     const std::int16_t port = clicker.comport();
     const int saved = clicker.num_barcodes();
     clicker.let_startport(Variant::integer(port));
     clicker.EmptyScanner();
-    const std::string log = utf8(clicker.log());
+    const std::string log = terminal_text(clicker.log().as_string());
     if (!clicker.empty_ok()) {
         err << "not emptied: " << empty_outcome(clicker.log().as_string()) << " (port " << port << ", open_ok "
             << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output << "\n";
@@ -129,8 +128,8 @@ int empty_after(Clicker& clicker, const std::string& output, std::ostream& out, 
 
 }  // namespace
 
-int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
-    std::ostream& err = std::cerr;
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                 std::ostream& err) {
     bool help = false;
     const DownloadOptions o = read_options(args, out, help);
     if (help) return kExitOk;
@@ -152,8 +151,8 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
         if (o.port) clicker.let_startport(Variant::long_(*o.port));
         const auto no_scanner = [&] {
-            err << "no scanner answered on " << searched_ports(o.port.value_or(0)) << " (log " << utf8(clicker.log())
-                << "); nothing was written\n";
+            err << "no scanner answered on " << searched_ports(o.port.value_or(0)) << " (log "
+                << terminal_text(clicker.log().as_string()) << "); nothing was written\n";
             return kExitFailed;
         };
         Variant record;
@@ -186,8 +185,8 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
             const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
             if (written.ok) {
                 out << "Saved " << plural(filled, "barcode") << " from scanner "
-                    << printable(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in " << o.output
-                    << ".\n";
+                    << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
+                    << o.output << ".\n";
             } else {
                 err << "not saved: " << written.reason << "\n";
                 saved = false;

@@ -1,10 +1,12 @@
 #include "host/download_formats.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/clock_texts.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -38,7 +40,7 @@ std::u16string serial_of(const Clicker& c) {
 Row table_row(const Clicker& c, int k) {
     const DownloadedBarcode* item = filled_item(c, k);
     if (!item) return {std::to_string(k), "(not read)", "", ""};
-    return {std::to_string(k), printable(item->barcode), std::to_string(*item->type), scan_time(*item)};
+    return {std::to_string(k), terminal_text(item->barcode), std::to_string(*item->type), scan_time(*item)};
 }
 
 void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], bool heading) {
@@ -58,12 +60,12 @@ std::string table(const Clicker& c) {
     const auto clock = scanner_clock(c);
     const int count = c.num_barcodes();
     std::string out;
-    out += "Serial number  " + printable(serial_of(c)) + "\n";
+    out += "Serial number  " + terminal_text(serial_of(c)) + "\n";
     out += "Port           " + std::to_string(c.comport()) + "\n";
     out += "Scanner clock  " +
            (clock                    ? *clock
             : c.clock_flag() == u'L' ? "lost (not set)"
-                                     : "unreadable (" + printable(c.clock_text()) + ")") +
+                                     : "unreadable (" + terminal_text(c.clock_text()) + ")") +
            "\n";
     out += "Barcodes       " + std::to_string(count) + "\n";
     if (count <= 0) return out;
