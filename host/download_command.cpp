@@ -109,11 +109,12 @@ int empty_after(Clicker& clicker, const Download& download, const std::string& o
     clicker.EmptyScanner();
     const std::string log = terminal_text(clicker.log().as_string());
     if (!clicker.empty_ok()) {
-        err << "not emptied: " << empty_outcome(clicker.log().as_string()) << " (port " << download.port << ", open_ok "
-            << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output << "\n";
+        err << "not emptied: " << empty_outcome_words(clicker.empty_outcome()) << " (port " << download.port
+            << ", open_ok " << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output
+            << "\n";
         return kExitFailed;
     }
-    out << "Emptied the scanner on port " << download.port << ": " << empty_outcome(clicker.log().as_string())
+    out << "Emptied the scanner on port " << download.port << ": " << empty_outcome_words(clicker.empty_outcome())
         << " (empty_ok yes, log " << log << ").\n";
     // After a successful erase num_barcodes holds what the scanner reported just before it.
     if (clicker.num_barcodes() > download.count) {

@@ -79,7 +79,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         }
         clicker.EmptyScanner();
         const std::u16string log = clicker.log().as_string();
-        const std::string words = empty_outcome(log);
+        const std::string words = empty_outcome_words(clicker.empty_outcome());
         if (!clicker.empty_ok()) {
             err << "not emptied: " << words << " (port " << found << ", open_ok " << yes_no(clicker.open_ok())
                 << ", empty_ok no, log " << terminal_text(log) << ")\n";

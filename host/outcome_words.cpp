@@ -1,7 +1,5 @@
 #include "host/outcome_words.h"
 
-#include "common/text.h"
-
 namespace harrowtally::host {
 
 const char* yes_no(bool value) {
@@ -12,16 +10,21 @@ std::string plural(int n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-std::string empty_outcome(std::u16string_view log) {
-    if (log.starts_with(u"CLOK:")) {
-        const auto colon = log.find(u':', 5);
-        const auto tries = log.substr(5, colon == std::u16string_view::npos ? 0 : colon - 5);
-        return "erased at try " + std::to_string(std::stoi(to_utf8(tries)));
+std::string empty_outcome_words(const EmptyOutcome& outcome) {
+    switch (outcome.result) {
+        case EmptyOutcome::Result::erased:
+            return "erased at try " + std::to_string(outcome.tries);
+        case EmptyOutcome::Result::not_erased:
+            return "the scanner answered, but every erase try failed";
+        case EmptyOutcome::Result::bad_answer:
+            return "the scanner answered with a negative count or status";
+        case EmptyOutcome::Result::not_opened:
+            return "the port did not open";
+        case EmptyOutcome::Result::no_port:
+            return "no port was given";
+        case EmptyOutcome::Result::not_run:
+            break;
     }
-    if (log.starts_with(u"OPOK")) return "the scanner answered, but every erase try failed";
-    if (log.starts_with(u"OPNG")) return "the scanner answered with a negative count or status";
-    if (log.starts_with(u"OPNP")) return "the port did not open";
-    if (log.starts_with(u"ENSP")) return "no port was given";
     return "unknown outcome";
 }
 

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "clicker/member_outcomes.h"
+
 namespace harrowtally::host {
 
 // "yes" / "no".
@@ -11,7 +13,7 @@ const char* yes_no(bool value);
 // "1 barcode", "6 barcodes".
 std::string plural(int n, const char* word);
 
-// What the trace of EmptyScanner says, in words: "erased at try 2", "the port did not open", ...
-std::string empty_outcome(std::u16string_view log);
+// What EmptyScanner did, in words: "erased at try 2", "the port did not open", ...
+std::string empty_outcome_words(const EmptyOutcome& outcome);
 
 }  // namespace harrowtally::host

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "clicker/member_outcomes.h"
 #include "common/variant.h"
+#include "params/parameter_report.h"
 #include "scanner/scanner_services.h"
 
 namespace harrowtally {
@@ -60,6 +62,11 @@ public:
     const std::optional<std::vector<std::u16string>>& barcode_list() const { return barcode_list_; }
     const std::optional<std::vector<std::optional<std::int16_t>>>& type_list() const { return type_list_; }
     const std::optional<std::vector<double>>& time_list() const { return time_list_; }
+    // Outside the automation interface: what the scanner answered, as values, for hosts that explain
+    // it. The ports the last open_clicker tried, in order; the last EmptyScanner; the last showparams.
+    const std::vector<PortAnswer>& search_answers() const { return search_answers_; }
+    const EmptyOutcome& empty_outcome() const { return empty_outcome_; }
+    const ParameterReport& parameter_report() const { return parameter_report_; }
 
 private:
     void clear_clicker(int attempts);
@@ -84,6 +91,9 @@ private:
     char16_t clock_flag_ = u'\0';
     std::u16string newparams_text_;
     std::u16string cur_params_text_;
+    std::vector<PortAnswer> search_answers_;
+    EmptyOutcome empty_outcome_;
+    ParameterReport parameter_report_;
 };
 
 }  // namespace harrowtally

@@ -13,7 +13,9 @@ constexpr int erase_tries = 5;
 
 void Clicker::EmptyScanner() {
     empty_flag_ = false;
+    empty_outcome_ = {};
     if (startport_.is_empty()) {
+        empty_outcome_.result = EmptyOutcome::Result::no_port;
         log_text_ = u"ENSP";
         open_flag_ = false;
         return;
@@ -25,8 +27,10 @@ void Clicker::EmptyScanner() {
     const std::int32_t init = lib.csp2Init(port);
     // Guarded from here: the trace below reads the clock and allocates, and either may throw.
     if (init == 0) guard.opened();
+    empty_outcome_.answer = {port, init, std::nullopt, std::nullopt};
     log_text_ = u":" + two_digit_text(port) + hhmmss_text(services_.clock->time_of_day()) + u"*" + decimal_text(init);
     if (init != 0) {
+        empty_outcome_.result = EmptyOutcome::Result::not_opened;
         log_text_.insert(0, u"OPNP");
         open_flag_ = false;
         return;
@@ -34,7 +38,10 @@ void Clicker::EmptyScanner() {
 
     barcode_count_ = round_to_integer(lib.csp2ReadData());
     const std::int32_t status = lib.csp2GetSystemStatus();
+    empty_outcome_.answer.count = barcode_count_;
+    empty_outcome_.answer.status = status;
     if (barcode_count_ < 0 || status < 0) {
+        empty_outcome_.result = EmptyOutcome::Result::bad_answer;
         log_text_.insert(0, u"OPNG");
         log_text_ += u"*" + decimal_text(barcode_count_);
         open_flag_ = false;
@@ -54,6 +61,7 @@ void Clicker::EmptyScanner() {
     }
     services_.pause->scanner_pause();
     clear_clicker(erase_tries);
+    empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
     lib.csp2Restore();
     guard.released();
 }
@@ -61,6 +69,7 @@ void Clicker::EmptyScanner() {
 void Clicker::clear_clicker(int attempts) {
     CSP2& lib = *services_.library;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
+        empty_outcome_.tries = attempt;
         const std::int32_t cleared = lib.csp2ClearData();
         log_text_ += u":" + decimal_text(cleared);
         bool empty = cleared == 0;

@@ -81,6 +81,7 @@ void Clicker::open_clicker() {
     open_flag_ = false;
     port_no_ = no_port;
     log_text_.clear();
+    search_answers_.clear();
 
     // Releases the port if an error ends the call while it is open.
     PortGuard guard(library);
@@ -94,6 +95,7 @@ void Clicker::open_clicker() {
         const std::int32_t port_number = round_to_long(port);
         const std::int32_t init = library.csp2Init(port_number);
         if (init == 0) guard.opened();
+        search_answers_.push_back({port_number, init, std::nullopt, std::nullopt});
         log_text_ += u':';
         log_text_ += two_digit_text(port_number);
         log_text_ += hhmmss_text(services_.clock->time_of_day());
@@ -102,6 +104,8 @@ void Clicker::open_clicker() {
         if (init == 0) {
             barcode_count_ = round_to_integer(library.csp2ReadData());
             const std::int32_t status = library.csp2GetSystemStatus();
+            search_answers_.back().count = barcode_count_;
+            search_answers_.back().status = status;
             log_text_ += u'*';
             log_text_ += decimal_text(status);
             log_text_ += u'*';
