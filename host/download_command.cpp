@@ -103,24 +103,23 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
 }
 
 // Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
-int empty_after(Clicker& clicker, const Download& download, const std::string& output, std::ostream& out,
-                std::ostream& err) {
-    clicker.let_startport(Variant::integer(download.port));
+int empty_after(Clicker& clicker, const std::string& output, std::ostream& out, std::ostream& err) {
+    const std::int16_t port = clicker.comport();
+    const int saved = clicker.num_barcodes();
+    clicker.let_startport(Variant::integer(port));
     clicker.EmptyScanner();
     const std::string log = terminal_text(clicker.log().as_string());
     if (!clicker.empty_ok()) {
-        err << "not emptied: " << empty_outcome_words(clicker.empty_outcome()) << " (port " << download.port
-            << ", open_ok " << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output
-            << "\n";
+        err << "not emptied: " << empty_outcome_words(clicker.empty_outcome()) << " (port " << port << ", open_ok "
+            << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output << "\n";
         return kExitFailed;
     }
-    out << "Emptied the scanner on port " << download.port << ": " << empty_outcome_words(clicker.empty_outcome())
+    out << "Emptied the scanner on port " << port << ": " << empty_outcome_words(clicker.empty_outcome())
         << " (empty_ok yes, log " << log << ").\n";
     // After a successful erase num_barcodes holds what the scanner reported just before it.
-    if (clicker.num_barcodes() > download.count) {
-        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but "
-            << download.count
-            << " were downloaded and saved: " << plural(clicker.num_barcodes() - download.count, "barcode")
+    if (clicker.num_barcodes() > saved) {
+        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but " << saved
+            << " were downloaded and saved: " << plural(clicker.num_barcodes() - saved, "barcode")
             << " scanned after the download are lost\n";
         return kExitFailed;
     }
@@ -168,8 +167,10 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         clicker.set_download_observer(nullptr);
         progress.clear();
         if (!clicker.open_ok()) return no_scanner();
-        const Download download = take_download(clicker);
-        std::string text = render_download(download, format, record.as_string());
+        const int count = clicker.num_barcodes();
+        const int filled = filled_count(clicker);
+        const bool complete = download_complete(clicker);
+        std::string text = render_download(clicker, format, record.as_string());
         record = Variant();
 
         int status = kExitOk;
@@ -183,17 +184,18 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         } else {
             const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
             if (written.ok) {
-                out << "Saved " << plural(download.filled_count(), "barcode") << " from scanner "
-                    << terminal_text(download.serial) << " (port " << download.port << ") in " << o.output << ".\n";
+                out << "Saved " << plural(filled, "barcode") << " from scanner "
+                    << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
+                    << o.output << ".\n";
             } else {
                 err << "not saved: " << written.reason << "\n";
                 saved = false;
                 status = kExitFailed;
             }
         }
-        if (!download.complete()) {
-            err << "only " << download.filled_count() << " of " << plural(download.count, "barcode")
-                << " could be read: the download stopped at barcode " << download.filled_count() + 1 << "\n";
+        if (!complete) {
+            err << "only " << filled << " of " << plural(count, "barcode")
+                << " could be read: the download stopped at barcode " << filled + 1 << "\n";
             status = kExitFailed;
         }
         if (!o.empty_after) return status;
@@ -201,19 +203,18 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         std::string refusal;
         if (!saved) {
             refusal = "the download was not saved";
-        } else if (!download.complete()) {
-            refusal = "barcodes " + std::to_string(download.filled_count() + 1) + " to " +
-                      std::to_string(download.count) + " were not downloaded";
-        } else if (download.filled_count() != clicker.num_barcodes()) {
-            refusal = "the file holds " + std::to_string(download.filled_count()) + " barcodes, the scanner reported " +
+        } else if (!complete) {
+            refusal =
+                "barcodes " + std::to_string(filled + 1) + " to " + std::to_string(count) + " were not downloaded";
+        } else if (filled != clicker.num_barcodes()) {
+            refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
                       std::to_string(clicker.num_barcodes());
         }
         if (!refusal.empty()) {
-            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(download.count, "barcode")
-                << "\n";
+            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";
             return kExitFailed;
         }
-        return empty_after(clicker, download, o.output, out, err);
+        return empty_after(clicker, o.output, out, err);
     });
 }
 

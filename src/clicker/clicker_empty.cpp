@@ -36,9 +36,10 @@ void Clicker::EmptyScanner() {
         return;
     }
 
-    barcode_count_ = round_to_integer(lib.csp2ReadData());
+    const std::int32_t count = lib.csp2ReadData();
+    empty_outcome_.answer.count = count;
+    barcode_count_ = round_to_integer(count);
     const std::int32_t status = lib.csp2GetSystemStatus();
-    empty_outcome_.answer.count = barcode_count_;
     empty_outcome_.answer.status = status;
     if (barcode_count_ < 0 || status < 0) {
         empty_outcome_.result = EmptyOutcome::Result::bad_answer;
