@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/code_page.h"
+#include "common/runtime_error.h"
 #include "common/text.h"
 #include "common/trace_text.h"
 #include "host/arg_reader.h"
@@ -25,8 +26,11 @@ constexpr const char* kHelp =
     "         number and value, two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
     "  --discard  let apply erase barcodes the scanner still holds; without it a scanner holding\n"
     "             barcodes is left alone (save them with: harrowtally download --output FILE)\n"
-    "Each parameter takes a settling pause of one to two seconds. Without --port the scanner is\n"
-    "searched for from port 0 first; apply always searches, from port N when given.\n"
+    "  --port N   show: the port the scanner is read on, exactly (without it: the scanner is first\n"
+    "             searched for on ports 0 to 15, which takes a download's time)\n"
+    "             apply: where the search for the scanner starts: 16 ports from N, counting up and\n"
+    "             wrapping from 15 to 0 (without it: ports 0 to 15)\n"
+    "Each parameter takes a settling pause of one to two seconds.\n"
     "Exit status: 0 done; 1 no scanner, barcodes not discarded, a scanner that was not emptied or\n"
     "did not answer, or an error; 2 a mistake in the command line.\n";
 
@@ -91,47 +95,63 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
-    return with_clicker(options, err, [&](Clicker& clicker) {
-        if (action == "show") {
-            if (port) {
-                clicker.let_startport(Variant::long_(*port));
-            } else if (!find_scanner(clicker, std::nullopt, err)) {
+    return with_clicker(
+        options, err,
+        [&](Clicker& clicker) {
+            if (action == "show") {
+                if (port) {
+                    clicker.let_startport(Variant::long_(*port));
+                } else if (!find_scanner(clicker, std::nullopt, err, options.verbose)) {
+                    return kExitFailed;
+                }
+                clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
+                const std::u16string report = clicker.showparams().as_string();
+                return print_report(clicker.parameter_report(), report, port.value_or(clicker.comport()), out, err)
+                           ? kExitOk
+                           : kExitFailed;
+            }
+
+            if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
+            const std::int16_t found = clicker.comport();
+            const std::int16_t held = clicker.num_barcodes();
+            if (held > 0 && !discard) {
+                err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
+                    << " holds " << held
+                    << " barcodes that would be lost; save them with `harrowtally download --output FILE "
+                       "--empty-after`, or give --discard\n";
                 return kExitFailed;
             }
-            clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
-            const std::u16string report = clicker.showparams().as_string();
-            return print_report(clicker.parameter_report(), report, port.value_or(clicker.comport()), out, err)
-                       ? kExitOk
-                       : kExitFailed;
-        }
-
-        if (!find_scanner(clicker, port, err)) return kExitFailed;
-        const std::int16_t found = clicker.comport();
-        const std::int16_t held = clicker.num_barcodes();
-        if (held > 0 && !discard) {
-            err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
-                << " holds " << held
-                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
-                   "--empty-after`, or give --discard\n";
-            return kExitFailed;
-        }
-        clicker.newparams(Variant::string(from_utf8(*text)));
-        clicker.reset_params();
-        const std::u16string log = clicker.log().as_string();
-        const std::string outcome = "(open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
-                                    yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
-        if (!clicker.empty_ok()) {
-            err << "the scanner on port " << found
-                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << " " << outcome
-                << "; its defaults and the set " << *text << " were still sent\n";
-            return kExitFailed;
-        }
-        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
-            << "), restored its default "
-            << "parameters and wrote the set " << *text << " " << outcome << ".\n"
-            << "Check the values with: harrowtally params show LIST --port " << found << "\n";
-        return kExitOk;
-    });
+            clicker.newparams(Variant::string(from_utf8(*text)));
+            clicker.reset_params();
+            const std::u16string log = clicker.log().as_string();
+            const std::string outcome = !options.verbose
+                                            ? std::string()
+                                            : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
+                                                  yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
+            if (!clicker.empty_ok()) {
+                err << "the scanner on port " << found
+                    << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome
+                    << "; its defaults and the set " << *text << " were still sent\n";
+                return kExitFailed;
+            }
+            out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
+                << "), restored its default "
+                << "parameters and wrote the set " << *text << outcome << ".\n"
+                << "Check the values with: harrowtally params show LIST --port " << found << "\n";
+            return kExitOk;
+        },
+        [&](int number) -> std::string {
+            using namespace harrowtally::err;
+            if (number != invalid_call && number != type_mismatch && number != overflow) return {};
+            if (action == "show") {
+                return "the parameter list " + *text +
+                       " could not be read: write the count, then each parameter number, two digits each, such as "
+                       "020731";
+            }
+            return "the parameter set " + *text +
+                   " could not be read: write the count, then each parameter's number and value (0 to 255), two digits "
+                   "each, such as 0205011200; nothing was changed";
+        });
 }
 
 }  // namespace harrowtally::host

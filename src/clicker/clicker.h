@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clicker/download.h"
@@ -67,6 +68,8 @@ public:
     const std::vector<PortAnswer>& search_answers() const { return search_answers_; }
     const EmptyOutcome& empty_outcome() const { return empty_outcome_; }
     const ParameterReport& parameter_report() const { return parameter_report_; }
+    // The folder num_files counts, named as on Windows.
+    static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
     void clear_clicker(int attempts);
