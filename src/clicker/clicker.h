@@ -9,9 +9,9 @@
 
 #include "clicker/download.h"
 #include "clicker/member_outcomes.h"
+#include "common/services.h"
 #include "common/variant.h"
 #include "params/parameter_report.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "common/services.h"
 #include "common/variant.h"
 #include "params/parameter_report.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::Module1 {
 
