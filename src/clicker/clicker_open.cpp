@@ -64,6 +64,7 @@ void Clicker::open_clicker() {
     open_flag_ = false;
     port_no_ = no_port;
     log_text_.clear();
+    search_answers_.clear();
 
     ScannerPort connection(library);
 
@@ -75,14 +76,19 @@ void Clicker::open_clicker() {
         if (attempt == 1) port = static_cast<double>(to_number(startport_, services_.number_format));
         const std::int32_t port_number = round_to_long(port);
         const std::int32_t init = connection.open(port_number);
+        search_answers_.push_back({port_number, init, std::nullopt, std::nullopt});
         log_text_ += u':';
         log_text_ += two_digit_text(port_number);
         log_text_ += hhmmss_text(services_.clock->time_of_day());
         log_text_ += u'*';
         log_text_ += decimal_text(init);
         if (init == 0) {
-            barcode_count_ = round_to_integer(library.csp2ReadData());
+            // The count as the library gave it is kept first: one that overflows ends the call here.
+            const std::int32_t count = library.csp2ReadData();
+            search_answers_.back().count = count;
+            barcode_count_ = round_to_integer(count);
             const std::int32_t status = library.csp2GetSystemStatus();
+            search_answers_.back().status = status;
             log_text_ += u'*';
             log_text_ += decimal_text(status);
             log_text_ += u'*';
