@@ -26,8 +26,8 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body, con
     return kExitFailed;
 }
 
-int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body,
-                 const std::function<std::string(int number)>& advice) {
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body) {
     std::unique_ptr<Session> session;
     const auto words = [&](int number) -> std::vector<std::string> {
         if (!session) return {};

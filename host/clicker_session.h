@@ -32,8 +32,12 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body, con
 // Runs body with the Clicker of a Session over the options' library, under with_runtime_errors.
 // A library that cannot be used is explained by what the loader tried, an overflow by what the
 // port search found, other errors by `advice` (one line, or empty).
-int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body,
-                 const std::function<std::string(int number)>& advice = {});
+using ErrorAdvice = std::function<std::string(int number)>;
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body);
+inline int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
+    return with_clicker(options, err, ErrorAdvice(), body);
+}
 
 // The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
 // scanner was accepted (with the trace when verbose) and returns false; startport is left at the

@@ -161,80 +161,77 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     // A file size limit then fails the write with an error instead of ending the process.
     ::signal(SIGXFSZ, SIG_IGN);
 
-    return with_clicker(
-        options, err,
-        [&](Clicker& clicker) {
-            TerminalProgress progress(err);
-            if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
-            if (o.port) clicker.let_startport(Variant::long_(*o.port));
-            const auto no_scanner = [&] {
-                err << no_scanner_words(clicker, o.port.value_or(0));
-                if (options.verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
-                err << "; nothing was written\n";
-                return kExitFailed;
-            };
-            Variant record;
-            try {
-                record = clicker.alldata();
-            } catch (const RuntimeError& e) {
-                // A port that opened but answered badly leaves its count without lists: the record
-                // cannot be built, and the search found no scanner.
-                if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner();
-                throw;
-            }
-            clicker.set_download_observer(nullptr);
-            progress.clear();
-            if (!clicker.open_ok()) return no_scanner();
-            const int count = clicker.num_barcodes();
-            const int filled = filled_count(clicker);
-            const bool complete = download_complete(clicker);
-            std::string text = render_download(clicker, format, record.as_string());
-            record = Variant();
+    return with_clicker(options, err, download_advice, [&](Clicker& clicker) {
+        TerminalProgress progress(err);
+        if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
+        if (o.port) clicker.let_startport(Variant::long_(*o.port));
+        const auto no_scanner = [&] {
+            err << no_scanner_words(clicker, o.port.value_or(0));
+            if (options.verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
+            err << "; nothing was written\n";
+            return kExitFailed;
+        };
+        Variant record;
+        try {
+            record = clicker.alldata();
+        } catch (const RuntimeError& e) {
+            // A port that opened but answered badly leaves its count without lists: the record
+            // cannot be built, and the search found no scanner.
+            if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner();
+            throw;
+        }
+        clicker.set_download_observer(nullptr);
+        progress.clear();
+        if (!clicker.open_ok()) return no_scanner();
+        const int count = clicker.num_barcodes();
+        const int filled = filled_count(clicker);
+        const bool complete = download_complete(clicker);
+        std::string text = render_download(clicker, format, record.as_string());
+        record = Variant();
 
-            int status = kExitOk;
-            bool saved = true;
-            if (o.output.empty()) {
-                out << text << std::flush;
-                if (!out) {
-                    err << "cannot write the download to standard output\n";
-                    status = kExitFailed;
-                }
-            } else {
-                const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
-                if (written.ok) {
-                    out << "Saved " << plural(filled, "barcode") << " from scanner "
-                        << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
-                        << o.output << ".\n";
-                } else {
-                    err << "not saved: " << written.reason << "\n";
-                    saved = false;
-                    status = kExitFailed;
-                }
-            }
-            if (!complete) {
-                err << "only " << filled << " of " << plural(count, "barcode")
-                    << " could be read: the download stopped at barcode " << filled + 1 << "\n";
+        int status = kExitOk;
+        bool saved = true;
+        if (o.output.empty()) {
+            out << text << std::flush;
+            if (!out) {
+                err << "cannot write the download to standard output\n";
                 status = kExitFailed;
             }
-            if (!o.empty_after) return status;
+        } else {
+            const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
+            if (written.ok) {
+                out << "Saved " << plural(filled, "barcode") << " from scanner "
+                    << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
+                    << o.output << ".\n";
+            } else {
+                err << "not saved: " << written.reason << "\n";
+                saved = false;
+                status = kExitFailed;
+            }
+        }
+        if (!complete) {
+            err << "only " << filled << " of " << plural(count, "barcode")
+                << " could be read: the download stopped at barcode " << filled + 1 << "\n";
+            status = kExitFailed;
+        }
+        if (!o.empty_after) return status;
 
-            std::string refusal;
-            if (!saved) {
-                refusal = "the download was not saved";
-            } else if (!complete) {
-                refusal =
-                    "barcodes " + std::to_string(filled + 1) + " to " + std::to_string(count) + " were not downloaded";
-            } else if (filled != clicker.num_barcodes()) {
-                refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
-                          std::to_string(clicker.num_barcodes());
-            }
-            if (!refusal.empty()) {
-                err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";
-                return kExitFailed;
-            }
-            return empty_after(clicker, o.output, options.verbose, out, err);
-        },
-        download_advice);
+        std::string refusal;
+        if (!saved) {
+            refusal = "the download was not saved";
+        } else if (!complete) {
+            refusal =
+                "barcodes " + std::to_string(filled + 1) + " to " + std::to_string(count) + " were not downloaded";
+        } else if (filled != clicker.num_barcodes()) {
+            refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
+                      std::to_string(clicker.num_barcodes());
+        }
+        if (!refusal.empty()) {
+            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";
+            return kExitFailed;
+        }
+        return empty_after(clicker, o.output, options.verbose, out, err);
+    });
 }
 
 }  // namespace harrowtally::host

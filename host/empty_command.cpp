@@ -61,50 +61,48 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     }
     if (reader.help_asked()) return show_help(out, kHelp);
 
-    return with_clicker(
-        options, err,
-        [&](Clicker& clicker) {
-            if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
-            const std::int16_t found = clicker.comport();
-            const std::int16_t held = clicker.num_barcodes();
-            if (held > 0 && !discard) {
-                err << "not emptied: the scanner on port " << found << " holds " << held
-                    << " barcodes that would be lost; save them with `harrowtally download --output FILE "
-                       "--empty-after`, or give --discard to erase them\n";
-                return kExitFailed;
-            }
+    const ErrorAdvice advice = [&](int number) -> std::string {
+        if (!set_clock || number == harrowtally::err::overflow) return {};
+        return "the clock text " + *set_clock +
+               " could not be used: give now, or 12 digits ssmmhhDDMMYY of a real date and time";
+    };
+    return with_clicker(options, err, advice, [&](Clicker& clicker) {
+        if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
+        const std::int16_t found = clicker.comport();
+        const std::int16_t held = clicker.num_barcodes();
+        if (held > 0 && !discard) {
+            err << "not emptied: the scanner on port " << found << " holds " << held
+                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
+                   "--empty-after`, or give --discard to erase them\n";
+            return kExitFailed;
+        }
 
-            std::u16string clock_text;
-            if (set_clock) {
-                // The clock is set after a settling pause: "now" is the time it will be then.
-                const auto pause = std::chrono::round<std::chrono::seconds>(SettlingPause::duration);
-                clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
-                clicker.pnewdatetime(clock_text);
+        std::u16string clock_text;
+        if (set_clock) {
+            // The clock is set after a settling pause: "now" is the time it will be then.
+            const auto pause = std::chrono::round<std::chrono::seconds>(SettlingPause::duration);
+            clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
+            clicker.pnewdatetime(clock_text);
+        }
+        clicker.EmptyScanner();
+        const std::u16string log = clicker.log().as_string();
+        const std::string words = empty_outcome_words(clicker.empty_outcome());
+        if (!clicker.empty_ok()) {
+            err << "not emptied: " << words;
+            if (options.verbose) {
+                err << " (port " << found << ", open_ok " << yes_no(clicker.open_ok()) << ", empty_ok no, log "
+                    << terminal_text(log) << ")";
             }
-            clicker.EmptyScanner();
-            const std::u16string log = clicker.log().as_string();
-            const std::string words = empty_outcome_words(clicker.empty_outcome());
-            if (!clicker.empty_ok()) {
-                err << "not emptied: " << words;
-                if (options.verbose) {
-                    err << " (port " << found << ", open_ok " << yes_no(clicker.open_ok()) << ", empty_ok no, log "
-                        << terminal_text(log) << ")";
-                }
-                err << "\n";
-                return kExitFailed;
-            }
-            out << "Emptied the scanner on port " << found << ": " << words;
-            if (held > 0) out << ", " << held << " barcodes discarded";
-            if (set_clock) out << "; clock set to " << clock_text_time(clock_text).value_or(to_utf8(clock_text));
-            if (options.verbose) out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ")";
-            out << ".\n";
-            return kExitOk;
-        },
-        [&](int number) -> std::string {
-            if (!set_clock || number == harrowtally::err::overflow) return {};
-            return "the clock text " + *set_clock +
-                   " could not be used: give now, or 12 digits ssmmhhDDMMYY of a real date and time";
-        });
+            err << "\n";
+            return kExitFailed;
+        }
+        out << "Emptied the scanner on port " << found << ": " << words;
+        if (held > 0) out << ", " << held << " barcodes discarded";
+        if (set_clock) out << "; clock set to " << clock_text_time(clock_text).value_or(to_utf8(clock_text));
+        if (options.verbose) out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ")";
+        out << ".\n";
+        return kExitOk;
+    });
 }
 
 }  // namespace harrowtally::host

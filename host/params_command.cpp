@@ -95,63 +95,61 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
-    return with_clicker(
-        options, err,
-        [&](Clicker& clicker) {
-            if (action == "show") {
-                if (port) {
-                    clicker.let_startport(Variant::long_(*port));
-                } else if (!find_scanner(clicker, std::nullopt, err, options.verbose)) {
-                    return kExitFailed;
-                }
-                clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
-                const std::u16string report = clicker.showparams().as_string();
-                return print_report(clicker.parameter_report(), report, port.value_or(clicker.comport()), out, err)
-                           ? kExitOk
-                           : kExitFailed;
+    const ErrorAdvice advice = [&](int number) -> std::string {
+        using namespace harrowtally::err;
+        if (number != invalid_call && number != type_mismatch && number != overflow) return {};
+        if (action == "show") {
+            return "the parameter list " + *text +
+                   " could not be read: write the count, then each parameter number, two digits each, such as "
+                   "020731";
+        }
+        return "the parameter set " + *text +
+               " could not be read: write the count, then each parameter's number and value (0 to 255), two digits "
+               "each, such as 0205011200; nothing was changed";
+    };
+    return with_clicker(options, err, advice, [&](Clicker& clicker) {
+        if (action == "show") {
+            if (port) {
+                clicker.let_startport(Variant::long_(*port));
+            } else if (!find_scanner(clicker, std::nullopt, err, options.verbose)) {
+                return kExitFailed;
             }
+            clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
+            const std::u16string report = clicker.showparams().as_string();
+            return print_report(clicker.parameter_report(), report, port.value_or(clicker.comport()), out, err)
+                       ? kExitOk
+                       : kExitFailed;
+        }
 
-            if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
-            const std::int16_t found = clicker.comport();
-            const std::int16_t held = clicker.num_barcodes();
-            if (held > 0 && !discard) {
-                err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
-                    << " holds " << held
-                    << " barcodes that would be lost; save them with `harrowtally download --output FILE "
-                       "--empty-after`, or give --discard\n";
-                return kExitFailed;
-            }
-            clicker.newparams(Variant::string(from_utf8(*text)));
-            clicker.reset_params();
-            const std::u16string log = clicker.log().as_string();
-            const std::string outcome = !options.verbose
-                                            ? std::string()
-                                            : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
-                                                  yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
-            if (!clicker.empty_ok()) {
-                err << "the scanner on port " << found
-                    << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome
-                    << "; its defaults and the set " << *text << " were still sent\n";
-                return kExitFailed;
-            }
-            out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
-                << "), restored its default "
-                << "parameters and wrote the set " << *text << outcome << ".\n"
-                << "Check the values with: harrowtally params show LIST --port " << found << "\n";
-            return kExitOk;
-        },
-        [&](int number) -> std::string {
-            using namespace harrowtally::err;
-            if (number != invalid_call && number != type_mismatch && number != overflow) return {};
-            if (action == "show") {
-                return "the parameter list " + *text +
-                       " could not be read: write the count, then each parameter number, two digits each, such as "
-                       "020731";
-            }
-            return "the parameter set " + *text +
-                   " could not be read: write the count, then each parameter's number and value (0 to 255), two digits "
-                   "each, such as 0205011200; nothing was changed";
-        });
+        if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
+        const std::int16_t found = clicker.comport();
+        const std::int16_t held = clicker.num_barcodes();
+        if (held > 0 && !discard) {
+            err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
+                << " holds " << held
+                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
+                   "--empty-after`, or give --discard\n";
+            return kExitFailed;
+        }
+        clicker.newparams(Variant::string(from_utf8(*text)));
+        clicker.reset_params();
+        const std::u16string log = clicker.log().as_string();
+        const std::string outcome = !options.verbose
+                                        ? std::string()
+                                        : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
+                                              yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
+        if (!clicker.empty_ok()) {
+            err << "the scanner on port " << found
+                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome
+                << "; its defaults and the set " << *text << " were still sent\n";
+            return kExitFailed;
+        }
+        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
+            << "), restored its default "
+            << "parameters and wrote the set " << *text << outcome << ".\n"
+            << "Check the values with: harrowtally params show LIST --port " << found << "\n";
+        return kExitOk;
+    });
 }
 
 }  // namespace harrowtally::host
