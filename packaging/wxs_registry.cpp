@@ -41,12 +41,23 @@ std::string xml_text(std::u16string_view text) {
             throw std::invalid_argument("registry text holds a lone surrogate");
         }
         switch (c) {
-            case U'&': out += "&amp;"; break;
-            case U'<': out += "&lt;"; break;
-            case U'>': out += "&gt;"; break;
-            case U'"': out += "&quot;"; break;
-            case U'\'': out += "&apos;"; break;
-            default: append_utf8(out, c);
+            case U'&':
+                out += "&amp;";
+                break;
+            case U'<':
+                out += "&lt;";
+                break;
+            case U'>':
+                out += "&gt;";
+                break;
+            case U'"':
+                out += "&quot;";
+                break;
+            case U'\'':
+                out += "&apos;";
+                break;
+            default:
+                append_utf8(out, c);
         }
     }
     return out;
@@ -72,9 +83,14 @@ std::u16string msi_literal(std::u16string_view text) {
     std::u16string out;
     for (char16_t c : text) {
         switch (c) {
-            case u'[': out += u"[\\[]"; break;
-            case u']': out += u"[\\]]"; break;
-            default: out += c;
+            case u'[':
+                out += u"[\\[]";
+                break;
+            case u']':
+                out += u"[\\]]";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
