@@ -25,7 +25,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-using CommandFunction = int (*)(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+// A command writes what it did to out and what failed to err.
+using CommandFunction = int (*)(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                                std::ostream& err);
 
 struct Command {
     const char* name;
@@ -36,11 +38,14 @@ struct Command {
 std::span<const Command> commands();
 
 // Commands.
-int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                 std::ostream& err);
+int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
+int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace harrowtally::host

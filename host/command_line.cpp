@@ -54,7 +54,7 @@ int run_host(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return kExitOk;
         }
         for (const auto& command : commands()) {
-            if (line.command == command.name) return command.run(line.options, line.args, out);
+            if (line.command == command.name) return command.run(line.options, line.args, out, err);
         }
         throw UsageError("unknown command " + line.command);
     } catch (const UsageError& e) {

@@ -1,10 +1,14 @@
 // `empty`: EmptyScanner on the port where the scanner is found, optionally setting its clock. A
 // scanner that still holds barcodes is only emptied with --discard: saving them first is the job
 // of `download --empty-after`.
-#include <iostream>
+#include <ostream>
 
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
+#include "host/clock_texts.h"
+#include "host/outcome_words.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -32,7 +36,8 @@ bool is_clock_text(const std::string& text) {
 
 }  // namespace
 
-int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err) {
     std::optional<std::int32_t> port;
     std::optional<std::string> set_clock;
     bool discard = false;
@@ -54,7 +59,6 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     }
     if (reader.help_asked()) return show_help(out, kHelp);
 
-    std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (!find_scanner(clicker, port, err)) return kExitFailed;
         const std::int16_t found = clicker.comport();
@@ -78,13 +82,13 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         const std::string words = empty_outcome(log);
         if (!clicker.empty_ok()) {
             err << "not emptied: " << words << " (port " << found << ", open_ok " << yes_no(clicker.open_ok())
-                << ", empty_ok no, log " << printable(log) << ")\n";
+                << ", empty_ok no, log " << terminal_text(log) << ")\n";
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << ": " << words;
         if (held > 0) out << ", " << held << " barcodes discarded";
         if (set_clock) out << "; clock set to " << clock_text_time(clock_text).value_or(to_utf8(clock_text));
-        out << " (open_ok yes, empty_ok yes, log " << printable(log) << ").\n";
+        out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ").\n";
         return kExitOk;
     });
 }

@@ -1,7 +1,9 @@
 // `info`: hello, num_files and SwVersion.
-#include <iostream>
+#include <ostream>
 
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -15,13 +17,12 @@ constexpr const char* kHelp =
 
 }  // namespace
 
-int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ArgReader reader("info", args);
     while (reader.next()) reader.unknown();
     if (reader.help_asked()) return show_help(out, kHelp);
-    std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {
-        out << "hello: " << printable(clicker.hello()) << "\n";
+        out << "hello: " << terminal_text(clicker.hello()) << "\n";
         out << "data files in c:\\larkvale: " << clicker.num_files() << "\n";
         std::u16string version = clicker.SwVersion().as_string();
         while (!version.empty() && (version.back() == u'\0' || version.back() == u' ')) version.pop_back();
@@ -30,7 +31,7 @@ int run_info(const GlobalOptions& options, const std::vector<std::string>& args,
             err << "the scanner library reported no software version\n";
             return kExitFailed;
         }
-        out << "scanner software version: " << printable(version) << "\n";
+        out << "scanner software version: " << terminal_text(version) << "\n";
         return kExitOk;
     });
 }

@@ -33,7 +33,8 @@ void run_step(Clicker& clicker, const Step& step, bool typed, std::ostream& out)
 
 }  // namespace
 
-int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& /*err*/) {
     if (args.empty()) throw UsageError("invoke needs at least one step");
     std::vector<Step> steps;
     steps.reserve(args.size());

@@ -1,10 +1,13 @@
 // `params show LIST`: cur_clicker_params and showparams, the report read back into words.
 // `params apply SET`: newparams and reset_params, which empties the scanner first; so, like
 // `empty`, it leaves a scanner that holds barcodes alone unless told to discard them.
-#include <iostream>
+#include <ostream>
 
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
+#include "host/outcome_words.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -113,7 +116,8 @@ bool print_report(const std::string& list, const std::string& report, std::int32
 
 }  // namespace
 
-int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
     std::optional<std::int32_t> port;
     std::string action;
     std::optional<std::string> text;
@@ -138,7 +142,6 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
-    std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (action == "show") {
             if (port) {
@@ -148,7 +151,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             }
             clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
             const std::string report = to_utf8(clicker.showparams().as_string());
-            const std::string shown = printable(from_utf8(report));
+            const std::string shown = terminal_text(from_utf8(report));
             return print_report(*text, shown, port.value_or(clicker.comport()), out, err) ? kExitOk : kExitFailed;
         }
 
@@ -166,7 +169,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         clicker.reset_params();
         const std::u16string log = clicker.log().as_string();
         const std::string outcome = "(open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
-                                    yes_no(clicker.empty_ok()) + ", log " + printable(log) + ")";
+                                    yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
         if (!clicker.empty_ok()) {
             err << "the scanner on port " << found << " was not emptied: " << empty_outcome(log) << " " << outcome
                 << "; its defaults and the set " << *text << " were still sent\n";

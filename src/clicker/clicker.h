@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "clicker/download.h"
 #include "common/variant.h"
 #include "scanner/scanner_services.h"
 
@@ -57,9 +58,8 @@ public:
     const std::u16string& newparams_text() const { return newparams_text_; }
     const std::u16string& cur_params_text() const { return cur_params_text_; }
     const std::u16string& newdatetime_text() const { return newdatetime_text_; }
-    const std::optional<std::vector<std::u16string>>& barcode_list() const { return barcode_list_; }
-    const std::optional<std::vector<std::optional<std::int16_t>>>& type_list() const { return type_list_; }
-    const std::optional<std::vector<double>>& time_list() const { return time_list_; }
+    // The last download that found a barcode; nullopt before the first.
+    const std::optional<Download>& download() const { return download_; }
 
 private:
     void clear_clicker(int attempts);
@@ -76,10 +76,8 @@ private:
     bool open_flag_ = false;
     bool empty_flag_ = false;
     std::u16string newdatetime_text_;
-    // Indices 0 to the download's count; no list before the first download that found a barcode.
-    std::optional<std::vector<std::u16string>> barcode_list_;
-    std::optional<std::vector<std::optional<std::int16_t>>> type_list_;  // nullopt: never filled
-    std::optional<std::vector<double>> time_list_;
+    // barcode_list, type_list and time_list, created together.
+    std::optional<Download> download_;
     std::u16string clock_text_ = std::u16string(12, u'\0');
     char16_t clock_flag_ = u'\0';
     std::u16string newparams_text_;

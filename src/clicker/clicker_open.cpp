@@ -41,15 +41,10 @@ std::u16string serial_from(const std::array<std::uint8_t, csp2_size::device_id>&
     return text;
 }
 
-struct DownloadLists {
-    std::vector<std::u16string>& barcodes;
-    std::vector<std::optional<std::int16_t>>& types;
-    std::vector<double>& times;
-};
-
-// Fetches barcodes 1 to count into the lists, which hold count + 1 empty elements. A packet the
-// library cannot give ends the download; the elements from there on stay empty.
-void download(CSP2& library, std::int16_t count, const DownloadLists& lists, DownloadObserver* observer) {
+// Fetches barcodes 1 to the download's count into it. A packet the library cannot give ends the
+// download; the items from there on stay empty.
+void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observer) {
+    const std::int16_t count = download.count();
     std::array<std::uint8_t, csp2_size::packet> packet{};
     // The library writes the stamp's text over what the previous packet left here.
     std::u16string stamp_text(stamp_text_width, u'\0');
@@ -57,18 +52,19 @@ void download(CSP2& library, std::int16_t count, const DownloadLists& lists, Dow
     for (int k = 1; k <= count; ++k) {
         if (library.csp2GetPacket(packet.data(), k - 1, csp2_size::packet) < 0) break;
         const int length = packet[0];
-        lists.types[k] = static_cast<std::int16_t>(packet[1]);
+        DownloadedBarcode& item = download[static_cast<std::size_t>(k)];
+        item.type = static_cast<std::int16_t>(packet[1]);
         if (length < packet_overhead) throw RuntimeError(err::invalid_call);
 
         std::array<std::uint8_t, stamp_bytes> stamp{};
         for (std::size_t i = 0; i < stamp_bytes; ++i) stamp[i] = packet[static_cast<std::size_t>(length) - 3 + i];
-        lists.barcodes[k] = bytes_to_text(packet.data() + 2, static_cast<std::size_t>(length - packet_overhead));
+        item.barcode = bytes_to_text(packet.data() + 2, static_cast<std::size_t>(length - packet_overhead));
 
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text_bytes[i] = char_to_byte(stamp_text[i]);
         library.csp2TimeStamp2Str(stamp.data(), stamp_text_bytes.data(), csp2_size::stamp_text);
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text[i] = byte_to_char(stamp_text_bytes[i]);
         mask_stamp_fields(stamp_text);
-        lists.times[k] = stamp_date_value(stamp_text);
+        item.time = stamp_date_value(stamp_text);
 
         if (observer) observer->on_barcode(k, count);
     }
@@ -128,13 +124,7 @@ void Clicker::open_clicker() {
     library.csp2GetDeviceId(id.data(), csp2_size::device_id);
     serial_text_ = serial_from(id);
 
-    if (barcode_count_ > 0) {
-        const auto size = static_cast<std::size_t>(barcode_count_) + 1;
-        barcode_list_.emplace(size);
-        type_list_.emplace(size);
-        time_list_.emplace(size, 0.0);
-        download(library, barcode_count_, {*barcode_list_, *type_list_, *time_list_}, observer_);
-    }
+    if (barcode_count_ > 0) fetch_barcodes(library, download_.emplace(barcode_count_), observer_);
 
     services_.pause->scanner_pause();
 

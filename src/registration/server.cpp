@@ -4,12 +4,16 @@
 #include <olectl.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "clicker_object.h"
 #include "harrowtally_h.h"
 #include "module_state.h"
+#include "owners.h"
+#include "registration_table.h"
 
 namespace harrowtally::windows {
 
@@ -65,107 +69,113 @@ public:
 
 ClassFactory factory;
 
-std::wstring guid_text(REFGUID guid) {
-    wchar_t text[40];
-    StringFromGUID2(guid, text, 40);
-    return text;
+using registration::Bitness;
+using registration::Ownership;
+using registration::RegistryEntry;
+using registration::Scope;
+
+constexpr Bitness own_bitness = sizeof(void*) == 8 ? Bitness::x64 : Bitness::x86;
+
+std::wstring classes_key(const std::u16string& key) {
+    return L"Software\\Classes\\" + std::wstring(key.begin(), key.end());
 }
 
-constexpr wchar_t prog_id[] = L"Harrowtally.Clicker";
-constexpr wchar_t class_name[] = L"Harrowtally Clicker";
-
-struct Scope {
-    HKEY classes_root;  // HKLM or HKCU, with the "Software\Classes" below it
-};
-
-LSTATUS set_value(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-    HKEY handle = nullptr;
-    LSTATUS status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                                     &handle, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
-    return status;
-}
-
-void delete_tree(HKEY root, const std::wstring& key) {
-    RegDeleteTreeW(root, key.c_str());
-    RegDeleteKeyW(root, key.c_str());
-}
-
-std::wstring classes(const std::wstring& key) {
-    return L"Software\\Classes\\" + key;
-}
-
-SYSKIND own_syskind() {
-    return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-}
-
-HRESULT unregister(HKEY root, bool per_user) {
-    const std::wstring clsid = guid_text(CLSID_Clicker);
-    delete_tree(root, classes(L"CLSID\\" + clsid));
-    delete_tree(root, classes(prog_id));
-    // A type library that is not registered is nothing to undo, so the result is not examined.
-    if (!per_user) UnRegisterTypeLib(LIBID_Harrowtally, 1, 0, 0x409, own_syskind());
-    delete_tree(root, classes(L"Interface\\" + guid_text(IID__Clicker)));
-    delete_tree(root, classes(L"TypeLib\\" + guid_text(LIBID_Harrowtally)));
-    return S_OK;
-}
-
-// The entries RegisterTypeLib makes for our library and its dual interface, written under the
-// user's classes. Written by hand because the platform's per-user call is not available everywhere
-// and some implementations of it write to the machine's keys.
-LSTATUS register_type_library_for_user(HKEY root, const std::wstring& path) {
-    const std::wstring library = classes(L"TypeLib\\" + guid_text(LIBID_Harrowtally) + L"\\1.0");
-    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
-    const std::wstring interface_key = classes(L"Interface\\" + guid_text(IID__Clicker));
-    constexpr wchar_t automation_marshaler[] = L"{00020424-0000-0000-C000-000000000046}";
-    return set_value(root, library, nullptr, L"Harrowtally") |
-           set_value(root, library + L"\\409\\" + (own_syskind() == SYS_WIN64 ? L"win64" : L"win32"), nullptr, path) |
-           set_value(root, library + L"\\FLAGS", nullptr, L"0") |
-           set_value(root, library + L"\\HELPDIR", nullptr, folder) |
-           set_value(root, interface_key, nullptr, L"_Clicker") |
-           set_value(root, interface_key + L"\\ProxyStubClsid", nullptr, automation_marshaler) |
-           set_value(root, interface_key + L"\\ProxyStubClsid32", nullptr, automation_marshaler) |
-           set_value(root, interface_key + L"\\TypeLib", nullptr, guid_text(LIBID_Harrowtally)) |
-           set_value(root, interface_key + L"\\TypeLib", L"Version", L"1.0");
-}
-
-HRESULT do_register(HKEY root, bool per_user) {
-    const std::wstring path = module_path();
-    if (path.empty()) return SELFREG_E_CLASS;
-    const std::wstring clsid = guid_text(CLSID_Clicker);
-    const std::wstring clsid_key = classes(L"CLSID\\" + clsid);
-    const LSTATUS failed = set_value(root, clsid_key, nullptr, class_name) |
-                           set_value(root, clsid_key + L"\\InprocServer32", nullptr, path) |
-                           set_value(root, clsid_key + L"\\InprocServer32", L"ThreadingModel", L"Apartment") |
-                           set_value(root, clsid_key + L"\\ProgID", nullptr, prog_id) |
-                           set_value(root, clsid_key + L"\\TypeLib", nullptr, guid_text(LIBID_Harrowtally)) |
-                           set_value(root, clsid_key + L"\\Version", nullptr, L"1.0") |
-                           set_value(root, classes(prog_id), nullptr, class_name) |
-                           set_value(root, classes(std::wstring(prog_id) + L"\\CLSID"), nullptr, clsid);
-    if (failed != ERROR_SUCCESS) {
-        unregister(root, per_user);
-        return SELFREG_E_CLASS;
-    }
-    HRESULT hr = S_OK;
-    if (per_user) {
-        if (register_type_library_for_user(root, path) != ERROR_SUCCESS) hr = SELFREG_E_TYPELIB;
+// The registry view of the other build on this system, when there is one: the 32-bit view for a
+// 64-bit process, the 64-bit view for a 32-bit process on 64-bit Windows.
+bool other_view(REGSAM& view) {
+    if constexpr (own_bitness == Bitness::x64) {
+        view = KEY_WOW64_32KEY;
+        return true;
     } else {
-        ITypeLib* library = nullptr;
-        hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
-        if (SUCCEEDED(hr)) {
-            std::wstring writable_path = path;
-            hr = RegisterTypeLib(library, writable_path.data(), nullptr);
-            library->Release();
+        BOOL wow64 = FALSE;
+        view = KEY_WOW64_64KEY;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    }
+}
+
+// Whether the other build's class is registered under the same root: then the keys both use stay.
+bool other_build_registered(HKEY root) {
+    REGSAM view = 0;
+    if (!other_view(view)) return false;
+    const std::wstring server = classes_key(u"CLSID\\" + std::u16string(registration::class_id) + u"\\InprocServer32");
+    RegistryKey key;
+    return RegOpenKeyExW(root, server.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) == ERROR_SUCCESS;
+}
+
+LSTATUS write(HKEY root, const RegistryEntry& entry) {
+    RegistryKey key;
+    LSTATUS status = RegCreateKeyExW(root, classes_key(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_SET_VALUE, nullptr, key.out(), nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    const auto* name = reinterpret_cast<const wchar_t*>(entry.name.c_str());
+    return RegSetValueExW(key.get(), entry.name.empty() ? nullptr : name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(entry.value.c_str()),
+                          static_cast<DWORD>((entry.value.size() + 1) * sizeof(char16_t)));
+}
+
+// Removes a key that holds neither keys nor values: a folder the table's keys left behind.
+bool remove_if_empty(HKEY root, const std::wstring& path) {
+    RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) return false;
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS ||
+        subkeys != 0 || values != 0) {
+        return false;
+    }
+    key.reset();
+    return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+// Deletes the keys the table names (a key that others gave subkeys of their own stays), and the
+// emptied folders above them up to the top-level ones ("CLSID", "TypeLib"...). Keys both builds use
+// stay while the other build is registered. A key that is not there is nothing to undo.
+void remove(HKEY root, const std::vector<RegistryEntry>& table) {
+    const bool keep_shared = other_build_registered(root);
+    for (const std::u16string& key : registration::keys_deepest_first(table)) {
+        const auto entry =
+            std::find_if(table.begin(), table.end(), [&](const RegistryEntry& e) { return e.key == key; });
+        if (keep_shared && entry->ownership == Ownership::shared) continue;
+        RegDeleteKeyW(root, classes_key(key).c_str());
+        for (auto slash = key.find_last_of(u'\\'); slash != std::u16string::npos && key.find(u'\\') < slash;
+             slash = key.find_last_of(u'\\', slash - 1)) {
+            if (!remove_if_empty(root, classes_key(key.substr(0, slash)))) break;
         }
     }
-    if (FAILED(hr)) {
-        unregister(root, per_user);
-        return SELFREG_E_TYPELIB;
+}
+
+std::vector<RegistryEntry> table_for(Scope scope) {
+    const std::wstring path = module_path();
+    return registration::registration_table(std::u16string(path.begin(), path.end()), own_bitness, scope);
+}
+
+HKEY root_of(Scope scope) {
+    return scope == Scope::machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+HRESULT register_server(Scope scope) noexcept {
+    try {
+        if (module_path().empty()) return SELFREG_E_CLASS;
+        const std::vector<RegistryEntry> table = table_for(scope);
+        for (const RegistryEntry& entry : table) {
+            if (write(root_of(scope), entry) != ERROR_SUCCESS) {
+                remove(root_of(scope), table);
+                return SELFREG_E_CLASS;
+            }
+        }
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
     }
-    return S_OK;
+}
+
+HRESULT unregister_server(Scope scope) noexcept {
+    try {
+        remove(root_of(scope), table_for(scope));
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // namespace
@@ -195,20 +205,23 @@ HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {
-    return harrowtally::windows::do_register(HKEY_LOCAL_MACHINE, false);
+    return harrowtally::windows::register_server(harrowtally::registration::Scope::machine);
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    return harrowtally::windows::unregister(HKEY_LOCAL_MACHINE, false);
+    return harrowtally::windows::unregister_server(harrowtally::registration::Scope::machine);
 }
 
-// regsvr32 /n /i:user registers for the current user alone (HKCU\Software\Classes); any other
-// command line registers for the machine.
+// regsvr32 /n /i:user registers for the current user alone (HKCU\Software\Classes), and /n /i (no
+// text) for the machine; any other text is refused rather than taken for the machine.
 HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR command_line) {
-    const bool per_user = command_line != nullptr && lstrcmpiW(command_line, L"user") == 0;
-    const HKEY root = per_user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
-    return install ? harrowtally::windows::do_register(root, per_user)
-                   : harrowtally::windows::unregister(root, per_user);
+    using harrowtally::registration::Scope;
+    Scope scope = Scope::machine;
+    if (command_line != nullptr && *command_line != L'\0') {
+        if (lstrcmpiW(command_line, L"user") != 0) return E_INVALIDARG;
+        scope = Scope::user;
+    }
+    return install ? harrowtally::windows::register_server(scope) : harrowtally::windows::unregister_server(scope);
 }
 
 }  // extern "C"

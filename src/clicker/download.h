@@ -1,0 +1,33 @@
+#pragma once
+// One download: for each barcode the scanner reported, its text, code type and scan time, created
+// together by open_clicker and replaced together by the next download that finds a barcode.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace harrowtally {
+
+struct DownloadedBarcode {
+    std::u16string barcode;
+    std::optional<std::int16_t> type;  // nullopt: no packet filled this item
+    double time = 0.0;                 // the date value 0 until a packet fills the item
+};
+
+// Items 0 to count; item 0 is never filled (the per-barcode accessors can still read it).
+class Download {
+public:
+    explicit Download(std::int16_t count) : items_(static_cast<std::size_t>(count) + 1) {}
+
+    std::int16_t count() const { return static_cast<std::int16_t>(items_.size() - 1); }
+    DownloadedBarcode& operator[](std::size_t k) { return items_[k]; }
+    const DownloadedBarcode& operator[](std::size_t k) const { return items_[k]; }
+    // True for items 1 to count whose packet arrived.
+    bool filled(int k) const { return k >= 1 && k <= count() && items_[static_cast<std::size_t>(k)].type.has_value(); }
+
+private:
+    std::vector<DownloadedBarcode> items_;
+};
+
+}  // namespace harrowtally
