@@ -53,13 +53,10 @@ try {
     quit(1, "not emptied: " + path + " was not written (" + e.message + ")");
 }
 
-// Count the rows the file holds now, as read back from the disk.
+// Count the rows the file holds now, as read back from the disk: the lines after the header, each
+// ended by CR LF.
 var input = fso.OpenTextFile(path, 1);
-var rows = -1;  // the header is no barcode
-while (!input.AtEndOfStream) {
-    input.ReadLine();
-    rows++;
-}
+var rows = input.ReadAll().split("\r\n").length - 2;
 input.Close();
 WScript.Echo("downloaded " + written + " of " + count + " barcodes into " + path);
 if (rows != count || written != count) quit(1, "not emptied: the file holds " + rows + " of " + count + " barcodes");

@@ -63,13 +63,10 @@ text = Err.Description
 On Error GoTo 0
 If failure <> 0 Then Quit 1, "not emptied: " & path & " was not written (" & text & ")"
 
-' Count the rows the file holds now, as read back from the disk.
+'' Count the rows the file holds now, as read back from the disk: the lines after the header, each
+' ended by CR LF.
 Set file = fso.OpenTextFile(path, 1)
-rows = -1                                   ' the header is no barcode
-Do Until file.AtEndOfStream
-    file.ReadLine
-    rows = rows + 1
-Loop
+rows = UBound(Split(file.ReadAll, vbCrLf)) - 1
 file.Close
 WScript.Echo "downloaded " & written & " of " & count & " barcodes into " & path
 If rows <> count Or written <> count Then Quit 1, "not emptied: the file holds " & rows & " of " & count & " barcodes"
