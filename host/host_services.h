@@ -5,9 +5,9 @@
 #include <string>
 
 #include "common/clock.h"
+#include "common/posix/posix_directory_listing.h"
+#include "common/services.h"
 #include "scanner/loaded_csp2.h"
-#include "scanner/posix/posix_directory_listing.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::host {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "clicker/download.h"
+#include "common/services.h"
 #include "common/variant.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally {
 

@@ -4,7 +4,7 @@
 #include "common/clock_text.h"
 #include "common/conversions.h"
 #include "common/trace_text.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -20,11 +20,10 @@ void Clicker::EmptyScanner() {
     }
     // A startport that does not convert fails here, before the library and the trace are touched.
     const std::int32_t port = to_long(startport_, services_.number_format);
-    CSP2& lib = *services_.library;
-    PortGuard guard(lib);
-    const std::int32_t init = lib.csp2Init(port);
-    // Guarded from here: the trace below reads the clock and allocates, and either may throw.
-    if (init == 0) guard.opened();
+    ScannerPort connection(*services_.library);
+    CSP2& lib = connection.library();
+    // Released on an error from here: the trace below reads the clock and allocates, and either may throw.
+    const std::int32_t init = connection.open(port);
     log_text_ = u":" + two_digit_text(port) + hhmmss_text(services_.clock->time_of_day()) + u"*" + decimal_text(init);
     if (init != 0) {
         log_text_.insert(0, u"OPNP");
@@ -38,24 +37,20 @@ void Clicker::EmptyScanner() {
         log_text_.insert(0, u"OPNG");
         log_text_ += u"*" + decimal_text(barcode_count_);
         open_flag_ = false;
-        lib.csp2Restore();
-        guard.released();
+        connection.close();
         return;
     }
     log_text_.insert(0, u"OPOK");
     open_flag_ = true;
 
     if (!newdatetime_text_.empty()) {
-        ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
+        const ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
         services_.pause->scanner_pause();
-        lib.csp2WakeUp();
-        lib.csp2SetTime(buffer.data());
-        lib.csp2PowerDown();
+        connection.set_clock(buffer);
     }
     services_.pause->scanner_pause();
     clear_clicker(erase_tries);
-    lib.csp2Restore();
-    guard.released();
+    connection.close();
 }
 
 void Clicker::clear_clicker(int attempts) {

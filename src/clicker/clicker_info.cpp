@@ -5,6 +5,7 @@
 #include "clicker/clicker.h"
 #include "common/code_page.h"
 #include "common/runtime_error.h"
+#include "scanner/csp2.h"
 
 namespace harrowtally {
 

@@ -12,7 +12,7 @@
 #include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/trace_text.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -78,8 +78,7 @@ void Clicker::open_clicker() {
     port_no_ = no_port;
     log_text_.clear();
 
-    // Releases the port if an error ends the call while it is open.
-    PortGuard guard(library);
+    ScannerPort connection(library);
 
     // The search port: the starting value converted once, then counted upward as a number. An
     // empty starting value is port 0.
@@ -88,8 +87,7 @@ void Clicker::open_clicker() {
     for (int attempt = 1; attempt <= search_attempts; ++attempt) {
         if (attempt == 1) port = static_cast<double>(to_number(startport_, services_.number_format));
         const std::int32_t port_number = round_to_long(port);
-        const std::int32_t init = library.csp2Init(port_number);
-        if (init == 0) guard.opened();
+        const std::int32_t init = connection.open(port_number);
         log_text_ += u':';
         log_text_ += two_digit_text(port_number);
         log_text_ += hhmmss_text(services_.clock->time_of_day());
@@ -109,8 +107,7 @@ void Clicker::open_clicker() {
                 accepted = true;
                 break;
             }
-            library.csp2Restore();
-            guard.released();
+            connection.close();
         }
         port += 1;
         if (port == port_wrap) port = 0;
@@ -128,12 +125,8 @@ void Clicker::open_clicker() {
 
     services_.pause->scanner_pause();
 
-    ClockBuffer clock{};
-    library.csp2WakeUp();
-    library.csp2GetTime(clock.data());
-    library.csp2PowerDown();
-    library.csp2Restore();
-    guard.released();
+    const ClockBuffer clock = connection.read_clock();
+    connection.close();
     const ClockSnapshot snapshot = clock_snapshot(clock);
     clock_text_ = snapshot.text;
     clock_flag_ = snapshot.flag;

@@ -8,7 +8,7 @@
 #include "common/trace_text.h"
 #include "params/module1.h"
 #include "params/parameter_texts.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -17,15 +17,14 @@ namespace {
 // act on an open port. Results are not examined.
 void restore_defaults(const ScannerServices& services, const Variant& port) {
     const std::int32_t port_number = to_long(port, services.number_format);
-    CSP2& library = *services.library;
-    PortGuard guard(library);
-    if (library.csp2Init(port_number) == 0) guard.opened();
+    ScannerPort connection(*services.library);
+    connection.open(port_number);
+    CSP2& library = connection.library();
     library.csp2WakeUp();
     library.csp2Interrogate();
     library.csp2SetDefaults();
     library.csp2PowerDown();
-    library.csp2Restore();
-    guard.released();
+    connection.close();
 }
 
 }  // namespace

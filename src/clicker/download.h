@@ -30,4 +30,11 @@ private:
     std::vector<DownloadedBarcode> items_;
 };
 
+// Told of each barcode as a download fetches it; not part of the automation interface.
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+    virtual void on_barcode(int index, int count) = 0;
+};
+
 }  // namespace harrowtally

@@ -27,7 +27,4 @@ void mask_stamp_fields(std::u16string& text);
 // character, or there is no second "/".
 double stamp_date_value(std::u16string_view text);
 
-// Both steps on a copy of the text.
-double scan_time(std::u16string text);
-
 }  // namespace harrowtally

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/services.h"
 #include "common/variant.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::Module1 {
 

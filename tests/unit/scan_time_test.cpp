@@ -21,6 +21,12 @@ std::u16string buffer_of(const std::string& text) {
     return s;
 }
 
+// Both steps, as a download takes them.
+double scan_time(std::u16string text) {
+    mask_stamp_fields(text);
+    return stamp_date_value(text);
+}
+
 double at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return date_serial(y, mo, d) + time_serial(h, mi, s);
 }
