@@ -1,5 +1,6 @@
 #include "host/arg_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ostream>
 
@@ -24,6 +25,11 @@ bool ArgReader::next() {
             help_asked_ = true;
             return false;
         }
+        // A repeated option would silently override the first: the user meant one of them.
+        if (std::find(seen_.begin(), seen_.end(), option_) != seen_.end()) {
+            throw UsageError(command_ + ": " + option_ + " is given twice");
+        }
+        seen_.push_back(option_);
         if (equals != std::string::npos) inline_value_ = arg_.substr(equals + 1);
     }
     return true;

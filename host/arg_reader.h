@@ -13,7 +13,7 @@ namespace harrowtally::host {
 // A port number given on the command line; throws UsageError.
 std::int32_t parse_port(const std::string& command, const std::string& text);
 
-// Unknown options are usage errors. --help (or -h) ends the walk: the command shows its help
+// Unknown options and an option given twice are usage errors. --help (or -h) ends the walk: the command shows its help
 // whatever else was given after it.
 class ArgReader {
 public:
@@ -37,6 +37,7 @@ private:
     std::size_t next_ = 0;
     std::string arg_, option_;
     std::optional<std::string> inline_value_;
+    std::vector<std::string> seen_;
     bool help_asked_ = false;
 };
 

@@ -1,48 +1,62 @@
 #include "host/clicker_session.h"
 
+#include <memory>
 #include <new>
 #include <ostream>
 
 #include "common/runtime_error.h"
+#include "host/error_words.h"
 #include "host/terminal_text.h"
 
 namespace harrowtally::host {
 
-int with_runtime_errors(std::ostream& err, const std::function<int()>& body) {
+int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words) {
     int number = 0;
     try {
         return body();
     } catch (const RuntimeError& e) {
         number = e.number();
     } catch (const std::bad_alloc&) {
-        number = err::out_of_memory;
+        number = harrowtally::err::out_of_memory;
     }
     err << "error " << number << ": " << standard_error_text(number) << "\n";
+    if (words) {
+        for (const std::string& line : words(number)) err << line << "\n";
+    }
     return kExitFailed;
 }
 
-int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
-    return with_runtime_errors(err, [&] {
-        Session session(options);
-        return body(session.clicker);
-    });
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body) {
+    std::unique_ptr<Session> session;
+    const auto words = [&](int number) -> std::vector<std::string> {
+        if (!session) return {};
+        std::vector<std::string> lines = library_failure_lines(number, session->host.library());
+        if (!lines.empty()) return lines;
+        if (number == harrowtally::err::overflow) {
+            if (std::string line = overflow_words(session->clicker); !line.empty()) return {line};
+        }
+        if (advice) {
+            if (std::string line = advice(number); !line.empty()) return {line};
+        }
+        return {};
+    };
+    return with_runtime_errors(
+        err,
+        [&] {
+            session = std::make_unique<Session>(options);
+            return body(session->clicker);
+        },
+        words);
 }
 
-std::string searched_ports(std::int32_t start) {
-    constexpr std::int32_t ports = 16;
-    if (start == 0) return "ports 0 to 15";
-    if (start > 0 && start < ports) {
-        return "ports " + std::to_string(start) + " to 15 and 0 to " + std::to_string(start - 1);
-    }
-    return "ports " + std::to_string(start) + " to " + std::to_string(static_cast<std::int64_t>(start) + ports - 1);
-}
-
-bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err) {
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose) {
     if (port) clicker.let_startport(Variant::long_(*port));
     clicker.open_clicker();
     if (!clicker.open_ok()) {
-        err << "no scanner answered on " << searched_ports(port.value_or(0)) << " (log "
-            << terminal_text(clicker.log().as_string()) << ")\n";
+        err << no_scanner_words(clicker, port.value_or(0));
+        if (verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
+        err << "\n";
         return false;
     }
     clicker.let_startport(Variant::integer(clicker.comport()));

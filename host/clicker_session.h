@@ -1,11 +1,12 @@
 #pragma once
 // One Clicker over the real scanner library for a command, the member's runtime errors turned into
-// one line and an exit status, and the port search.
+// words and an exit status, and the port search.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "clicker/clicker.h"
 #include "host/command.h"
@@ -20,19 +21,27 @@ struct Session {
     Clicker clicker;
 };
 
-// Runs body; a runtime error of a member is printed as "error N: text" on err and gives
-// kExitFailed, as does running out of memory.
-int with_runtime_errors(std::ostream& err, const std::function<int()>& body);
+// What a runtime error of a member means in a command, in lines for people; none when it has
+// nothing to add to the standard text.
+using ErrorWords = std::function<std::vector<std::string>(int number)>;
 
-// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors,
-// so that a library that cannot be loaded is reported as well.
-int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body);
+// Runs body; a runtime error of a member is printed as "error N: text" on err, followed by the
+// lines `words` gives for it, and gives kExitFailed, as does running out of memory.
+int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words = {});
+
+// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors.
+// A library that cannot be used is explained by what the loader tried, an overflow by what the
+// port search found, other errors by `advice` (one line, or empty).
+using ErrorAdvice = std::function<std::string(int number)>;
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body);
+inline int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
+    return with_clicker(options, err, ErrorAdvice(), body);
+}
 
 // The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
-// scanner answered and returns false; startport is left at the port found otherwise.
-bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err);
-
-// "ports 0 to 15", "ports 5 to 15 and 0 to 4": what a search from `start` covers.
-std::string searched_ports(std::int32_t start);
+// scanner was accepted (with the trace when verbose) and returns false; startport is left at the
+// port found otherwise.
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose);
 
 }  // namespace harrowtally::host

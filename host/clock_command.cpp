@@ -8,6 +8,7 @@
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
 #include "host/clock_texts.h"
+#include "host/error_words.h"
 #include "host/terminal_text.h"
 
 namespace harrowtally::host {
@@ -19,7 +20,8 @@ constexpr const char* kHelp =
     "  set  sets the scanner's clock to this computer's local time; the component sets clocks on\n"
     "       port 0 only, so a scanner on another port is refused (`harrowtally empty --set-clock now`\n"
     "       sets the clock while emptying)\n"
-    "Without --port the scanner is searched for from port 0 first, which takes a download's time.\n"
+    "  --port N  the port the clock is read on, exactly (without it: the scanner is first searched\n"
+    "            for on ports 0 to 15, which takes a download's time)\n"
     "Exit status: 0 done; 1 no scanner, no clock read, a clock that did not take the time, or an\n"
     "error; 2 a mistake in the command line.\n";
 
@@ -54,7 +56,8 @@ bool read_clock(Clicker& clicker, std::int32_t port, std::ostream& out, std::ost
     if (seconds == 0) {
         out << "the same as this computer's.\n";
     } else {
-        out << std::fabs(seconds) << " s " << (seconds < 0 ? "behind" : "ahead of") << " this computer's.\n";
+        out << duration_words(static_cast<std::int64_t>(seconds)) << " " << (seconds < 0 ? "behind" : "ahead of")
+            << " this computer's.\n";
     }
     if (difference) *difference = seconds;
     return true;
@@ -82,7 +85,7 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
 
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (!port) {
-            if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
+            if (!find_scanner(clicker, std::nullopt, err, options.verbose)) return kExitFailed;
             port = clicker.comport();
         }
         if (!set) return read_clock(clicker, *port, out, err) ? kExitOk : kExitFailed;

@@ -15,8 +15,9 @@ inline constexpr int kExitUsage = 2;
 
 // Options given before the command word.
 struct GlobalOptions {
-    std::string library;  // scanner library file; empty: the default name and search
-    bool typed = false;   // print values as TypeName:value
+    std::string library;   // scanner library file; empty: the default name and search
+    bool typed = false;    // print values as TypeName:value
+    bool verbose = false;  // add the component's trace and flags to what the commands say
 };
 
 // A mistake in the command line: reported with the usage text, exit status 2.

@@ -1,27 +1,51 @@
 #include "host/outcome_words.h"
 
-#include "common/text.h"
-
 namespace harrowtally::host {
 
 const char* yes_no(bool value) {
     return value ? "yes" : "no";
 }
 
+std::string searched_ports(std::int32_t start) {
+    constexpr std::int32_t ports = 16;
+    if (start == 0) return "ports 0 to 15";
+    if (start > 0 && start < ports) {
+        return "ports " + std::to_string(start) + " to 15 and 0 to " + std::to_string(start - 1);
+    }
+    return "ports " + std::to_string(start) + " to " + std::to_string(static_cast<std::int64_t>(start) + ports - 1);
+}
+
 std::string plural(int n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-std::string empty_outcome(std::u16string_view log) {
-    if (log.starts_with(u"CLOK:")) {
-        const auto colon = log.find(u':', 5);
-        const auto tries = log.substr(5, colon == std::u16string_view::npos ? 0 : colon - 5);
-        return "erased at try " + std::to_string(std::stoi(to_utf8(tries)));
+std::string bad_answer_words(const PortAnswer& answer) {
+    std::string words;
+    if (answer.status && *answer.status < 0) words = "status " + std::to_string(*answer.status);
+    if (answer.count && *answer.count < 0) {
+        if (!words.empty()) words += " and ";
+        words += "a count of " + std::to_string(*answer.count);
     }
-    if (log.starts_with(u"OPOK")) return "the scanner answered, but every erase try failed";
-    if (log.starts_with(u"OPNG")) return "the scanner answered with a negative count or status";
-    if (log.starts_with(u"OPNP")) return "the port did not open";
-    if (log.starts_with(u"ENSP")) return "no port was given";
+    return words;
+}
+
+std::string empty_outcome_words(const EmptyOutcome& outcome) {
+    switch (outcome.result) {
+        case EmptyOutcome::Result::erased:
+            return "erased at try " + std::to_string(outcome.tries);
+        case EmptyOutcome::Result::not_erased:
+            return "the scanner answered, but every erase try failed";
+        case EmptyOutcome::Result::bad_answer:
+            return "the scanner answered but reported " + bad_answer_words(outcome.answer);
+        case EmptyOutcome::Result::not_opened:
+            return "the port did not open";
+        case EmptyOutcome::Result::no_port:
+            return "no port was given";
+        case EmptyOutcome::Result::refused:
+            return "the scanner answered, but the erase was refused";
+        case EmptyOutcome::Result::not_run:
+            break;
+    }
     return "unknown outcome";
 }
 

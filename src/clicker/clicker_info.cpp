@@ -10,7 +10,7 @@
 namespace harrowtally {
 
 std::int16_t Clicker::num_files() {
-    const std::int64_t count = services_.listing->count_ordinary_files(u"c:\\larkvale");
+    const std::int64_t count = services_.listing->count_ordinary_files(data_folder);
     if (count > std::numeric_limits<std::int16_t>::max()) throw RuntimeError(err::overflow);
     return static_cast<std::int16_t>(count);
 }

@@ -65,19 +65,28 @@ bool set_scanner_param(const ScannerServices& services, const Variant& port, std
     return written;
 }
 
-std::u16string scanner_info_text(const ScannerServices& services, const Variant& port) {
+ScannerInfo read_scanner_info(const ScannerServices& services, const Variant& port) {
     ScannerPort connection(*services.library);
     open_connection(services, port, connection);
     CSP2& library = connection.library();
-    const std::u16string protocol = getter_field(library.csp2GetProtocol(), u"0x??");
-    const std::u16string status = getter_field(library.csp2GetSystemStatus(), u"0x????");
-    std::array<std::uint8_t, csp2_size::version> version{};
-    library.csp2GetSwVersion(version.data(), csp2_size::version);
-    const std::u16string ascii_mode = getter_field(library.csp2GetASCIIMode(), u"0x????");
-    const std::u16string rtc_mode = getter_field(library.csp2GetRTCMode(), u"0x????");
+    ScannerInfo info;
+    info.protocol = library.csp2GetProtocol();
+    info.status = library.csp2GetSystemStatus();
+    library.csp2GetSwVersion(info.version.data(), csp2_size::version);
+    info.ascii_mode = library.csp2GetASCIIMode();
+    info.rtc_mode = library.csp2GetRTCMode();
     close_connection(connection);
-    return protocol + u":" + status + u":" + bytes_to_text(version.data(), version.size()) + u":" + ascii_mode + u":" +
-           rtc_mode;
+    return info;
+}
+
+std::u16string scanner_info_text(const ScannerInfo& info) {
+    return getter_field(info.protocol, u"0x??") + u":" + getter_field(info.status, u"0x????") + u":" +
+           bytes_to_text(info.version.data(), info.version.size()) + u":" + getter_field(info.ascii_mode, u"0x????") +
+           u":" + getter_field(info.rtc_mode, u"0x????");
+}
+
+std::u16string scanner_info_text(const ScannerServices& services, const Variant& port) {
+    return scanner_info_text(read_scanner_info(services, port));
 }
 
 }  // namespace harrowtally::Module1

@@ -118,7 +118,7 @@ TEST(HostContract, UsageMistakesGoToStandardErrorWithStatus2) {
         {"invoke"},
         {"--typed", "invoke"},
         {"frobnicate", "hello"},
-        {"--verbose", "invoke", "hello"},
+        {"--loud", "invoke", "hello"},
         {"--library"},
         {"invoke", "hello", "=3"},
         {"invoke", "hello", "1abc"},
