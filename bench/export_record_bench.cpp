@@ -27,11 +27,10 @@ struct Inputs {
         const double day = date_serial(2026, 12, 6);
         for (int k = 1; k <= n; ++k) {
             const std::u16string digits = u"4006381333931";
-            (*download)[static_cast<std::size_t>(k)] = {digits.substr(0, k % 3 == 0   ? 13
-                                                                         : k % 3 == 1 ? 8
-                                                                                      : 6),
-                                                        static_cast<std::int16_t>(k % 90),
-                                                        day + time_serial(8 + k % 10, k % 60, k % 59)};
+            DownloadedBarcode& item = (*download)[static_cast<std::size_t>(k)];
+            item.barcode = digits.substr(0, k % 3 == 0 ? 13 : k % 3 == 1 ? 8 : 6);
+            item.type = static_cast<std::int16_t>(k % 90);
+            item.time = day + time_serial(8 + k % 10, k % 60, k % 59);
         }
         header = {u"1A2B3C4D5E6F7081", u'H', u"051710061226", static_cast<std::int16_t>(n)};
     }

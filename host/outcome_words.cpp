@@ -41,6 +41,8 @@ std::string empty_outcome_words(const EmptyOutcome& outcome) {
             return "the port did not open";
         case EmptyOutcome::Result::no_port:
             return "no port was given";
+        case EmptyOutcome::Result::refused:
+            return "the scanner answered, but the erase was refused";
         case EmptyOutcome::Result::not_run:
             break;
     }

@@ -55,6 +55,9 @@ public:
     // Outside the automation interface: progress of downloads, for hosts that show it. The observer
     // is called in the middle of open_clicker and must not call members of this Clicker.
     void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
+    // Outside the automation interface: a check EmptyScanner runs before it erases. Without one
+    // the member erases as the interface describes.
+    void set_erase_guard(EraseGuard* guard) { erase_guard_ = guard; }
     // Read-only views of private state for the platform hosts and tests.
     const std::u16string& clock_text() const { return clock_text_; }
     char16_t clock_flag() const { return clock_flag_; }
@@ -76,6 +79,7 @@ private:
 
     ScannerServices services_;
     DownloadObserver* observer_ = nullptr;
+    EraseGuard* erase_guard_ = nullptr;
 
     Variant startport_;
     std::int16_t get_barcode_ = 0;

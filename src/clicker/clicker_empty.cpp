@@ -51,6 +51,15 @@ void Clicker::EmptyScanner() {
     log_text_.insert(0, u"OPOK");
     open_flag_ = true;
 
+    // The guard looks at the scanner in this connection, so nothing can change between its check
+    // and the erase. The count is the one just read: a second csp2ReadData would transfer every
+    // barcode again.
+    if (erase_guard_ && !erase_guard_->allow_erase(barcode_count_, connection.read_serial())) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        connection.close();
+        return;
+    }
+
     if (!newdatetime_text_.empty()) {
         const ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
         services_.pause->scanner_pause();

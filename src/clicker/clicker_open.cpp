@@ -2,7 +2,6 @@
 // their code types and scan times, the settling pause and the clock snapshot; and closing it.
 #include <array>
 #include <cstdint>
-#include <cstdio>
 
 #include "clicker/clicker.h"
 #include "clicker/scan_time.h"
@@ -21,25 +20,12 @@ constexpr int search_attempts = 16;
 // Ports wrap from 15 to 0 when the search counts upward through them.
 constexpr double port_wrap = 16;
 constexpr std::int16_t no_port = 999;
-constexpr std::size_t serial_bytes = 8;
 // A packet is byte 0 (L), the code type, L - 5 barcode bytes and a 4-byte time stamp.
 constexpr int packet_overhead = 5;
 constexpr std::size_t stamp_bytes = 4;
 // L is one byte, so the L + 1 bytes of any packet lie inside the packet buffer.
 static_assert(255 + 1 <= csp2_size::packet);
 static_assert(stamp_text_width == csp2_size::stamp_text);
-
-std::u16string serial_from(const std::array<std::uint8_t, csp2_size::device_id>& id) {
-    std::u16string text;
-    text.reserve(2 * serial_bytes);
-    for (std::size_t i = 0; i < serial_bytes; ++i) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(id[i]));
-        text += static_cast<char16_t>(digits[0]);
-        text += static_cast<char16_t>(digits[1]);
-    }
-    return text;
-}
 
 // Fetches barcodes 1 to the download's count into it. A packet the library cannot give ends the
 // download; the items from there on stay empty.
@@ -63,6 +49,7 @@ void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observe
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text_bytes[i] = char_to_byte(stamp_text[i]);
         library.csp2TimeStamp2Str(stamp.data(), stamp_text_bytes.data(), csp2_size::stamp_text);
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text[i] = byte_to_char(stamp_text_bytes[i]);
+        item.stamp_text = stamp_text.substr(0, stamp_text.find(u'\0'));
         mask_stamp_fields(stamp_text);
         item.time = stamp_date_value(stamp_text);
 
@@ -123,9 +110,7 @@ void Clicker::open_clicker() {
         return;
     }
 
-    std::array<std::uint8_t, csp2_size::device_id> id{};
-    library.csp2GetDeviceId(id.data(), csp2_size::device_id);
-    serial_text_ = serial_from(id);
+    serial_text_ = connection.read_serial();
 
     if (barcode_count_ > 0) fetch_barcodes(library, download_.emplace(barcode_count_), observer_);
 

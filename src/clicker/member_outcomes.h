@@ -24,6 +24,7 @@ struct EmptyOutcome {
         bad_answer,  // a negative count or status ("OPNG")
         not_erased,  // every erase try failed
         erased,      // "CLOK"
+        refused,     // the scanner answered and the host's erase guard refused the erase
     };
     Result result = Result::not_run;
     PortAnswer answer;

@@ -1,5 +1,7 @@
 #include "scanner/scanner_port.h"
 
+#include <array>
+
 namespace harrowtally {
 
 ScannerPort::~ScannerPort() {
@@ -33,6 +35,20 @@ void ScannerPort::set_clock(ClockBuffer clock) {
     library_.csp2WakeUp();
     library_.csp2SetTime(clock.data());
     library_.csp2PowerDown();
+}
+
+std::u16string ScannerPort::read_serial() {
+    constexpr std::size_t serial_bytes = 8;
+    constexpr char16_t hex[] = u"0123456789ABCDEF";
+    std::array<std::uint8_t, csp2_size::device_id> id{};
+    library_.csp2GetDeviceId(id.data(), csp2_size::device_id);
+    std::u16string text;
+    text.reserve(2 * serial_bytes);
+    for (std::size_t i = 0; i < serial_bytes; ++i) {
+        text += hex[id[i] >> 4];
+        text += hex[id[i] & 0x0F];
+    }
+    return text;
 }
 
 }  // namespace harrowtally

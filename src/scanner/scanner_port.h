@@ -3,6 +3,7 @@
 // the port themselves on their normal path; when an error ends a member while the port is open,
 // the destructor releases it, so an error never leaves the scanner's port held.
 #include <cstdint>
+#include <string>
 
 #include "common/clock_text.h"
 #include "scanner/csp2.h"
@@ -26,6 +27,9 @@ public:
     // The scanner's clock: wake it, read or set the clock, power it down. Results are ignored.
     ClockBuffer read_clock();
     void set_clock(ClockBuffer clock);
+
+    // The scanner's serial number: the first 8 bytes of csp2GetDeviceId as 16 hexadecimal digits.
+    std::u16string read_serial();
 
     // Every other call goes to the library directly.
     CSP2& library() const { return library_; }

@@ -28,5 +28,8 @@ inline auto types_of(const Clicker& c) {
 inline auto times_of(const Clicker& c) {
     return download_column(c, &DownloadedBarcode::time);
 }
+inline auto stamp_texts_of(const Clicker& c) {
+    return download_column(c, &DownloadedBarcode::stamp_text);
+}
 
 }  // namespace harrowtally::testing

@@ -22,6 +22,7 @@ using testing::barcodes_of;
 using testing::Bytes;
 using testing::CountingPause;
 using testing::ScriptedCSP2;
+using testing::stamp_texts_of;
 using testing::times_of;
 using testing::types_of;
 
@@ -285,8 +286,8 @@ TEST_F(OpenClicker, DownloadsTypesBarcodesAndScanTimes) {
     EXPECT_EQ(*barcodes_of(clicker),
               (std::vector<std::u16string>{u"", u"4006381333931", u"", u"\u00E9\u20AC~", from_utf8(longest)}));
     EXPECT_EQ(*types_of(clicker), (std::vector<std::optional<std::int16_t>>{std::nullopt, 1, 255, 32, 7}));
-    EXPECT_EQ(*times_of(clicker), (std::vector<double>{0, at(2026, 3, 14, 8, 15), at(1999, 12, 31, 23, 59, 59),
-                                                       at(2001, 1, 1), at(1930, 1, 1, 0, 0, 1)}));
+    EXPECT_EQ(*times_of(clicker), (std::vector<double>{0, at(2026, 3, 14, 8, 15), at(2099, 12, 31, 23, 59, 59),
+                                                       at(2001, 1, 1), at(2030, 1, 1, 0, 0, 1)}));
 }
 
 TEST_F(OpenClicker, StampTextBufferCarriesOverBetweenPackets) {
@@ -308,6 +309,29 @@ TEST_F(OpenClicker, StampTextBufferCarriesOverBetweenPackets) {
     ASSERT_TRUE(times_of(clicker));
     EXPECT_EQ(*times_of(clicker), (std::vector<double>{0, at(2026, 12, 6, 14, 30), at(2026, 12, 6),
                                                        at(2026, 12, 6, 15, 0, 0), at(2026, 12, 6, 13, 0, 0)}));
+}
+
+// The text behind each scan time is kept as the library left it in the buffer, before masking, cut
+// at its first NUL; an unreadable one too, whose scan time is the fallback.
+TEST_F(OpenClicker, StampTextsAreKeptAsTheLibraryGaveThem) {
+    scanner_on(0, {ScriptedCSP2::packet(1, "a", {0, 0, 0, 1}), ScriptedCSP2::packet(1, "b", {0, 0, 0, 2}),
+                   ScriptedCSP2::packet(1, "c", {0, 0, 0, 3}), ScriptedCSP2::packet(1, "d", {0, 0, 0, 4})});
+    lib.stamp_text = [](const std::uint8_t* stamp) -> std::string {
+        switch (stamp[3]) {
+            case 1:
+                return "14:30:63   12/06/26";
+            case 2:
+                return std::string("9\0", 2);  // a terminated text over the stale one
+            case 3:
+                return "xx         02/30/26";
+            default:
+                return "13:00";
+        }
+    };
+    clicker.open_clicker();
+    EXPECT_EQ(*stamp_texts_of(clicker), (std::vector<std::u16string>{u"", u"14:30:63   12/06/26", u"9",
+                                                                     u"xx         02/30/26", u"13:00      02/30/26"}));
+    EXPECT_EQ(times_of(clicker)->at(3), at(2001, 1, 1));
 }
 
 class RecordingObserver : public DownloadObserver {
