@@ -4,6 +4,9 @@
 #include <ostream>
 
 #include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
 
 #include "common/code_page.h"
 #include "common/runtime_error.h"
@@ -11,6 +14,7 @@
 #include "common/trace_text.h"
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
+#include "host/erase_guards.h"
 #include "host/outcome_words.h"
 #include "host/terminal_text.h"
 
@@ -33,6 +37,54 @@ constexpr const char* kHelp =
     "Each parameter takes a settling pause of one to two seconds.\n"
     "Exit status: 0 done; 1 no scanner, barcodes not discarded, a scanner that was not emptied or\n"
     "did not answer, or an error; 2 a mistake in the command line.\n";
+
+// The digits of a field of two.
+std::optional<int> two_digits(const std::string& text, std::size_t at) {
+    if (at + 2 > text.size()) return std::nullopt;
+    const char tens = text[at], ones = text[at + 1];
+    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return std::nullopt;
+    return (tens - '0') * 10 + (ones - '0');
+}
+
+// The command line's form of a list or set, stricter than the component's: a two-digit count, then
+// exactly that many entries of `fields` two-digit fields each, nothing else. nullopt otherwise.
+std::optional<std::vector<std::vector<int>>> strict_entries(const std::string& text, std::size_t fields) {
+    const std::optional<int> count = two_digits(text, 0);
+    if (!count || text.size() != 2 + static_cast<std::size_t>(*count) * 2 * fields) return std::nullopt;
+    std::vector<std::vector<int>> entries;
+    for (std::size_t at = 2; at < text.size(); at += 2 * fields) {
+        std::vector<int> entry;
+        for (std::size_t f = 0; f < fields; ++f) {
+            const std::optional<int> field = two_digits(text, at + 2 * f);
+            if (!field) return std::nullopt;
+            entry.push_back(*field);
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// Reads back the parameters a set wrote (the last value of a number written twice); the lines
+// naming each parameter that holds another value, none when all hold theirs.
+std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector<std::vector<int>>& set) {
+    std::map<int, int> expected;
+    for (const auto& entry : set) expected[entry[0]] = entry[1];
+    if (expected.empty()) return {};
+    std::u16string list = two_digit_text(static_cast<long long>(expected.size()));
+    for (const auto& [number, value] : expected) list += two_digit_text(number);
+    clicker.cur_clicker_params(Variant::string(list));
+    clicker.showparams();
+    std::vector<std::string> differing;
+    const std::vector<ParameterEntry>& read = clicker.parameter_report().entries;
+    for (const ParameterEntry& entry : read) {
+        const int wanted = expected.at(entry.number);
+        if (entry.value != wanted) {
+            differing.push_back("parameter " + to_utf8(two_digit_text(entry.number)) + " reads back " +
+                                std::to_string(entry.value) + ", not " + std::to_string(wanted));
+        }
+    }
+    return differing;
+}
 
 // A getter's value as the report shows it; a negative one was not reported.
 std::string info_field(std::int32_t value) {
@@ -94,6 +146,16 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (action.empty()) throw UsageError("params: show LIST or apply SET");
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
+    const auto entries = strict_entries(*text, action == "show" ? 1 : 2);
+    if (!entries) {
+        throw UsageError(action == "show"
+                             ? "params show: the list " + *text +
+                                   " is not a two-digit count followed by that many two-digit parameter numbers, "
+                                   "such as 020731"
+                             : "params apply: the set " + *text +
+                                   " is not a two-digit count followed by that many entries of a two-digit "
+                                   "parameter number and a two-digit value, such as 0205011200");
+    }
 
     const ErrorAdvice advice = [&](int number) -> std::string {
         using namespace harrowtally::err;
@@ -131,8 +193,17 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                    "--empty-after`, or give --discard\n";
             return kExitFailed;
         }
+        // Without --discard only a scanner still holding nothing is erased and set, checked in the
+        // erasing connection.
+        ExpectedScanner nothing_held(std::nullopt, 0);
+        if (!discard) clicker.set_erase_guard(&nothing_held);
         clicker.newparams(Variant::string(from_utf8(*text)));
         clicker.reset_params();
+        clicker.set_erase_guard(nullptr);
+        if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
+            err << "not applied: " << nothing_held.refusal() << "; nothing was erased or changed\n";
+            return kExitFailed;
+        }
         const std::u16string log = clicker.log().as_string();
         const std::string outcome = !options.verbose
                                         ? std::string()
@@ -145,9 +216,11 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
-            << "), restored its default "
-            << "parameters and wrote the set " << *text << outcome << ".\n"
-            << "Check the values with: harrowtally params show LIST --port " << found << "\n";
+            << "), restored its default parameters and sent the set " << *text << outcome << ".\n";
+        const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
+        for (const std::string& line : differing) err << "not applied: " << line << "\n";
+        if (!differing.empty()) return kExitFailed;
+        if (!entries->empty()) out << "Read back: every parameter of the set holds its value.\n";
         return kExitOk;
     });
 }

@@ -203,9 +203,9 @@ TEST_F(Cli, DefaultFormatIsTheTableOnATerminalAndTheRecordElsewhere) {
 
     const auto piped = run({"download"});
     EXPECT_TRUE(std::regex_match(piped.out, std::regex(R"(V010{16}H\d{12}000100196385074     08\d{14})"))) << piped.out;
-    const auto saved = run({"download", "--output", (dir / "saved").string()});
+    const auto saved = run({"download", "--output", (dir / "saved.rec").string()});
     EXPECT_EQ(saved.exit_status, 0) << saved.err;
-    EXPECT_TRUE(std::regex_match(read(dir / "saved"), std::regex(R"(V01.{29}000100196385074     08\d{14})")));
+    EXPECT_TRUE(std::regex_match(read(dir / "saved.rec"), std::regex(R"(V01.{29}000100196385074     08\d{14})")));
 }
 
 TEST_F(Cli, EmptyAfterEmptiesOnceTheFileHoldsEveryBarcode) {
@@ -223,12 +223,12 @@ TEST_F(Cli, EmptyAfterEmptiesOnceTheFileHoldsEveryBarcode) {
 
     // An erase that fails: the file is saved, the scanner keeps everything, the exit says so.
     write_state(std::string(kDevice) + "fault_erase_failures = always\n");
-    const auto kept = run({"download", "--output", (dir / "second").string(), "--empty-after"});
+    const auto kept = run({"download", "--output", (dir / "second.json").string(), "--empty-after"});
     EXPECT_EQ(kept.exit_status, 1);
     EXPECT_NE(kept.err.find("not emptied: the scanner answered, but every erase try failed"), std::string::npos)
         << kept.err;
     EXPECT_EQ(stored_barcodes(), kDeviceBarcodes);
-    EXPECT_EQ(read(dir / "second").substr(32, 4), "0006");
+    EXPECT_NE(read(dir / "second.json").find("\"count\": 6,\n  \"complete\": true"), std::string::npos);
 }
 
 TEST_F(Cli, EmptyAfterLeavesTheScannerAloneWhenTheFileCannotBeWritten) {
@@ -270,7 +270,7 @@ TEST_F(Cli, EmptyAfterLeavesTheScannerAloneWhenTheFileCannotBeWritten) {
 
     if (::geteuid() != 0) {  // root writes into read-only folders anyway
         fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-        const auto read_only = run({"download", "--output", (dir / "scans").string(), "--empty-after"});
+        const auto read_only = run({"download", "--output", (dir / "scans.rec").string(), "--empty-after"});
         fs::permissions(dir, fs::perms::owner_all);
         EXPECT_EQ(read_only.exit_status, 1);
         EXPECT_NE(read_only.err.find("Permission denied"), std::string::npos) << read_only.err;
@@ -322,7 +322,7 @@ TEST_F(Cli, TableMarksBarcodesTheDownloadCouldNotRead) {
         << partial.out;
 }
 
-TEST_F(Cli, EmptyAfterWarnsOfBarcodesScannedDuringTheDownload) {
+TEST_F(Cli, EmptyAfterKeepsBarcodesScannedDuringTheDownload) {
     // A barcode appears in the scanner after its packets were read and before it is emptied.
     CliRun options;
     options.stderr_on_terminal = true;
@@ -332,13 +332,16 @@ TEST_F(Cli, EmptyAfterWarnsOfBarcodesScannedDuringTheDownload) {
         std::ofstream(state, std::ios::app) << "barcode = EAN-8 2026-12-04 17:00:00 96385074\n";
         added = true;
     };
-    const auto late = run({"download", "--output", (dir / "scans").string(), "--empty-after"}, options);
+    const auto late = run({"download", "--output", (dir / "scans.csv").string(), "--empty-after"}, options);
     ASSERT_TRUE(added) << late.terminal;
     EXPECT_EQ(late.exit_status, 1);
-    EXPECT_NE(late.terminal.find("warning: the scanner held 7 barcodes when it was emptied, but 6 were downloaded"),
+    EXPECT_NE(late.terminal.find("not emptied: the scanner now holds 7 barcodes, not the 6 seen before; nothing was "
+                                 "erased"),
               std::string::npos)
         << late.terminal;
-    EXPECT_EQ(read(dir / "scans").substr(32, 4), "0006");
+    EXPECT_EQ(stored_barcodes(), kDeviceBarcodes + 1);
+    const std::string saved = read(dir / "scans.csv");
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 7) << "a header and 6 barcodes";
 }
 
 TEST_F(Cli, ProgressOnlyOnATerminal) {
@@ -376,7 +379,8 @@ TEST_F(Cli, EmptyNeedsDiscardForBarcodesNotSaved) {
     // An empty scanner needs no --discard; its clock is set on the way.
     const auto clock_set = run({"empty", "--set-clock", "000000010127"});
     EXPECT_EQ(clock_set.exit_status, 0) << clock_set.err;
-    EXPECT_NE(clock_set.out.find("clock set to 2027-01-01 00:00:00"), std::string::npos) << clock_set.out;
+    EXPECT_NE(clock_set.out.find("Clock set to 2027-01-01 00:00:00 (read back from the scanner)"), std::string::npos)
+        << clock_set.out;
     const auto clock = run({"clock", "get", "--port", "5"});
     EXPECT_TRUE(std::regex_search(clock.out, std::regex("Scanner clock on port 5: 2027-01-01 00:00:0\\d")))
         << clock.out;
@@ -442,7 +446,7 @@ TEST_F(Cli, ClockReadsAndSetsOnlyWhereTheComponentCan) {
 }
 
 TEST_F(Cli, ParamsShowAndApply) {
-    const auto shown = run({"params", "show", "030731 7"});
+    const auto shown = run({"params", "show", "03073107"});
     EXPECT_EQ(shown.exit_status, 0) << shown.err;
     EXPECT_EQ(shown.out,
               "Parameters on port 5: 07 = 1, 31 = 200, 07 = 1\n"
@@ -457,7 +461,7 @@ TEST_F(Cli, ParamsShowAndApply) {
     const auto applied = run({"params", "apply", "010502", "--discard"});
     EXPECT_EQ(applied.exit_status, 0) << applied.err;
     EXPECT_EQ(applied.out.find("Emptied the scanner on port 5 (erased at try 1), restored its default parameters "
-                               "and wrote the set 010502"),
+                               "and sent the set 010502.\nRead back: every parameter of the set holds its value.\n"),
               0u)
         << applied.out;
     EXPECT_EQ(stored_barcodes(), 0);
