@@ -122,7 +122,9 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << ": " << words;
-        if (held > 0) out << ", " << held << " barcodes discarded";
+        // What was erased is what the scanner held in the erasing connection.
+        const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
+        if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
         if (options.verbose) out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ")";
         out << ".\n";
         if (!set_clock) return kExitOk;
