@@ -309,7 +309,8 @@ TEST_F(Cli, EmptyAfterRefusesADownloadThatMissedBarcodes) {
             // What was read is kept, marked incomplete; the missing items are there as nulls.
             const std::string saved = read(output);
             EXPECT_NE(saved.find("\"complete\": false"), std::string::npos) << c.fault;
-            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null, \"stamp_text\": null"), std::string::npos);
+            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null, \"stamp_text\": null"),
+                      std::string::npos);
         }
     }
 }
