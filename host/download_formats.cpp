@@ -103,7 +103,7 @@ void csv_field(std::string& out, const std::string& text) {
 
 std::string csv(const Clicker& c) {
     const int count = c.num_barcodes();
-    std::string out = "item,barcode,type,scan_time,serial,scanner_clock\r\n";
+    std::string out = "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
     std::string fixed = ",";  // the serial and clock columns, the same on every line
     csv_field(fixed, to_utf8(serial_of(c)));
     fixed += ',';
@@ -119,8 +119,10 @@ std::string csv(const Clicker& c) {
             out += std::to_string(*item->type);
             out += ',';
             out += scan_time(*item);
+            out += ',';
+            csv_field(out, to_utf8(item->stamp_text));
         } else {
-            out += ",,";
+            out += ",,,";
         }
         out += fixed;
     }
@@ -192,9 +194,12 @@ std::string json(const Clicker& c) {
         if (const DownloadedBarcode* item = filled_item(c, k)) {
             json_string(out, to_utf8(item->barcode));
             out += ", \"type\": " + std::to_string(*item->type) + ", \"scan_time\": ";
-            json_time(out, scan_time(*item));
+            const std::string time = scan_time(*item);
+            json_time(out, time.empty() ? std::nullopt : std::optional<std::string>(time));
+            out += ", \"stamp_text\": ";
+            json_string(out, to_utf8(item->stamp_text));
         } else {
-            out += "null, \"type\": null, \"scan_time\": null";
+            out += "null, \"type\": null, \"scan_time\": null, \"stamp_text\": null";
         }
         out += "}";
     }

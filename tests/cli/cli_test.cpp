@@ -119,23 +119,23 @@ TEST_F(Cli, DownloadWritesEveryFormat) {
     ASSERT_TRUE(std::regex_search(csv.out, clock, std::regex("," + kTime + "\r\n"))) << csv.out;
     const std::string c = clock.str().substr(0, clock.length() - 2);  // ",YYYY-MM-DD hh:mm:ss"
     EXPECT_EQ(csv.out,
-              "item,barcode,type,scan_time,serial,scanner_clock\r\n"
-              "1,4006381333931,13,2026-01-02 03:04:05,001FA43C900B77E1" +
+              "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n"
+              "1,4006381333931,13,2026-01-02 03:04:05,03:04:05   01/02/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "2,\"A,B\",128,2026-12-04 08:14:03,001FA43C900B77E1" +
+                  "2,\"A,B\",128,2026-12-04 08:14:03,08:14:03   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "3,\"SAY \"\"HI\"\"\",39,2026-12-04 08:15:40,001FA43C900B77E1" +
+                  "3,\"SAY \"\"HI\"\"\",39,2026-12-04 08:15:40,08:15:40   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "4,C:\\TMP,7,2026-12-04 09:00:00,001FA43C900B77E1" +
+                  "4,C:\\TMP,7,2026-12-04 09:00:00,09:00:00   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "5,00340123450000001175,128,2026-12-04 10:47:55,001FA43C900B77E1" +
+                  "5,00340123450000001175,128,2026-12-04 10:47:55,10:47:55   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "6,,39,2026-12-04 15:00:00,001FA43C900B77E1" +
+                  "6,,39,2026-12-04 15:00:00,15:00:00   12/04/26,001FA43C900B77E1" +
                   c + "\r\n");
 
     const auto json = run({"download", "--format", "json"});
@@ -158,14 +158,18 @@ TEST_F(Cli, DownloadWritesEveryFormat) {
             "  \"count\": 6,\n"
             "  \"complete\": true,\n"
             "  \"barcodes\": [\n"
-            "    {\"item\": 1, \"barcode\": \"4006381333931\", \"type\": 13, \"scan_time\": \"2026-01-02T03:04:05\"},\n"
-            "    {\"item\": 2, \"barcode\": \"A,B\", \"type\": 128, \"scan_time\": \"2026-12-04T08:14:03\"},\n"
+            "    {\"item\": 1, \"barcode\": \"4006381333931\", \"type\": 13, \"scan_time\": \"2026-01-02T03:04:05\", "
+            "\"stamp_text\": \"03:04:05   01/02/26\"},\n"
+            "    {\"item\": 2, \"barcode\": \"A,B\", \"type\": 128, \"scan_time\": \"2026-12-04T08:14:03\", "
+            "\"stamp_text\": \"08:14:03   12/04/26\"},\n"
             "    {\"item\": 3, \"barcode\": \"SAY \\\"HI\\\"\", \"type\": 39, \"scan_time\": "
-            "\"2026-12-04T08:15:40\"},\n"
-            "    {\"item\": 4, \"barcode\": \"C:\\\\TMP\", \"type\": 7, \"scan_time\": \"2026-12-04T09:00:00\"},\n"
+            "\"2026-12-04T08:15:40\", \"stamp_text\": \"08:15:40   12/04/26\"},\n"
+            "    {\"item\": 4, \"barcode\": \"C:\\\\TMP\", \"type\": 7, \"scan_time\": \"2026-12-04T09:00:00\", "
+            "\"stamp_text\": \"09:00:00   12/04/26\"},\n"
             "    {\"item\": 5, \"barcode\": \"00340123450000001175\", \"type\": 128, \"scan_time\": "
-            "\"2026-12-04T10:47:55\"},\n"
-            "    {\"item\": 6, \"barcode\": \"\", \"type\": 39, \"scan_time\": \"2026-12-04T15:00:00\"}\n"
+            "\"2026-12-04T10:47:55\", \"stamp_text\": \"10:47:55   12/04/26\"},\n"
+            "    {\"item\": 6, \"barcode\": \"\", \"type\": 39, \"scan_time\": \"2026-12-04T15:00:00\", "
+            "\"stamp_text\": \"15:00:00   12/04/26\"}\n"
             "  ]\n"
             "}\n");
 
@@ -305,7 +309,7 @@ TEST_F(Cli, EmptyAfterRefusesADownloadThatMissedBarcodes) {
             // What was read is kept, marked incomplete; the missing items are there as nulls.
             const std::string saved = read(output);
             EXPECT_NE(saved.find("\"complete\": false"), std::string::npos) << c.fault;
-            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null"), std::string::npos);
+            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null, \"stamp_text\": null"), std::string::npos);
         }
     }
 }
