@@ -114,7 +114,11 @@ const Sample samples[] = {
     {VT_BSTR, 0, L"1.5"}, {VT_BSTR, 0, L"2.5"}, {VT_BSTR, 0, L"&H10"}, {VT_BSTR, 0, L"&O17"},
     {VT_BSTR, 0, L"1e3"}, {VT_BSTR, 0, L"12abc"}, {VT_BSTR, 0, L""}, {VT_BSTR, 0, L"1,234"},
     {VT_BSTR, 0, L"-3"}, {VT_BSTR, 0, L"+4"}, {VT_BSTR, 0, L"32768"}, {VT_BSTR, 0, L".5"}, {VT_BSTR, 0, L"5."},
-    {VT_BSTR, 0, L"1.5.2"}, {VT_BSTR, 0, L"1,5"}, {VT_BSTR, 0, L"abc"}, {VT_BSTR, 0, L"- 3"}, {VT_DISPATCH, 1},
+    {VT_BSTR, 0, L"1.5.2"}, {VT_BSTR, 0, L"1,5"}, {VT_BSTR, 0, L"abc"}, {VT_BSTR, 0, L"- 3"}, {VT_BSTR, 0, L"$3"},
+    {VT_BSTR, 0, L"(3)"}, {VT_BSTR, 0, L"\u20ac3"}, {VT_BSTR, 0, L"3$"}, {VT_BSTR, 0, L"-$3"}, {VT_BSTR, 0, L"$-3"},
+    {VT_BSTR, 0, L"($3)"}, {VT_BSTR, 0, L"(-3)"}, {VT_BSTR, 0, L" ( 3 ) "}, {VT_BSTR, 0, L"(3"}, {VT_BSTR, 0, L"3)"},
+    {VT_BSTR, 0, L"$"}, {VT_BSTR, 0, L"()"}, {VT_BSTR, 0, L"$ 3"}, {VT_BSTR, 0, L"3 \u20ac"}, {VT_R8, -0.0}, {VT_R4, -0.0},
+    {VT_DISPATCH, 1},
     {VT_DISPATCH, 0}, {VT_ERROR, 0}, {VT_ARRAY | VT_I4, 0},
 };
 // clang-format on
@@ -179,7 +183,7 @@ void conversions_side_by_side() {
         NumberFormat format;
         const char* name;
     };
-    const Locale locales[] = {{0x409, {u'.', u','}, "en-US"}, {0x407, {u',', u'.'}, "de-DE"}};
+    const Locale locales[] = {{0x409, {u'.', u',', u'$'}, "en-US"}, {0x407, {u',', u'.', u'\u20ac'}, "de-DE"}};
     for (const Locale& locale : locales) {
         int mismatches = 0;
         for (const Sample& s : samples) {
