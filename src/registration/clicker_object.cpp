@@ -9,6 +9,7 @@
 #include "com_variant.h"
 #include "common/runtime_error.h"
 #include "module_state.h"
+#include "owners.h"
 #include "scanner/loaded_csp2.h"
 #include "windows_platform.h"
 
@@ -40,9 +41,12 @@ ScannerServices services() {
 
 // Runs a member's work and turns whatever it throws into the member's HRESULT. A failure that is
 // not a runtime error of the core carries no error object of ours, so the thread's error object
-// is cleared: a caller must not find the description of some earlier error with it.
+// is cleared: a caller must not find the description of some earlier error with it. The object
+// keeps itself alive meanwhile: a host may release its last reference while the settling pause
+// dispatches its messages.
 template <typename Work>
-HRESULT guarded(Work&& work) noexcept {
+HRESULT guarded(_Clicker* self, Work&& work) noexcept {
+    const Microsoft::WRL::ComPtr<_Clicker> alive(self);
     HRESULT failure = E_UNEXPECTED;
     try {
         work();
@@ -70,17 +74,17 @@ void clear_out(short* out) {  // VARIANT_BOOL too
 }
 
 template <typename Out, typename Work>
-HRESULT guarded_out(Out* out, Work&& work) noexcept {
+HRESULT guarded_out(_Clicker* self, Out* out, Work&& work) noexcept {
     if (out == nullptr) return E_POINTER;
     clear_out(out);
-    return guarded(std::forward<Work>(work));
+    return guarded(self, std::forward<Work>(work));
 }
 
 // By-reference arguments are only read.
 template <typename In, typename Work>
-HRESULT guarded_in(In* in, Work&& work) noexcept {
+HRESULT guarded_in(_Clicker* self, In* in, Work&& work) noexcept {
     if (in == nullptr) return E_POINTER;
-    return guarded(std::forward<Work>(work));
+    return guarded(self, std::forward<Work>(work));
 }
 
 // The result VARIANT is written only when the whole value is ready.
@@ -207,6 +211,20 @@ HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
     return DISP_E_EXCEPTION;
 }
 
+// The value of a property put as scripts send it: one argument, named DISPID_PROPERTYPUT.
+const VARIANT* put_argument(WORD flags, const DISPPARAMS* params) {
+    if ((flags & DISPATCH_PROPERTYPUT) == 0 || params == nullptr || params->cArgs != 1 || params->cNamedArgs != 1 ||
+        params->rgvarg == nullptr || params->rgdispidNamedArgs == nullptr ||
+        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+        return nullptr;
+    }
+    return &params->rgvarg[0];
+}
+
+bool is_by_reference_put(DISPID id) {
+    return id >= 7 && id <= 10;
+}
+
 }  // namespace
 
 HRESULT report_runtime_error(int number) noexcept {
@@ -289,6 +307,9 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (names == nullptr || ids == nullptr) return E_POINTER;
+    for (UINT i = 0; i < count; ++i) {
+        if (names[i] == nullptr) return E_POINTER;
+    }
     if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
     const DispatchTable* table = table_or_null(type_info_);
     if (table == nullptr) return E_OUTOFMEMORY;
@@ -302,7 +323,7 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const DispatchTable* table = table_or_null(type_info_);
@@ -316,13 +337,17 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
             }
         }
     }
-    // Script hosts pass a variable by reference as a reference to its VARIANT. Every by-reference
-    // parameter of _Clicker is only read, so the referenced value is handed on in its place: not
-    // every type-library dispatcher converts such a reference to a reference of another type (BSTR*).
+    if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
+        return put_by_reference(id, *value, lcid, exception, bad_argument);
+    }
+    // Script hosts pass a variable by reference as a reference to its VARIANT. The remaining
+    // parameters are taken by value, which the type library's dispatcher copies from what it is
+    // given, so the referenced value is handed on in place of the reference: not every dispatcher
+    // reads through such a reference. By-reference parameters get the caller's arguments as they are.
     constexpr UINT most_arguments = 4;
     VARIANTARG unwrapped[most_arguments];
     DISPPARAMS unwrapped_params;
-    if (params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
+    if (!is_by_reference_put(id) && params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
         bool any = false;
         for (UINT i = 0; i < params->cArgs; ++i) {
             const VARIANTARG& arg = params->rgvarg[i];
@@ -341,6 +366,48 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
         }
     }
     return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
+}
+
+// The puts whose parameter is a reference (lastport, newparams, cur_clicker_params, pnewdatetime)
+// are called here with a pointer to the caller's own value, which they only read: the caller's
+// variable is neither changed nor freed, whatever form it came in.
+HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception,
+                                        UINT* bad_argument) {
+    const Microsoft::WRL::ComPtr<_Clicker> alive(this);
+    VARIANT* value = const_cast<VARIANT*>(&argument);
+    HRESULT hr = S_OK;
+    switch (id) {
+        case 7:
+            hr = put_lastport(value);
+            break;
+        case 8:
+            hr = put_newparams(value);
+            break;
+        case 9:
+            hr = put_cur_clicker_params(value);
+            break;
+        case 10: {
+            // A text is read where it is; any other value is converted into a text of our own.
+            if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+            if (V_VT(value) == VT_BSTR) {
+                hr = put_pnewdatetime(&V_BSTR(value));
+            } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
+                hr = put_pnewdatetime(V_BSTRREF(value));
+            } else {
+                VariantValue text;
+                const HRESULT converted = VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR);
+                if (FAILED(converted)) {
+                    if (bad_argument != nullptr) *bad_argument = 0;
+                    return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
+                }
+                hr = put_pnewdatetime(&V_BSTR(text.get()));
+            }
+            break;
+        }
+        default:
+            return DISP_E_MEMBERNOTFOUND;
+    }
+    return FAILED(hr) ? as_exception(hr, exception) : S_OK;
 }
 
 HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
@@ -444,11 +511,11 @@ HRESULT ClickerObject::InterfaceSupportsErrorInfo(REFIID riid) {
 }
 
 HRESULT ClickerObject::get_startport(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.startport()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.startport()); });
 }
 
 HRESULT ClickerObject::put_startport(VARIANT value) {
-    return guarded([&] {
+    return guarded(this, [&] {
         Variant v = from_variant(value);
         // Assigning an object by value stores the value of its default member.
         if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
@@ -457,111 +524,116 @@ HRESULT ClickerObject::put_startport(VARIANT value) {
 }
 
 HRESULT ClickerObject::putref_startport(VARIANT value) {
-    return guarded([&] { clicker_.set_startport(from_variant(value)); });
+    return guarded(this, [&] {
+        Variant v = from_variant(value);
+        // Only an object reference can be set; a value is assigned with let.
+        if (v.type() != VarType::Object) throw RuntimeError(err::type_mismatch);
+        clicker_.set_startport(v);
+    });
 }
 
 HRESULT ClickerObject::get_get_barcode(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.get_barcode(); });
+    return guarded_out(this, value, [&] { *value = clicker_.get_barcode(); });
 }
 
 HRESULT ClickerObject::put_get_barcode(short value) {
-    return guarded([&] { clicker_.let_get_barcode(value); });
+    return guarded(this, [&] { clicker_.let_get_barcode(value); });
 }
 
 HRESULT ClickerObject::open_clicker() {
-    return guarded([&] { clicker_.open_clicker(); });
+    return guarded(this, [&] { clicker_.open_clicker(); });
 }
 
 HRESULT ClickerObject::close_clicker() {
-    return guarded([&] { clicker_.close_clicker(); });
+    return guarded(this, [&] { clicker_.close_clicker(); });
 }
 
 HRESULT ClickerObject::get_serial(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.serial()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.serial()); });
 }
 
 HRESULT ClickerObject::get_log(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.log()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.log()); });
 }
 
 HRESULT ClickerObject::put_lastport(VARIANT* pt) {
-    return guarded_in(pt, [&] { clicker_.lastport(from_variant(*pt)); });
+    return guarded_in(this, pt, [&] { clicker_.lastport(from_variant(*pt)); });
 }
 
 HRESULT ClickerObject::put_newparams(VARIANT* nparams) {
-    return guarded_in(nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
+    return guarded_in(this, nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
 }
 
 HRESULT ClickerObject::put_cur_clicker_params(VARIANT* sparams) {
-    return guarded_in(sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
+    return guarded_in(this, sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
 }
 
 HRESULT ClickerObject::put_pnewdatetime(BSTR* newdt) {
-    return guarded_in(newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
+    return guarded_in(this, newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
 }
 
 HRESULT ClickerObject::get_alldata(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.alldata()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.alldata()); });
 }
 
 HRESULT ClickerObject::get_comport(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.comport(); });
+    return guarded_out(this, value, [&] { *value = clicker_.comport(); });
 }
 
 HRESULT ClickerObject::get_num_barcodes(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.num_barcodes(); });
+    return guarded_out(this, value, [&] { *value = clicker_.num_barcodes(); });
 }
 
 HRESULT ClickerObject::get_hello(BSTR* value) {
-    return guarded_out(value, [&] { *value = to_bstr(clicker_.hello()); });
+    return guarded_out(this, value, [&] { *value = to_bstr(clicker_.hello()); });
 }
 
 HRESULT ClickerObject::get_num_files(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.num_files(); });
+    return guarded_out(this, value, [&] { *value = clicker_.num_files(); });
 }
 
 HRESULT ClickerObject::get_open_ok(VARIANT_BOOL* value) {
-    return guarded_out(value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::get_empty_ok(VARIANT_BOOL* value) {
-    return guarded_out(value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::EmptyScanner() {
-    return guarded([&] { clicker_.EmptyScanner(); });
+    return guarded(this, [&] { clicker_.EmptyScanner(); });
 }
 
 HRESULT ClickerObject::reset_params() {
-    return guarded([&] { clicker_.reset_params(); });
+    return guarded(this, [&] { clicker_.reset_params(); });
 }
 
 HRESULT ClickerObject::get_showparams(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.showparams()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.showparams()); });
 }
 
 HRESULT ClickerObject::get_SwVersion(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.SwVersion()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.SwVersion()); });
 }
 
 HRESULT ClickerObject::getdate() {
-    return guarded([&] { clicker_.getdate(); });
+    return guarded(this, [&] { clicker_.getdate(); });
 }
 
 HRESULT ClickerObject::setdate() {
-    return guarded([&] { clicker_.setdate(); });
+    return guarded(this, [&] { clicker_.setdate(); });
 }
 
 HRESULT ClickerObject::get_sbarcode(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.sbarcode()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.sbarcode()); });
 }
 
 HRESULT ClickerObject::get_stime(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.stime()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.stime()); });
 }
 
 HRESULT ClickerObject::get_stype(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.stype()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.stype()); });
 }
 
 }  // namespace harrowtally::windows

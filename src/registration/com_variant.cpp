@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/runtime_error.h"
+#include "owners.h"
 
 namespace harrowtally::windows {
 namespace {
@@ -24,6 +25,8 @@ Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
 }
 
 Variant from_decimal(const DECIMAL& d) {
+    constexpr BYTE largest_scale = 28;
+    if (d.scale > largest_scale) throw RuntimeError(err::type_mismatch);
     DecimalValue value;
     value.scale = d.scale;
     value.negative = (d.sign & DECIMAL_NEG) != 0;
@@ -45,31 +48,31 @@ DispatchRef::~DispatchRef() {
     unknown_->Release();
 }
 
+// Default members are followed this far: an object whose default member keeps answering objects
+// (one that answers itself) has no usable default value.
+constexpr int most_default_steps = 8;
+
 Variant DispatchRef::default_value() const {
-    if (dispatch_ == nullptr) throw RuntimeError(err::type_mismatch);
-    DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO exception{};
-    const HRESULT hr =
-        dispatch_->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
-                          &no_arguments, &result, &exception, nullptr);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    if (FAILED(hr)) {
-        VariantClear(&result);
+    Microsoft::WRL::ComPtr<IDispatch> object = dispatch_;
+    for (int step = 0; step < most_default_steps && object; ++step) {
+        DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
+        VariantValue result;
+        EXCEPINFO exception{};
+        const HRESULT hr =
+            object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
+                           &no_arguments, result.get(), &exception, nullptr);
+        const Bstr source(exception.bstrSource), description(exception.bstrDescription),
+            help_file(exception.bstrHelpFile);
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
-        throw RuntimeError(err::type_mismatch);
+        if (FAILED(hr)) throw RuntimeError(err::type_mismatch);
+        const VARIANT& value = *result.get();
+        IUnknown* next = nullptr;
+        if (V_VT(&value) == VT_DISPATCH || V_VT(&value) == VT_UNKNOWN) next = V_UNKNOWN(&value);
+        if (next == nullptr) return from_variant(value);
+        object.Reset();
+        next->QueryInterface(IID_PPV_ARGS(object.GetAddressOf()));
     }
-    try {
-        Variant value = from_variant(result);
-        VariantClear(&result);
-        return value;
-    } catch (...) {
-        VariantClear(&result);
-        throw;
-    }
+    throw RuntimeError(err::type_mismatch);
 }
 
 SafeArrayValue::~SafeArrayValue() {
@@ -91,10 +94,10 @@ Variant from_variant(const VARIANT& source) {
     const VARTYPE vt = V_VT(&source);
     const bool by_ref = (vt & VT_BYREF) != 0;
     const VARTYPE base = vt & ~VT_BYREF;
+    if (by_ref && V_BYREF(&source) == nullptr) throw RuntimeError(err::type_mismatch);
     if ((base & VT_ARRAY) != 0) {
         return from_array(by_ref ? *V_ARRAYREF(&source) : V_ARRAY(&source), base & VT_TYPEMASK);
     }
-    if (by_ref && V_BYREF(&source) == nullptr) throw RuntimeError(err::type_mismatch);
     switch (base) {
         case VT_EMPTY:
             return {};
@@ -144,7 +147,11 @@ Variant from_variant(const VARIANT& source) {
             return Variant::object(std::make_shared<DispatchRef>(object));
         }
         case VT_VARIANT:
-            if (by_ref) return from_variant(*V_VARIANTREF(&source));
+            // A reference to a VARIANT that is itself such a reference is not a value the
+            // platform passes (and a chain of them could be endless).
+            if (by_ref && V_VT(V_VARIANTREF(&source)) != (VT_BYREF | VT_VARIANT)) {
+                return from_variant(*V_VARIANTREF(&source));
+            }
             break;
         default:
             break;
