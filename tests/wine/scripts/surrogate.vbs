@@ -25,7 +25,7 @@ Sub ErrorThroughSurrogate()
     number = Err.Number: description = Err.Description: source = Err.Source
     Err.Clear
     On Error GoTo 0
-    CheckEqual number, 94, "error number"
+    CheckEqual number, CLng(94), "error number"
     CheckEqual description, "Invalid use of Null", "error description"
     CheckEqual source, "Harrowtally", "error source"
 End Sub
