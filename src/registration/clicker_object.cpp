@@ -1,6 +1,5 @@
 #include "clicker_object.h"
 
-#include <cwctype>
 #include <iterator>
 #include <new>
 #include <string>
@@ -8,6 +7,7 @@
 
 #include "com_variant.h"
 #include "common/runtime_error.h"
+#include "dispatch_table.h"
 #include "module_state.h"
 #include "owners.h"
 #include "scanner/loaded_csp2.h"
@@ -96,116 +96,19 @@ void give_variant(VARIANT* out, const Variant& value) {
 
 }  // namespace
 
-// The members that scripts call most: property gets and methods without arguments. Invoke runs them
-// straight through the vtable; everything else (arguments, puts, errors of the dispatcher) goes to the
-// type library's Invoke. The identifiers mirror the IDL, and the table is checked against the type
-// library when it is built: a member whose name or kind does not match is left to the type library.
-enum class Shape { variant_get, short_get, text_get, flag_get, method };
-struct FastMember {
-    DISPID id;
-    const wchar_t* name;
-    Shape shape;
-};
-
 namespace {
-constexpr FastMember fast_members[] = {
-    {1, L"startport", Shape::variant_get},   {2, L"get_barcode", Shape::short_get},
-    {3, L"open_clicker", Shape::method},     {4, L"close_clicker", Shape::method},
-    {5, L"serial", Shape::variant_get},      {6, L"log", Shape::variant_get},
-    {11, L"alldata", Shape::variant_get},    {12, L"comport", Shape::short_get},
-    {13, L"num_barcodes", Shape::short_get}, {14, L"hello", Shape::text_get},
-    {15, L"num_files", Shape::short_get},    {16, L"open_ok", Shape::flag_get},
-    {17, L"empty_ok", Shape::flag_get},      {18, L"EmptyScanner", Shape::method},
-    {19, L"reset_params", Shape::method},    {20, L"showparams", Shape::variant_get},
-    {21, L"SwVersion", Shape::variant_get},  {22, L"getdate", Shape::method},
-    {23, L"setdate", Shape::method},         {24, L"sbarcode", Shape::variant_get},
-    {25, L"stime", Shape::variant_get},      {26, L"stype", Shape::variant_get},
-};
-constexpr DISPID highest_fast_id = 26;
-
-// What the type library says, read once per process: every member name with its DISPID, and which
-// fast members it confirms.
-struct DispatchTable {
-    std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
-    const FastMember* fast[highest_fast_id + 1] = {};
-};
-
-std::wstring lower(const wchar_t* text) {
-    std::wstring out;
-    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
-    return out;
-}
-
-// Compares a lower-case member name with a name as the caller spelt it, without allocating: names
-// are looked up at every call from a script.
-bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
-    std::size_t i = 0;
-    for (; spelt[i] != L'\0'; ++i) {
-        if (i == lower_name.size()) return false;
-        const wchar_t c = spelt[i];
-        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
-                               : c < 0x80             ? c
-                                                      : static_cast<wchar_t>(std::towlower(c));
-        if (folded != lower_name[i]) return false;
-    }
-    return i == lower_name.size();
-}
-
-DispatchTable build_table(ITypeInfo* info) {
-    DispatchTable table;
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes))) return table;
-    for (UINT i = 0; i < attributes->cFuncs; ++i) {
-        FUNCDESC* f = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &f))) continue;
-        BSTR name = nullptr;
-        UINT count = 0;
-        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0 && SUCCEEDED(info->GetNames(f->memid, &name, 1, &count)) &&
-            count == 1) {
-            const std::wstring key = lower(name);
-            bool known = false;
-            for (const auto& entry : table.names) known = known || entry.first == key;
-            if (!known) table.names.emplace_back(key, f->memid);
-            for (const FastMember& m : fast_members) {
-                const INVOKEKIND kind = m.shape == Shape::method ? INVOKE_FUNC : INVOKE_PROPERTYGET;
-                if (m.id == f->memid && f->invkind == kind && f->cParams == 0 && lower(m.name) == key) {
-                    table.fast[m.id] = &m;
-                }
-            }
-        }
-        SysFreeString(name);
-        info->ReleaseFuncDesc(f);
-    }
-    info->ReleaseTypeAttr(attributes);
-    return table;
-}
-
-const DispatchTable& dispatch_table(ITypeInfo* info) {
-    static const DispatchTable table = build_table(info);
-    return table;
-}
-
-// The table, or nullptr when there was no memory to build it; it is built again at the next call.
-const DispatchTable* table_or_null(ITypeInfo* info) noexcept {
-    try {
-        return &dispatch_table(info);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 // A failed member reaches a dispatch caller as DISP_E_EXCEPTION with the error object's content.
 HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
     if (exception != nullptr) {
         *exception = EXCEPINFO{};
         exception->scode = failure;
-        IErrorInfo* info = nullptr;
-        if (GetErrorInfo(0, &info) == S_OK) {
+        Microsoft::WRL::ComPtr<IErrorInfo> info;
+        if (GetErrorInfo(0, info.GetAddressOf()) == S_OK) {
             info->GetSource(&exception->bstrSource);
             info->GetDescription(&exception->bstrDescription);
             info->GetHelpFile(&exception->bstrHelpFile);
             info->GetHelpContext(&exception->dwHelpContext);
-            info->Release();
         }
     }
     return DISP_E_EXCEPTION;
@@ -222,14 +125,15 @@ const VARIANT* put_argument(WORD flags, const DISPPARAMS* params) {
 }
 
 bool is_by_reference_put(DISPID id) {
-    return id >= 7 && id <= 10;
+    return id == DISPID_CLICKER_LASTPORT || id == DISPID_CLICKER_NEWPARAMS || id == DISPID_CLICKER_CUR_CLICKER_PARAMS ||
+           id == DISPID_CLICKER_PNEWDATETIME;
 }
 
 }  // namespace
 
 HRESULT report_runtime_error(int number) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
+    Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(create.GetAddressOf()))) {
         // Widened into a buffer of its own: reporting an error must not need memory of the C++ heap,
         // which may be what ran out.
         const char* text = standard_error_text(number);
@@ -242,12 +146,8 @@ HRESULT report_runtime_error(int number) noexcept {
         create->SetGUID(IID__Clicker);
         create->SetSource(const_cast<LPOLESTR>(L"Harrowtally"));
         create->SetDescription(description);
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
+        Microsoft::WRL::ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
     }
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
 }
@@ -256,12 +156,10 @@ ClickerObject::ClickerObject(ITypeInfo* type_info) : ClickerObject(type_info, se
 
 ClickerObject::ClickerObject(ITypeInfo* type_info, const ScannerServices& services)
     : type_info_(type_info), clicker_(services) {
-    type_info_->AddRef();
     ++module_state().objects;
 }
 
 ClickerObject::~ClickerObject() {
-    type_info_->Release();
     --module_state().objects;
 }
 
@@ -299,9 +197,7 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (info == nullptr) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    type_info_->AddRef();
-    *info = type_info_;
-    return S_OK;
+    return type_info_.CopyTo(info);
 }
 
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -310,31 +206,22 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     for (UINT i = 0; i < count; ++i) {
         if (names[i] == nullptr) return E_POINTER;
     }
-    if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
-    const DispatchTable* table = table_or_null(type_info_);
+    if (count != 1) return DispGetIDsOfNames(type_info_.Get(), names, count, ids);  // named arguments
+    const DispatchTable* table = dispatch_table(type_info_.Get());
     if (table == nullptr) return E_OUTOFMEMORY;
-    for (const auto& entry : table->names) {
-        if (same_name(entry.first, names[0])) {
-            ids[0] = entry.second;
-            return S_OK;
-        }
-    }
-    ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    ids[0] = table->find(names[0]);
+    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const DispatchTable* table = table_or_null(type_info_);
+    const DispatchTable* table = dispatch_table(type_info_.Get());
     if (table == nullptr) return E_OUTOFMEMORY;
-    if (params != nullptr && params->cArgs == 0 && id > 0 && id <= highest_fast_id) {
-        if (const FastMember* member = table->fast[id]) {
-            const bool called_as_get = (flags & DISPATCH_PROPERTYGET) != 0;
-            const bool called_as_method = (flags & DISPATCH_METHOD) != 0;
-            if (member->shape == Shape::method ? called_as_method : called_as_get) {
-                return invoke_fast(*member, result, exception);
-            }
+    if (params != nullptr && params->cArgs == 0) {
+        if (const FastMember* member = table->fast_member(id)) {
+            const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
+            if ((flags & called_as) != 0) return invoke_fast(*member, result, exception);
         }
     }
     if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
@@ -377,16 +264,16 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
     VARIANT* value = const_cast<VARIANT*>(&argument);
     HRESULT hr = S_OK;
     switch (id) {
-        case 7:
+        case DISPID_CLICKER_LASTPORT:
             hr = put_lastport(value);
             break;
-        case 8:
+        case DISPID_CLICKER_NEWPARAMS:
             hr = put_newparams(value);
             break;
-        case 9:
+        case DISPID_CLICKER_CUR_CLICKER_PARAMS:
             hr = put_cur_clicker_params(value);
             break;
-        case 10: {
+        case DISPID_CLICKER_PNEWDATETIME: {
             // A text is read where it is; any other value is converted into a text of our own.
             if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
             if (V_VT(value) == VT_BSTR) {
@@ -411,98 +298,10 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
 }
 
 HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
-    VARIANT value;
-    VariantInit(&value);
-    HRESULT hr = S_OK;
-    switch (member.shape) {
-        case Shape::method:
-            switch (member.id) {
-                case 3:
-                    hr = open_clicker();
-                    break;
-                case 4:
-                    hr = close_clicker();
-                    break;
-                case 18:
-                    hr = EmptyScanner();
-                    break;
-                case 19:
-                    hr = reset_params();
-                    break;
-                case 22:
-                    hr = getdate();
-                    break;
-                default:
-                    hr = setdate();
-                    break;
-            }
-            break;
-        case Shape::variant_get:
-            switch (member.id) {
-                case 1:
-                    hr = get_startport(&value);
-                    break;
-                case 5:
-                    hr = get_serial(&value);
-                    break;
-                case 6:
-                    hr = get_log(&value);
-                    break;
-                case 11:
-                    hr = get_alldata(&value);
-                    break;
-                case 20:
-                    hr = get_showparams(&value);
-                    break;
-                case 21:
-                    hr = get_SwVersion(&value);
-                    break;
-                case 24:
-                    hr = get_sbarcode(&value);
-                    break;
-                case 25:
-                    hr = get_stime(&value);
-                    break;
-                default:
-                    hr = get_stype(&value);
-                    break;
-            }
-            break;
-        case Shape::short_get:
-            V_VT(&value) = VT_I2;
-            switch (member.id) {
-                case 2:
-                    hr = get_get_barcode(&V_I2(&value));
-                    break;
-                case 12:
-                    hr = get_comport(&V_I2(&value));
-                    break;
-                case 13:
-                    hr = get_num_barcodes(&V_I2(&value));
-                    break;
-                default:
-                    hr = get_num_files(&V_I2(&value));
-                    break;
-            }
-            break;
-        case Shape::text_get:
-            V_VT(&value) = VT_BSTR;
-            hr = get_hello(&V_BSTR(&value));
-            break;
-        case Shape::flag_get:
-            V_VT(&value) = VT_BOOL;
-            hr = member.id == 16 ? get_open_ok(&V_BOOL(&value)) : get_empty_ok(&V_BOOL(&value));
-            break;
-    }
-    if (FAILED(hr)) {
-        VariantClear(&value);
-        return as_exception(hr, exception);
-    }
-    if (result != nullptr) {
-        *result = value;
-    } else {
-        VariantClear(&value);
-    }
+    VariantValue value;
+    const HRESULT hr = member.call(*this, value.get());
+    if (FAILED(hr)) return as_exception(hr, exception);
+    if (result != nullptr) *result = value.release();
     return S_OK;
 }
 

@@ -79,7 +79,7 @@ private:
     HRESULT put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception, UINT* bad_argument);
 
     std::atomic<ULONG> references_{1};
-    ITypeInfo* type_info_;
+    Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
     Clicker clicker_;
 };
 

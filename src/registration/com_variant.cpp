@@ -19,9 +19,9 @@ Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
         // An uninitialised dynamic array: an array without elements.
         return Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}));
     }
-    SAFEARRAY* copy = nullptr;
-    check_alloc(SafeArrayCopy(array, &copy));
-    return Variant::array(std::make_shared<SafeArrayValue>(copy, element_type));
+    SafeArray copy;
+    check_alloc(SafeArrayCopy(array, copy.out()));
+    return Variant::array(std::make_shared<SafeArrayValue>(std::move(copy), element_type));
 }
 
 Variant from_decimal(const DECIMAL& d) {
@@ -37,15 +37,8 @@ Variant from_decimal(const DECIMAL& d) {
 
 }  // namespace
 
-DispatchRef::DispatchRef(IUnknown* object) : unknown_(object), dispatch_(nullptr) {
-    unknown_->AddRef();
-    void* dispatch = nullptr;
-    if (SUCCEEDED(unknown_->QueryInterface(IID_IDispatch, &dispatch))) dispatch_ = static_cast<IDispatch*>(dispatch);
-}
-
-DispatchRef::~DispatchRef() {
-    if (dispatch_ != nullptr) dispatch_->Release();
-    unknown_->Release();
+DispatchRef::DispatchRef(IUnknown* object) : unknown_(object) {
+    unknown_.As(&dispatch_);
 }
 
 // Default members are followed this far: an object whose default member keeps answering objects
@@ -73,10 +66,6 @@ Variant DispatchRef::default_value() const {
         next->QueryInterface(IID_PPV_ARGS(object.GetAddressOf()));
     }
     throw RuntimeError(err::type_mismatch);
-}
-
-SafeArrayValue::~SafeArrayValue() {
-    SafeArrayDestroy(array_);
 }
 
 std::u16string from_bstr(BSTR text) {
@@ -241,52 +230,37 @@ void to_variant(const Variant& value, VARIANT* target) {
         case VarType::Object: {
             const auto* held = dynamic_cast<const DispatchRef*>(value.as_object().get());
             IUnknown* object = held == nullptr ? nullptr : held->unknown();
-            IDispatch* dispatch = nullptr;
-            if (object != nullptr) {
-                void* p = nullptr;
-                if (SUCCEEDED(object->QueryInterface(IID_IDispatch, &p))) {
-                    dispatch = static_cast<IDispatch*>(p);
-                } else {
-                    object->AddRef();
-                    V_VT(target) = VT_UNKNOWN;
-                    V_UNKNOWN(target) = object;
-                    return;
-                }
+            Microsoft::WRL::ComPtr<IDispatch> dispatch;
+            if (object != nullptr && FAILED(object->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf())))) {
+                object->AddRef();  // the reference the VARIANT holds
+                V_VT(target) = VT_UNKNOWN;
+                V_UNKNOWN(target) = object;
+                return;
             }
             V_VT(target) = VT_DISPATCH;
-            V_DISPATCH(target) = dispatch;
+            V_DISPATCH(target) = dispatch.Detach();
             return;
         }
         case VarType::Array: {
             if (const auto* safe = dynamic_cast<const SafeArrayValue*>(value.as_array().get())) {
-                SAFEARRAY* copy = nullptr;
-                if (FAILED(SafeArrayCopy(safe->array(), &copy))) throw std::bad_alloc();
+                SafeArray copy;
+                if (FAILED(SafeArrayCopy(safe->array(), copy.out()))) throw std::bad_alloc();
                 V_VT(target) = static_cast<VARTYPE>(VT_ARRAY | safe->element_type());
-                V_ARRAY(target) = copy;
+                V_ARRAY(target) = copy.release();
                 return;
             }
             // An array made by the core: a one-dimensional array of variants from index 0.
             const auto* items = dynamic_cast<const VariantArray*>(value.as_array().get());
             const ULONG count = items == nullptr ? 0 : static_cast<ULONG>(items->items().size());
-            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, count);
-            if (array == nullptr) throw std::bad_alloc();
+            SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, count));
+            if (!array) throw std::bad_alloc();
             for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
-                VARIANT element;
-                try {
-                    to_variant(items->items()[static_cast<std::size_t>(i)], &element);
-                } catch (...) {
-                    SafeArrayDestroy(array);
-                    throw;
-                }
-                const HRESULT hr = SafeArrayPutElement(array, &i, &element);
-                VariantClear(&element);
-                if (FAILED(hr)) {
-                    SafeArrayDestroy(array);
-                    throw std::bad_alloc();
-                }
+                VariantValue element;
+                to_variant(items->items()[static_cast<std::size_t>(i)], element.get());
+                if (FAILED(SafeArrayPutElement(array.get(), &i, element.get()))) throw std::bad_alloc();
             }
             V_VT(target) = VT_ARRAY | VT_VARIANT;
-            V_ARRAY(target) = array;
+            V_ARRAY(target) = array.release();
             return;
         }
     }

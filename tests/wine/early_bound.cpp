@@ -250,6 +250,44 @@ void type_library_slots(_Clicker* clicker) {
     if (dispatch_info) dispatch_info->Release();
 }
 
+// Every member and the class carry a description, as an object browser shows it.
+void type_library_descriptions(_Clicker* clicker) {
+    ITypeInfo* info = nullptr;
+    ITypeLib* library = nullptr;
+    ITypeInfo* coclass = nullptr;
+    UINT index = 0;
+    if (FAILED(clicker->GetTypeInfo(0, 0x409, &info)) || FAILED(info->GetContainingTypeLib(&library, &index)) ||
+        FAILED(library->GetTypeInfoOfGuid(CLSID_Clicker, &coclass))) {
+        check(false, "type information of the interface and the class");
+        return;
+    }
+    std::string missing;
+    const auto described = [&](ITypeInfo* of, MEMBERID member, const std::string& what) {
+        BSTR name = nullptr, description = nullptr;
+        const HRESULT hr = of->GetDocumentation(member, &name, &description, nullptr, nullptr);
+        if (FAILED(hr) || SysStringLen(description) < 10)
+            missing += what + (name ? " " + narrow(text(name)) : "") + "; ";
+        SysFreeString(name);
+        SysFreeString(description);
+    };
+    described(coclass, MEMBERID_NIL, "class");
+    described(info, MEMBERID_NIL, "interface");
+    TYPEATTR* attributes = nullptr;
+    info->GetTypeAttr(&attributes);
+    const UINT functions = attributes ? attributes->cFuncs : 0;
+    if (attributes) info->ReleaseTypeAttr(attributes);
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0) described(info, f->memid, "member");
+        info->ReleaseFuncDesc(f);
+    }
+    check(functions >= 29 && missing.empty(), "the class and every member have a description", missing);
+    coclass->Release();
+    library->Release();
+    info->Release();
+}
+
 void slots_without_scanner(_Clicker* clicker) {
     Raw raw{clicker};
     BSTR hello = nullptr;
@@ -1031,6 +1069,7 @@ int wmain(int argc, wchar_t** argv) {
     check(SUCCEEDED(hr), "CoCreateInstance of the registered class", hex(hr));
     if (clicker) {
         type_library_slots(clicker);
+        type_library_descriptions(clicker);
         slots_without_scanner(clicker);
         dispatch_errors(clicker);
         slots_with_scanner(clicker);
