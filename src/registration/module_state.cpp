@@ -53,7 +53,7 @@ HRESULT clicker_type_info(ITypeInfo** info) {
 void release_type_info() {
     // Taken over by a ComPtr, which gives the reference back as it goes.
     Microsoft::WRL::ComPtr<ITypeInfo> held;
-    held.Attach(loaded_type_info.exchange(nullptr));
+    *held.GetAddressOf() = loaded_type_info.exchange(nullptr);
 }
 
 }  // namespace harrowtally::windows

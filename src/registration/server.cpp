@@ -44,7 +44,8 @@ public:
         if (FAILED(hr)) return hr;
         Microsoft::WRL::ComPtr<ClickerObject> clicker;
         try {
-            clicker.Attach(new ClickerObject(info.Get()));  // created with one reference
+            // Adopts the reference the object is created with (MinGW's ComPtr::Attach would add one).
+            *clicker.GetAddressOf() = new ClickerObject(info.Get());
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         } catch (...) {
