@@ -20,12 +20,11 @@ std::size_t digits(long long v) {
 // Length of the record from the state the download left.
 std::size_t expected_length(const Clicker& c) {
     std::size_t n = 3 + 16 + 1 + 12 + std::max<std::size_t>(4, digits(c.num_barcodes()));
-    const auto& barcodes = *c.barcode_list();
-    const auto& types = *c.type_list();
+    const Download& download = *c.download();
     for (int k = 1; k <= c.num_barcodes(); ++k) {
         n += std::max<std::size_t>(3, digits(k));
-        n += std::max<std::size_t>(13, barcodes[static_cast<std::size_t>(k)].size());
-        const auto& t = types[static_cast<std::size_t>(k)];
+        n += std::max<std::size_t>(13, download[static_cast<std::size_t>(k)].barcode.size());
+        const auto& t = download[static_cast<std::size_t>(k)].type;
         n += t ? std::max<std::size_t>(2, digits(*t)) : 2;
         n += 14;
     }

@@ -3,8 +3,10 @@
 // and a list entry is a number or error 13.
 #include "fuzz_input.h"
 #include "params/parameter_texts.h"
+#include "support/parameter_set_text.h"
 
 using namespace harrowtally;
+using harrowtally::testing::parameter_set_text;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string text = fuzz::text_of(data, size);

@@ -1,11 +1,15 @@
 // `clock get`: getdate on the scanner's port. `clock set`: setdate, which addresses port 0 only,
 // then getdate to see whether the clock took the computer's time.
 #include <cmath>
-#include <iostream>
+#include <ostream>
 
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
+#include "host/clock_texts.h"
+#include "host/error_words.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -16,7 +20,8 @@ constexpr const char* kHelp =
     "  set  sets the scanner's clock to this computer's local time; the component sets clocks on\n"
     "       port 0 only, so a scanner on another port is refused (`harrowtally empty --set-clock now`\n"
     "       sets the clock while emptying)\n"
-    "Without --port the scanner is searched for from port 0 first, which takes a download's time.\n"
+    "  --port N  the port the clock is read on, exactly (without it: the scanner is first searched\n"
+    "            for on ports 0 to 15, which takes a download's time)\n"
     "Exit status: 0 done; 1 no scanner, no clock read, a clock that did not take the time, or an\n"
     "error; 2 a mistake in the command line.\n";
 
@@ -36,22 +41,23 @@ bool read_clock(Clicker& clicker, std::int32_t port, std::ostream& out, std::ost
     clicker.getdate();
     const std::u16string text = clicker.clock_text();
     if (clicker.clock_flag() == u'L') {
-        out << "The scanner on port " << port << " has lost its clock (clock text " << printable(text)
+        out << "The scanner on port " << port << " has lost its clock (clock text " << terminal_text(text)
             << "); set it with `harrowtally empty --set-clock now`.\n";
         return true;
     }
     const auto value = clock_text_value(text);
     if (!value) {
-        err << "no clock read on port " << port << " (clock text " << printable(text) << ")\n";
+        err << "no clock read on port " << port << " (clock text " << terminal_text(text) << ")\n";
         return false;
     }
     const double seconds = std::round((*value - local_now_value()) * 86400);
-    out << "Scanner clock on port " << port << ": " << date_value_text(*value) << " (clock text " << printable(text)
+    out << "Scanner clock on port " << port << ": " << date_value_text(*value) << " (clock text " << terminal_text(text)
         << "), ";
     if (seconds == 0) {
         out << "the same as this computer's.\n";
     } else {
-        out << std::fabs(seconds) << " s " << (seconds < 0 ? "behind" : "ahead of") << " this computer's.\n";
+        out << duration_words(static_cast<std::int64_t>(seconds)) << " " << (seconds < 0 ? "behind" : "ahead of")
+            << " this computer's.\n";
     }
     if (difference) *difference = seconds;
     return true;
@@ -59,7 +65,8 @@ bool read_clock(Clicker& clicker, std::int32_t port, std::ostream& out, std::ost
 
 }  // namespace
 
-int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err) {
     std::optional<std::int32_t> port;
     bool set = false, action_given = false;
     ArgReader reader("clock", args);
@@ -76,10 +83,9 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
     }
     if (reader.help_asked()) return show_help(out, kHelp);
 
-    std::ostream& err = std::cerr;
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (!port) {
-            if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
+            if (!find_scanner(clicker, std::nullopt, err, options.verbose)) return kExitFailed;
             port = clicker.comport();
         }
         if (!set) return read_clock(clicker, *port, out, err) ? kExitOk : kExitFailed;

@@ -15,8 +15,9 @@ inline constexpr int kExitUsage = 2;
 
 // Options given before the command word.
 struct GlobalOptions {
-    std::string library;  // scanner library file; empty: the default name and search
-    bool typed = false;   // print values as TypeName:value
+    std::string library;   // scanner library file; empty: the default name and search
+    bool typed = false;    // print values as TypeName:value
+    bool verbose = false;  // add the component's trace and flags to what the commands say
 };
 
 // A mistake in the command line: reported with the usage text, exit status 2.
@@ -25,7 +26,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-using CommandFunction = int (*)(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+// A command writes what it did to out and what failed to err.
+using CommandFunction = int (*)(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                                std::ostream& err);
 
 struct Command {
     const char* name;
@@ -36,11 +39,14 @@ struct Command {
 std::span<const Command> commands();
 
 // Commands.
-int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
-int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out);
+int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                 std::ostream& err);
+int run_empty(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
+int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace harrowtally::host

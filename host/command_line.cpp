@@ -4,9 +4,24 @@
 #include <string_view>
 
 namespace harrowtally::host {
+namespace {
+
+const Command* find_command(std::string_view name) {
+    for (const auto& command : commands()) {
+        if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine line;
+    bool library_given = false;
+    const auto once = [](bool& given, const std::string& option) {
+        if (given) throw UsageError(option + " is given twice");
+        given = true;
+    };
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -15,8 +30,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
             return line;
         }
         if (arg == "--typed") {
-            line.options.typed = true;
+            once(line.options.typed, arg);
+        } else if (arg == "--verbose") {
+            once(line.options.verbose, arg);
         } else if (arg == "--library" || arg.starts_with("--library=")) {
+            once(library_given, "--library");
             std::string file;
             if (arg == "--library") {
                 if (i + 1 < args.size()) file = args[++i];
@@ -38,28 +56,39 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
 }
 
 void print_usage(std::ostream& out) {
-    out << "usage: harrowtally [--library PATH] [--typed] COMMAND ARG...\n"
+    out << "usage: harrowtally [--library PATH] [--typed] [--verbose] COMMAND ARG...\n"
            "commands:\n";
     for (const auto& command : commands()) out << "  " << command.name << " " << command.synopsis << "\n";
     out << "options:\n"
            "  --library PATH  the scanner library file to load instead of libcsp2a.so\n"
-           "  --typed         print each value as TypeName:value, control characters as \\xNN\n";
+           "  --typed         print each value as TypeName:value, control characters as \\xNN\n"
+           "  --verbose       add the component's trace (log) and flags to what the commands say\n"
+           "Each command has --help. Output is UTF-8; the scanner's bytes are read as Windows-1252.\n";
+}
+
+void print_command_usage(std::ostream& out, const Command& command) {
+    out << "usage: harrowtally [--library PATH] [--verbose] " << command.name << " " << command.synopsis << "\n"
+        << "(harrowtally " << command.name << " --help tells more)\n";
 }
 
 int run_host(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const Command* running = nullptr;
     try {
         const CommandLine line = parse_command_line(args);
         if (line.help) {
             print_usage(out);
             return kExitOk;
         }
-        for (const auto& command : commands()) {
-            if (line.command == command.name) return command.run(line.options, line.args, out);
-        }
-        throw UsageError("unknown command " + line.command);
+        running = find_command(line.command);
+        if (running == nullptr) throw UsageError("unknown command " + line.command);
+        return running->run(line.options, line.args, out, err);
     } catch (const UsageError& e) {
         err << "harrowtally: " << e.what() << "\n";
-        print_usage(err);
+        if (running != nullptr) {
+            print_command_usage(err, *running);
+        } else {
+            print_usage(err);
+        }
         return kExitUsage;
     }
 }

@@ -18,7 +18,9 @@ struct CommandLine {
 // Options come before the command word; throws UsageError.
 CommandLine parse_command_line(const std::vector<std::string>& args);
 
+// The usage of every command; of one command, after a mistake in its arguments.
 void print_usage(std::ostream& out);
+void print_command_usage(std::ostream& out, const Command& command);
 
 // The whole host: returns the exit status.
 int run_host(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

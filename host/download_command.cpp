@@ -4,12 +4,16 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <iostream>
+#include <ostream>
 
 #include "common/runtime_error.h"
-#include "host/command_support.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
 #include "host/download_formats.h"
+#include "host/error_words.h"
+#include "host/outcome_words.h"
 #include "host/safe_output.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -17,13 +21,17 @@ namespace {
 constexpr const char* kHelp =
     "usage: harrowtally download [--port N] [--format table|record|csv|json] [--output FILE [--overwrite]]\n"
     "                            [--empty-after]\n"
-    "Downloads every barcode the scanner holds (searching 16 ports from port N, or from port 0) and\n"
-    "writes them to standard output or FILE.\n"
+    "Downloads every barcode the scanner holds and writes them to standard output or FILE.\n"
+    "  --port N         where the search for the scanner starts: 16 ports from N, counting up and\n"
+    "                   wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "  --format table   item, barcode, type and scan time in columns, under the scanner's serial\n"
-    "                   number, port, clock and count (the default when writing to a terminal)\n"
+    "                   number, port, clock and count (the default when writing to a terminal);\n"
+    "                   control characters and characters the terminal cannot show are written\n"
+    "                   as \\xNN (their byte from the scanner)\n"
     "  --format record  the export record exactly, with no line end (the default otherwise)\n"
     "  --format csv     RFC 4180 with a header row: item,barcode,type,scan_time,serial,scanner_clock\n"
     "  --format json    one object: serial, port, scanner_clock, count, complete, barcodes\n"
+    "                   (CSV and JSON keep every text exactly, in UTF-8)\n"
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
     "                   is only replaced with --overwrite\n"
     "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced\n"
@@ -99,38 +107,44 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     return o;
 }
 
-std::string plural(int n, const char* word) {
-    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
 // Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
-int empty_after(Clicker& clicker, const Download& download, const std::string& output, std::ostream& out,
-                std::ostream& err) {
-    clicker.let_startport(Variant::integer(download.port));
+int empty_after(Clicker& clicker, const std::string& output, bool verbose, std::ostream& out, std::ostream& err) {
+    const std::int16_t port = clicker.comport();
+    const int saved = clicker.num_barcodes();
+    clicker.let_startport(Variant::integer(port));
     clicker.EmptyScanner();
-    const std::string log = utf8(clicker.log());
+    const std::string log = terminal_text(clicker.log().as_string());
     if (!clicker.empty_ok()) {
-        err << "not emptied: " << empty_outcome(clicker.log().as_string()) << " (port " << download.port << ", open_ok "
-            << yes_no(clicker.open_ok()) << ", log " << log << "); the barcodes are saved in " << output << "\n";
+        err << "not emptied: " << empty_outcome_words(clicker.empty_outcome());
+        if (verbose) err << " (port " << port << ", open_ok " << yes_no(clicker.open_ok()) << ", log " << log << ")";
+        err << "; the barcodes are saved in " << output << "\n";
         return kExitFailed;
     }
-    out << "Emptied the scanner on port " << download.port << ": " << empty_outcome(clicker.log().as_string())
-        << " (empty_ok yes, log " << log << ").\n";
+    out << "Emptied the scanner on port " << port << ": " << empty_outcome_words(clicker.empty_outcome());
+    if (verbose) out << " (empty_ok yes, log " << log << ")";
+    out << ".\n";
     // After a successful erase num_barcodes holds what the scanner reported just before it.
-    if (clicker.num_barcodes() > download.count) {
-        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but "
-            << download.count
-            << " were downloaded and saved: " << plural(clicker.num_barcodes() - download.count, "barcode")
+    if (clicker.num_barcodes() > saved) {
+        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but " << saved
+            << " were downloaded and saved: " << plural(clicker.num_barcodes() - saved, "barcode")
             << " scanned after the download are lost\n";
         return kExitFailed;
     }
     return kExitOk;
 }
 
+std::string download_advice(int number) {
+    if (number == harrowtally::err::invalid_call) {
+        return "the scanner library gave a barcode packet or a time stamp text the component cannot read; nothing "
+               "was written and the scanner keeps its barcodes";
+    }
+    return {};
+}
+
 }  // namespace
 
-int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
-    std::ostream& err = std::cerr;
+int run_download(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                 std::ostream& err) {
     bool help = false;
     const DownloadOptions o = read_options(args, out, help);
     if (help) return kExitOk;
@@ -147,13 +161,14 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     // A file size limit then fails the write with an error instead of ending the process.
     ::signal(SIGXFSZ, SIG_IGN);
 
-    return with_clicker(options, err, [&](Clicker& clicker) {
+    return with_clicker(options, err, download_advice, [&](Clicker& clicker) {
         TerminalProgress progress(err);
         if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
         if (o.port) clicker.let_startport(Variant::long_(*o.port));
         const auto no_scanner = [&] {
-            err << "no scanner answered on " << searched_ports(o.port.value_or(0)) << " (log " << utf8(clicker.log())
-                << "); nothing was written\n";
+            err << no_scanner_words(clicker, o.port.value_or(0));
+            if (options.verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
+            err << "; nothing was written\n";
             return kExitFailed;
         };
         Variant record;
@@ -168,8 +183,10 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         clicker.set_download_observer(nullptr);
         progress.clear();
         if (!clicker.open_ok()) return no_scanner();
-        const Download download = take_download(clicker);
-        std::string text = render_download(download, format, record.as_string());
+        const int count = clicker.num_barcodes();
+        const int filled = filled_count(clicker);
+        const bool complete = download_complete(clicker);
+        std::string text = render_download(clicker, format, record.as_string());
         record = Variant();
 
         int status = kExitOk;
@@ -183,17 +200,18 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         } else {
             const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
             if (written.ok) {
-                out << "Saved " << plural(download.filled_count(), "barcode") << " from scanner "
-                    << printable(download.serial) << " (port " << download.port << ") in " << o.output << ".\n";
+                out << "Saved " << plural(filled, "barcode") << " from scanner "
+                    << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
+                    << o.output << ".\n";
             } else {
                 err << "not saved: " << written.reason << "\n";
                 saved = false;
                 status = kExitFailed;
             }
         }
-        if (!download.complete()) {
-            err << "only " << download.filled_count() << " of " << plural(download.count, "barcode")
-                << " could be read: the download stopped at barcode " << download.filled_count() + 1 << "\n";
+        if (!complete) {
+            err << "only " << filled << " of " << plural(count, "barcode")
+                << " could be read: the download stopped at barcode " << filled + 1 << "\n";
             status = kExitFailed;
         }
         if (!o.empty_after) return status;
@@ -201,19 +219,18 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         std::string refusal;
         if (!saved) {
             refusal = "the download was not saved";
-        } else if (!download.complete()) {
-            refusal = "barcodes " + std::to_string(download.filled_count() + 1) + " to " +
-                      std::to_string(download.count) + " were not downloaded";
-        } else if (download.filled_count() != clicker.num_barcodes()) {
-            refusal = "the file holds " + std::to_string(download.filled_count()) + " barcodes, the scanner reported " +
+        } else if (!complete) {
+            refusal =
+                "barcodes " + std::to_string(filled + 1) + " to " + std::to_string(count) + " were not downloaded";
+        } else if (filled != clicker.num_barcodes()) {
+            refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
                       std::to_string(clicker.num_barcodes());
         }
         if (!refusal.empty()) {
-            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(download.count, "barcode")
-                << "\n";
+            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";
             return kExitFailed;
         }
-        return empty_after(clicker, download, o.output, out, err);
+        return empty_after(clicker, o.output, options.verbose, out, err);
     });
 }
 

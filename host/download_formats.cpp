@@ -1,10 +1,12 @@
 #include "host/download_formats.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/clock_texts.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -25,9 +27,20 @@ struct Row {
     std::string item, barcode, type, time;
 };
 
-Row table_row(const Download& d, int k) {
-    if (!d.filled(k)) return {std::to_string(k), "(not read)", "", ""};
-    return {std::to_string(k), printable(d.barcode(k)), std::to_string(d.type(k)), d.scan_time(k)};
+// "YYYY-MM-DD hh:mm:ss", or empty for a value no calendar date has.
+std::string scan_time(const DownloadedBarcode& item) {
+    return is_valid_date_value(item.time) ? date_value_text(item.time) : std::string();
+}
+
+std::u16string serial_of(const Clicker& c) {
+    const Variant serial = c.serial();
+    return serial.type() == VarType::String ? serial.as_string() : std::u16string();
+}
+
+Row table_row(const Clicker& c, int k) {
+    const DownloadedBarcode* item = filled_item(c, k);
+    if (!item) return {std::to_string(k), "(not read)", "", ""};
+    return {std::to_string(k), terminal_text(item->barcode), std::to_string(*item->type), scan_time(*item)};
 }
 
 void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], bool heading) {
@@ -43,31 +56,32 @@ void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], b
     out += "\n";
 }
 
-std::string table(const Download& d) {
-    const auto clock = d.clock();
+std::string table(const Clicker& c) {
+    const auto clock = scanner_clock(c);
+    const int count = c.num_barcodes();
     std::string out;
-    out += "Serial number  " + printable(d.serial) + "\n";
-    out += "Port           " + std::to_string(d.port) + "\n";
+    out += "Serial number  " + terminal_text(serial_of(c)) + "\n";
+    out += "Port           " + std::to_string(c.comport()) + "\n";
     out += "Scanner clock  " +
-           (clock                  ? *clock
-            : d.clock_flag == u'L' ? "lost (not set)"
-                                   : "unreadable (" + printable(d.clock_text) + ")") +
+           (clock                    ? *clock
+            : c.clock_flag() == u'L' ? "lost (not set)"
+                                     : "unreadable (" + terminal_text(c.clock_text()) + ")") +
            "\n";
-    out += "Barcodes       " + std::to_string(d.count) + "\n";
-    if (d.count <= 0) return out;
+    out += "Barcodes       " + std::to_string(count) + "\n";
+    if (count <= 0) return out;
 
     // Two passes: the column widths, then the lines.
     const Row heading{"Item", "Barcode", "Type", "Scan time"};
     std::size_t width[3] = {width_of(heading.item), width_of(heading.barcode), width_of(heading.type)};
-    for (int k = 1; k <= d.count; ++k) {
-        const Row r = table_row(d, k);
+    for (int k = 1; k <= count; ++k) {
+        const Row r = table_row(c, k);
         width[0] = std::max(width[0], width_of(r.item));
         width[1] = std::max(width[1], width_of(r.barcode));
         width[2] = std::max(width[2], width_of(r.type));
     }
     out += "\n";
     table_line(out, heading, width, true);
-    for (int k = 1; k <= d.count; ++k) table_line(out, table_row(d, k), width, false);
+    for (int k = 1; k <= count; ++k) table_line(out, table_row(c, k), width, false);
     return out;
 }
 
@@ -85,23 +99,24 @@ void csv_field(std::string& out, const std::string& text) {
     out += '"';
 }
 
-std::string csv(const Download& d) {
+std::string csv(const Clicker& c) {
+    const int count = c.num_barcodes();
     std::string out = "item,barcode,type,scan_time,serial,scanner_clock\r\n";
     std::string fixed = ",";  // the serial and clock columns, the same on every line
-    csv_field(fixed, to_utf8(d.serial));
+    csv_field(fixed, to_utf8(serial_of(c)));
     fixed += ',';
-    csv_field(fixed, d.clock().value_or(""));
+    csv_field(fixed, scanner_clock(c).value_or(""));
     fixed += "\r\n";
-    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(d.count, 0)) * (48 + fixed.size()));
-    for (int k = 1; k <= d.count; ++k) {
+    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(count, 0)) * (48 + fixed.size()));
+    for (int k = 1; k <= count; ++k) {
         out += std::to_string(k);
         out += ',';
-        if (d.filled(k)) {
-            csv_field(out, to_utf8(d.barcode(k)));
+        if (const DownloadedBarcode* item = filled_item(c, k)) {
+            csv_field(out, to_utf8(item->barcode));
             out += ',';
-            out += std::to_string(d.type(k));
+            out += std::to_string(*item->type);
             out += ',';
-            out += d.scan_time(k);
+            out += scan_time(*item);
         } else {
             out += ",,";
         }
@@ -153,34 +168,35 @@ void json_time(std::string& out, const std::optional<std::string>& time) {
     json_string(out, iso);
 }
 
-std::string json(const Download& d) {
+std::string json(const Clicker& c) {
+    const int count = c.num_barcodes();
     std::string out = "{\n  \"serial\": ";
-    json_string(out, to_utf8(d.serial));
-    out += ",\n  \"port\": " + std::to_string(d.port);
+    json_string(out, to_utf8(serial_of(c)));
+    out += ",\n  \"port\": " + std::to_string(c.comport());
     out += ",\n  \"scanner_clock\": ";
-    json_time(out, d.clock());
+    json_time(out, scanner_clock(c));
     out += ",\n  \"clock_text\": ";
-    json_string(out, to_utf8(d.clock_text));
+    json_string(out, to_utf8(c.clock_text()));
     out += ",\n  \"clock_flag\": ";
-    json_string(out, to_utf8(std::u16string(1, d.clock_flag)));
-    out += ",\n  \"count\": " + std::to_string(d.count);
+    json_string(out, to_utf8(std::u16string(1, c.clock_flag())));
+    out += ",\n  \"count\": " + std::to_string(count);
     out += ",\n  \"complete\": ";
-    out += d.complete() ? "true" : "false";
+    out += download_complete(c) ? "true" : "false";
     out += ",\n  \"barcodes\": [";
-    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(d.count, 0)) * 96);
-    for (int k = 1; k <= d.count; ++k) {
+    out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(count, 0)) * 96);
+    for (int k = 1; k <= count; ++k) {
         out += k == 1 ? "\n    " : ",\n    ";
         out += "{\"item\": " + std::to_string(k) + ", \"barcode\": ";
-        if (d.filled(k)) {
-            json_string(out, to_utf8(d.barcode(k)));
-            out += ", \"type\": " + std::to_string(d.type(k)) + ", \"scan_time\": ";
-            json_time(out, d.scan_time(k));
+        if (const DownloadedBarcode* item = filled_item(c, k)) {
+            json_string(out, to_utf8(item->barcode));
+            out += ", \"type\": " + std::to_string(*item->type) + ", \"scan_time\": ";
+            json_time(out, scan_time(*item));
         } else {
             out += "null, \"type\": null, \"scan_time\": null";
         }
         out += "}";
     }
-    out += d.count > 0 ? "\n  ]\n}\n" : "]\n}\n";
+    out += count > 0 ? "\n  ]\n}\n" : "]\n}\n";
     return out;
 }
 
@@ -194,52 +210,37 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name) {
     return std::nullopt;
 }
 
-bool Download::filled(int item) const {
-    const auto i = static_cast<std::size_t>(item);
-    return item >= 1 && item <= count && barcodes && types && times && i < barcodes->size() && i < types->size() &&
-           i < times->size() && (*types)[i].has_value();
+const DownloadedBarcode* filled_item(const Clicker& clicker, int k) {
+    const std::optional<Download>& download = clicker.download();
+    if (k > clicker.num_barcodes() || !download || !download->filled(k)) return nullptr;
+    return &(*download)[static_cast<std::size_t>(k)];
 }
 
-std::string Download::scan_time(int item) const {
-    const double value = (*times)[static_cast<std::size_t>(item)];
-    return is_valid_date_value(value) ? date_value_text(value) : std::string();
-}
-
-int Download::filled_count() const {
+int filled_count(const Clicker& clicker) {
     int filled_items = 0;
-    for (int k = 1; k <= count; ++k) filled_items += filled(k) ? 1 : 0;
+    for (int k = 1; k <= clicker.num_barcodes(); ++k) filled_items += filled_item(clicker, k) ? 1 : 0;
     return filled_items;
 }
 
-std::optional<std::string> Download::clock() const {
-    if (clock_flag != u'H') return std::nullopt;
-    return clock_text_time(clock_text);
+bool download_complete(const Clicker& clicker) {
+    return clicker.num_barcodes() >= 0 && filled_count(clicker) == clicker.num_barcodes();
 }
 
-Download take_download(const Clicker& clicker) {
-    Download d;
-    const Variant serial = clicker.serial();
-    d.serial = serial.type() == VarType::String ? serial.as_string() : std::u16string();
-    d.port = clicker.comport();
-    d.clock_text = clicker.clock_text();
-    d.clock_flag = clicker.clock_flag();
-    d.count = clicker.num_barcodes();
-    if (clicker.barcode_list()) d.barcodes = &*clicker.barcode_list();
-    if (clicker.type_list()) d.types = &*clicker.type_list();
-    if (clicker.time_list()) d.times = &*clicker.time_list();
-    return d;
+std::optional<std::string> scanner_clock(const Clicker& clicker) {
+    if (clicker.clock_flag() != u'H') return std::nullopt;
+    return clock_text_time(clicker.clock_text());
 }
 
-std::string render_download(const Download& download, DownloadFormat format, std::u16string_view record) {
+std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record) {
     switch (format) {
         case DownloadFormat::table:
-            return table(download);
+            return table(clicker);
         case DownloadFormat::record:
             return to_utf8(record);
         case DownloadFormat::csv:
-            return csv(download);
+            return csv(clicker);
         case DownloadFormat::json:
-            return json(download);
+            return json(clicker);
     }
     return {};
 }

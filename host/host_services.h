@@ -3,11 +3,12 @@
 // its file, the system clock, the settling pause (sleeping: the host has no message queue) and
 // the file system.
 #include <string>
+#include <string_view>
 
 #include "common/clock.h"
+#include "common/posix/posix_directory_listing.h"
+#include "common/services.h"
 #include "scanner/loaded_csp2.h"
-#include "scanner/posix/posix_directory_listing.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::host {
 
@@ -19,6 +20,9 @@ public:
     HostServices& operator=(const HostServices&) = delete;
 
     const ScannerServices& services() const { return services_; }
+    const LoadedCSP2& library() const { return library_; }
+    // Where a folder named as on Windows is read here.
+    std::string folder(std::u16string_view windows_folder) const { return listing_.map_folder(windows_folder); }
 
 private:
     LoadedCSP2 library_;

@@ -5,7 +5,9 @@
 
 #include "clicker/clicker.h"
 #include "common/runtime_error.h"
+#include "host/arg_reader.h"
 #include "host/command.h"
+#include "host/error_words.h"
 #include "host/host_services.h"
 #include "host/member_table.h"
 #include "host/step_parser.h"
@@ -17,9 +19,9 @@ namespace {
 // Runs one step; prints what it reads. Throws RuntimeError as the member does.
 void run_step(Clicker& clicker, const Step& step, bool typed, std::ostream& out) {
     const Member* member = find_member(step.name);
-    if (member == nullptr) throw RuntimeError(err::no_such_member);
+    if (member == nullptr) throw RuntimeError(harrowtally::err::no_such_member);
     if (step.value) {
-        if (member->let == nullptr) throw RuntimeError(err::no_such_member);
+        if (member->let == nullptr) throw RuntimeError(harrowtally::err::no_such_member);
         member->let(clicker, *step.value);
     } else if (member->get != nullptr) {
         const Variant value = member->get(clicker);
@@ -27,13 +29,29 @@ void run_step(Clicker& clicker, const Step& step, bool typed, std::ostream& out)
     } else if (member->call != nullptr) {
         member->call(clicker);
     } else {
-        throw RuntimeError(err::no_such_member);  // can only be assigned
+        throw RuntimeError(harrowtally::err::no_such_member);  // can only be assigned
     }
 }
 
+constexpr const char* kHelp =
+    "usage: harrowtally [--library PATH] [--typed] invoke STEP...\n"
+    "Creates one Clicker and runs the steps in order, as a script through the component would:\n"
+    "  NAME        reads the property NAME and prints its value, or calls the method NAME\n"
+    "  NAME=VALUE  assigns VALUE, written as a VBScript literal: 5, 2.5, \"text\", True, Null, Empty,\n"
+    "              #2026-12-07 08:14:05#; anything else is the text as written\n"
+    "Names match without regard to case. A failing step prints \"error N: text\" and the run goes\n"
+    "on; why the scanner library could not be used goes to standard error. The members use the\n"
+    "port in startport as the component does: open_clicker searches 16 ports from it, the others\n"
+    "use it exactly (harrowtally invoke startport=5 open_clicker num_barcodes).\n"
+    "Exit status: 0 every step ran; 1 a step failed; 2 a mistake in the command line.\n";
+
 }  // namespace
 
-int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
+    for (const auto& arg : args) {
+        if (arg == "--help" || arg == "-h") return show_help(out, kHelp);
+    }
     if (args.empty()) throw UsageError("invoke needs at least one step");
     std::vector<Step> steps;
     steps.reserve(args.size());
@@ -42,6 +60,7 @@ int run_invoke(const GlobalOptions& options, const std::vector<std::string>& arg
     HostServices services(options.library);
     Clicker clicker(services.services());
     bool failed = false;
+    bool library_explained = false;
     for (const auto& step : steps) {
         int error = 0;
         try {
@@ -49,11 +68,18 @@ int run_invoke(const GlobalOptions& options, const std::vector<std::string>& arg
         } catch (const RuntimeError& e) {
             error = e.number();
         } catch (const std::bad_alloc&) {
-            error = err::out_of_memory;
+            error = harrowtally::err::out_of_memory;
         }
         if (error != 0) {
             failed = true;
             out << "error " << error << ": " << standard_error_text(error) << "\n";
+            // The standard line is the contract; why the library failed is told once, beside it.
+            const auto lines = library_failure_lines(error, services.library());
+            if (!lines.empty() && !library_explained) {
+                out.flush();
+                for (const auto& line : lines) err << line << "\n";
+                library_explained = error != harrowtally::err::dll_function_missing;
+            }
         }
         out.flush();
     }

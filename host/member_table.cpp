@@ -1,9 +1,8 @@
 #include "host/member_table.h"
 
-#include <cctype>
-
 #include "common/conversions.h"
 #include "common/runtime_error.h"
+#include "host/ascii_case.h"
 
 namespace harrowtally::host {
 namespace {
@@ -59,16 +58,6 @@ constexpr Member kMembers[] = {
 };
 // clang-format on
 
-bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const Member> members() {
@@ -77,7 +66,7 @@ std::span<const Member> members() {
 
 const Member* find_member(std::string_view name) {
     for (const auto& member : kMembers) {
-        if (same_name(member.name, name)) return &member;
+        if (equals_ignoring_case(member.name, name)) return &member;
     }
     return nullptr;
 }

@@ -1,10 +1,18 @@
 // `params show LIST`: cur_clicker_params and showparams, the report read back into words.
 // `params apply SET`: newparams and reset_params, which empties the scanner first; so, like
 // `empty`, it leaves a scanner that holds barcodes alone unless told to discard them.
-#include <iostream>
+#include <ostream>
 
+#include <cstdio>
+
+#include "common/code_page.h"
+#include "common/runtime_error.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "common/trace_text.h"
+#include "host/arg_reader.h"
+#include "host/clicker_session.h"
+#include "host/outcome_words.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -18,93 +26,41 @@ constexpr const char* kHelp =
     "         number and value, two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
     "  --discard  let apply erase barcodes the scanner still holds; without it a scanner holding\n"
     "             barcodes is left alone (save them with: harrowtally download --output FILE)\n"
-    "Each parameter takes a settling pause of one to two seconds. Without --port the scanner is\n"
-    "searched for from port 0 first; apply always searches, from port N when given.\n"
+    "  --port N   show: the port the scanner is read on, exactly (without it: the scanner is first\n"
+    "             searched for on ports 0 to 15, which takes a download's time)\n"
+    "             apply: where the search for the scanner starts: 16 ports from N, counting up and\n"
+    "             wrapping from 15 to 0 (without it: ports 0 to 15)\n"
+    "Each parameter takes a settling pause of one to two seconds.\n"
     "Exit status: 0 done; 1 no scanner, barcodes not discarded, a scanner that was not emptied or\n"
     "did not answer, or an error; 2 a mistake in the command line.\n";
 
-struct Entry {
-    std::string number, value;
-};
-
-// Splits the entries of a report (number, then value, at least two digits each; a value of 100 to
-// 255 has three) into `count` entries. Counts the possible splits, up to two, and keeps the first.
-void split_entries(std::string_view text, int count, std::vector<Entry>& current, std::vector<Entry>& first,
-                   int& solutions) {
-    if (solutions > 1) return;
-    if (count == 0) {
-        if (text.empty() && ++solutions == 1) first = current;
-        return;
-    }
-    for (std::size_t value_width : {2, 3}) {
-        if (text.size() < 2 + value_width) continue;
-        const std::string_view value = text.substr(2, value_width);
-        if (value_width == 3 && (value[0] == '0' || value > "255")) continue;
-        current.push_back({std::string(text.substr(0, 2)), std::string(value)});
-        split_entries(text.substr(2 + value_width), count - 1, current, first, solutions);
-        current.pop_back();
-    }
-}
-
-std::string info_field(const std::string& text) {
-    return text == "0x??" || text == "0x????" ? "not reported" : text;
+// A getter's value as the report shows it; a negative one was not reported.
+std::string info_field(std::int32_t value) {
+    if (value < 0) return "not reported";
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
 }
 
 // Prints the report in words; false when the scanner did not answer the information requests.
-bool print_report(const std::string& list, const std::string& report, std::int32_t port, std::ostream& out,
+bool print_report(const ParameterReport& report, std::u16string_view report_text, std::int32_t port, std::ostream& out,
                   std::ostream& err) {
-    const std::string count_text = list.substr(0, 2);
-    const auto colon = report.find(':', count_text.size());
-    if (!report.starts_with(count_text) || colon == std::string::npos) {
-        err << "unexpected report: " << report << "\n";
-        return false;
-    }
-    const std::string entries_text = report.substr(count_text.size(), colon - count_text.size());
-    const std::string info = report.substr(colon + 1);
     out << "Parameters on port " << port << ": ";
-    std::vector<Entry> entries, current;
-    int solutions = 0;
-    int count = -1;
-    try {
-        count = entries_text.empty() ? 0 : std::stoi(count_text);
-    } catch (const std::exception&) {
-    }
-    if (count >= 0) split_entries(entries_text, count, current, entries, solutions);
-    if (solutions == 1) {
-        if (entries.empty()) out << "none listed";
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            out << (i == 0 ? "" : ", ") << entries[i].number << " = " << std::stoi(entries[i].value);
-        }
-    } else {
-        out << entries_text;
+    if (report.entries.empty()) out << "none listed";
+    for (std::size_t i = 0; i < report.entries.size(); ++i) {
+        const ParameterEntry& entry = report.entries[i];
+        out << (i == 0 ? "" : ", ") << to_utf8(two_digit_text(entry.number)) << " = " << entry.value;
     }
     out << "\n";
 
-    // protocol:status:version (10 characters):ASCII mode:clock mode
-    const auto p1 = info.find(':');
-    const auto p2 = p1 == std::string::npos ? p1 : info.find(':', p1 + 1);
-    std::string protocol, status, version, rest;
-    if (p2 != std::string::npos) {
-        protocol = info.substr(0, p1);
-        status = info.substr(p1 + 1, p2 - p1 - 1);
-        rest = info.substr(p2 + 1);
-    }
-    const auto p4 = rest.rfind(':');
-    const auto p3 = p4 == std::string::npos || p4 == 0 ? std::string::npos : rest.rfind(':', p4 - 1);
-    if (p3 == std::string::npos) {
-        out << "Scanner information: " << info << "\n";
-        return true;
-    }
-    version = rest.substr(0, p3);
-    while (!version.empty() && (version.back() == ' ' || version.ends_with("\\x00"))) {
-        version.erase(version.size() - (version.back() == ' ' ? 1 : 4));
-    }
-    const std::string ascii_mode = rest.substr(p3 + 1, p4 - p3 - 1), clock_mode = rest.substr(p4 + 1);
-    out << "Scanner: protocol " << info_field(protocol) << ", system status " << info_field(status)
-        << ", software version " << (version.empty() ? "not reported" : version) << ", ASCII mode "
-        << info_field(ascii_mode) << ", clock mode " << info_field(clock_mode) << "\n";
-    out << "Report: " << report << "\n";
-    if (protocol == "0x??" && status == "0x????" && ascii_mode == "0x????" && clock_mode == "0x????") {
+    const ScannerInfo& info = report.info;
+    std::u16string version = bytes_to_text(info.version.data(), info.version.size());
+    while (!version.empty() && (version.back() == u' ' || version.back() == u'\0')) version.pop_back();
+    out << "Scanner: protocol " << info_field(info.protocol) << ", system status " << info_field(info.status)
+        << ", software version " << (version.empty() ? "not reported" : terminal_text(version)) << ", ASCII mode "
+        << info_field(info.ascii_mode) << ", clock mode " << info_field(info.rtc_mode) << "\n";
+    out << "Report: " << terminal_text(report_text) << "\n";
+    if (info.protocol < 0 && info.status < 0 && info.ascii_mode < 0 && info.rtc_mode < 0) {
         err << "the scanner on port " << port << " did not answer\n";
         return false;
     }
@@ -113,7 +69,8 @@ bool print_report(const std::string& list, const std::string& report, std::int32
 
 }  // namespace
 
-int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out) {
+int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
     std::optional<std::int32_t> port;
     std::string action;
     std::optional<std::string> text;
@@ -138,21 +95,33 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
 
-    std::ostream& err = std::cerr;
-    return with_clicker(options, err, [&](Clicker& clicker) {
+    const ErrorAdvice advice = [&](int number) -> std::string {
+        using namespace harrowtally::err;
+        if (number != invalid_call && number != type_mismatch && number != overflow) return {};
+        if (action == "show") {
+            return "the parameter list " + *text +
+                   " could not be read: write the count, then each parameter number, two digits each, such as "
+                   "020731";
+        }
+        return "the parameter set " + *text +
+               " could not be read: write the count, then each parameter's number and value (0 to 255), two digits "
+               "each, such as 0205011200; nothing was changed";
+    };
+    return with_clicker(options, err, advice, [&](Clicker& clicker) {
         if (action == "show") {
             if (port) {
                 clicker.let_startport(Variant::long_(*port));
-            } else if (!find_scanner(clicker, std::nullopt, err)) {
+            } else if (!find_scanner(clicker, std::nullopt, err, options.verbose)) {
                 return kExitFailed;
             }
             clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
-            const std::string report = to_utf8(clicker.showparams().as_string());
-            const std::string shown = printable(from_utf8(report));
-            return print_report(*text, shown, port.value_or(clicker.comport()), out, err) ? kExitOk : kExitFailed;
+            const std::u16string report = clicker.showparams().as_string();
+            return print_report(clicker.parameter_report(), report, port.value_or(clicker.comport()), out, err)
+                       ? kExitOk
+                       : kExitFailed;
         }
 
-        if (!find_scanner(clicker, port, err)) return kExitFailed;
+        if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();
         if (held > 0 && !discard) {
@@ -165,15 +134,19 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         clicker.newparams(Variant::string(from_utf8(*text)));
         clicker.reset_params();
         const std::u16string log = clicker.log().as_string();
-        const std::string outcome = "(open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
-                                    yes_no(clicker.empty_ok()) + ", log " + printable(log) + ")";
+        const std::string outcome = !options.verbose
+                                        ? std::string()
+                                        : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
+                                              yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
         if (!clicker.empty_ok()) {
-            err << "the scanner on port " << found << " was not emptied: " << empty_outcome(log) << " " << outcome
+            err << "the scanner on port " << found
+                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome
                 << "; its defaults and the set " << *text << " were still sent\n";
             return kExitFailed;
         }
-        out << "Emptied the scanner on port " << found << " (" << empty_outcome(log) << "), restored its default "
-            << "parameters and wrote the set " << *text << " " << outcome << ".\n"
+        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
+            << "), restored its default "
+            << "parameters and wrote the set " << *text << outcome << ".\n"
             << "Check the values with: harrowtally params show LIST --port " << found << "\n";
         return kExitOk;
     });

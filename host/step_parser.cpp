@@ -6,6 +6,7 @@
 
 #include "common/date_value.h"
 #include "common/text.h"
+#include "host/ascii_case.h"
 #include "host/command.h"
 
 namespace harrowtally::host {
@@ -19,16 +20,6 @@ bool is_identifier(std::string_view name) {
     if (name.empty() || !std::isalpha(static_cast<unsigned char>(name.front()))) return false;
     for (char c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-    }
-    return true;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
     }
     return true;
 }

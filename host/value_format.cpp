@@ -1,35 +1,13 @@
 #include "host/value_format.h"
 
-#include <cstdio>
-
 #include "common/conversions.h"
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/command_support.h"
+#include "host/clock_texts.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
-
-std::string escaped(const std::u16string& text) {
-    std::u16string plain;
-    std::string out;
-    auto flush = [&] {
-        out += to_utf8(plain);
-        plain.clear();
-    };
-    for (char16_t c : text) {
-        if (c < u' ' || c == u'\\') {
-            flush();
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned>(c));
-            out += buffer;
-        } else {
-            plain.push_back(c);
-        }
-    }
-    flush();
-    return out;
-}
 
 std::string type_label(const Variant& value) {
     if (value.type() == VarType::Object && !value.as_object()) return "Nothing";
@@ -69,7 +47,8 @@ std::string value_text(const Variant& value) {
 
 std::string format_value(const Variant& value, bool typed) {
     if (!typed) return value_text(value);
-    const std::string text = value.type() == VarType::String ? escaped(value.as_string()) : value_text(value);
+    const std::string text =
+        value.type() == VarType::String ? terminal_text(value.as_string(), {.backslash = true}) : value_text(value);
     return type_label(value) + ":" + text;
 }
 

@@ -6,7 +6,7 @@ if(TARGET csp2a)
   target_include_directories(harrowtally_fault_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(harrowtally_fault_tests PRIVATE
     HARROWTALLY_SIM_LIBRARY="$<TARGET_FILE:csp2a>"
-    HARROWTALLY_SIM_README="${PROJECT_SOURCE_DIR}/README.md")
+    HARROWTALLY_SIM_DOC="${PROJECT_SOURCE_DIR}/docs/simulator.md")
   target_link_libraries(harrowtally_fault_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main)
   add_dependencies(harrowtally_fault_tests csp2a)
   gtest_discover_tests(harrowtally_fault_tests DISCOVERY_TIMEOUT 60)

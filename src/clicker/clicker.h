@@ -4,10 +4,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "clicker/download.h"
+#include "clicker/member_outcomes.h"
+#include "common/services.h"
 #include "common/variant.h"
-#include "scanner/scanner_services.h"
+#include "params/parameter_report.h"
 
 namespace harrowtally {
 
@@ -51,21 +55,31 @@ public:
     // Outside the automation interface: progress of downloads, for hosts that show it. The observer
     // is called in the middle of open_clicker and must not call members of this Clicker.
     void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
+    // Outside the automation interface: a check EmptyScanner runs before it erases. Without one
+    // the member erases as the interface describes.
+    void set_erase_guard(EraseGuard* guard) { erase_guard_ = guard; }
     // Read-only views of private state for the platform hosts and tests.
     const std::u16string& clock_text() const { return clock_text_; }
     char16_t clock_flag() const { return clock_flag_; }
     const std::u16string& newparams_text() const { return newparams_text_; }
     const std::u16string& cur_params_text() const { return cur_params_text_; }
     const std::u16string& newdatetime_text() const { return newdatetime_text_; }
-    const std::optional<std::vector<std::u16string>>& barcode_list() const { return barcode_list_; }
-    const std::optional<std::vector<std::optional<std::int16_t>>>& type_list() const { return type_list_; }
-    const std::optional<std::vector<double>>& time_list() const { return time_list_; }
+    // The last download that found a barcode; nullopt before the first.
+    const std::optional<Download>& download() const { return download_; }
+    // Outside the automation interface: what the scanner answered, as values, for hosts that explain
+    // it. The ports the last open_clicker tried, in order; the last EmptyScanner; the last showparams.
+    const std::vector<PortAnswer>& search_answers() const { return search_answers_; }
+    const EmptyOutcome& empty_outcome() const { return empty_outcome_; }
+    const ParameterReport& parameter_report() const { return parameter_report_; }
+    // The folder num_files counts, named as on Windows.
+    static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
     void clear_clicker(int attempts);
 
     ScannerServices services_;
     DownloadObserver* observer_ = nullptr;
+    EraseGuard* erase_guard_ = nullptr;
 
     Variant startport_;
     std::int16_t get_barcode_ = 0;
@@ -76,14 +90,15 @@ private:
     bool open_flag_ = false;
     bool empty_flag_ = false;
     std::u16string newdatetime_text_;
-    // Indices 0 to the download's count; no list before the first download that found a barcode.
-    std::optional<std::vector<std::u16string>> barcode_list_;
-    std::optional<std::vector<std::optional<std::int16_t>>> type_list_;  // nullopt: never filled
-    std::optional<std::vector<double>> time_list_;
+    // barcode_list, type_list and time_list, created together.
+    std::optional<Download> download_;
     std::u16string clock_text_ = std::u16string(12, u'\0');
     char16_t clock_flag_ = u'\0';
     std::u16string newparams_text_;
     std::u16string cur_params_text_;
+    std::vector<PortAnswer> search_answers_;
+    EmptyOutcome empty_outcome_;
+    ParameterReport parameter_report_;
 };
 
 }  // namespace harrowtally

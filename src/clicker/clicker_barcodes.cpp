@@ -5,15 +5,15 @@
 namespace harrowtally {
 
 Variant Clicker::sbarcode() const {
-    return barcode_at(barcode_list_, get_barcode_);
+    return barcode_at(download_, get_barcode_);
 }
 
 Variant Clicker::stime() const {
-    return time_at(time_list_, get_barcode_);
+    return time_at(download_, get_barcode_);
 }
 
 Variant Clicker::stype() const {
-    return type_at(type_list_, get_barcode_);
+    return type_at(download_, get_barcode_);
 }
 
 }  // namespace harrowtally

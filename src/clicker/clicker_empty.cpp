@@ -4,7 +4,7 @@
 #include "common/clock_text.h"
 #include "common/conversions.h"
 #include "common/trace_text.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -13,54 +13,68 @@ constexpr int erase_tries = 5;
 
 void Clicker::EmptyScanner() {
     empty_flag_ = false;
+    empty_outcome_ = {};
     if (startport_.is_empty()) {
+        empty_outcome_.result = EmptyOutcome::Result::no_port;
         log_text_ = u"ENSP";
         open_flag_ = false;
         return;
     }
     // A startport that does not convert fails here, before the library and the trace are touched.
     const std::int32_t port = to_long(startport_, services_.number_format);
-    CSP2& lib = *services_.library;
-    PortGuard guard(lib);
-    const std::int32_t init = lib.csp2Init(port);
-    // Guarded from here: the trace below reads the clock and allocates, and either may throw.
-    if (init == 0) guard.opened();
+    ScannerPort connection(*services_.library);
+    CSP2& lib = connection.library();
+    // Released on an error from here: the trace below reads the clock and allocates, and either may throw.
+    const std::int32_t init = connection.open(port);
+    empty_outcome_.answer = {port, init, std::nullopt, std::nullopt};
     log_text_ = u":" + two_digit_text(port) + hhmmss_text(services_.clock->time_of_day()) + u"*" + decimal_text(init);
     if (init != 0) {
+        empty_outcome_.result = EmptyOutcome::Result::not_opened;
         log_text_.insert(0, u"OPNP");
         open_flag_ = false;
         return;
     }
 
-    barcode_count_ = round_to_integer(lib.csp2ReadData());
+    const std::int32_t count = lib.csp2ReadData();
+    empty_outcome_.answer.count = count;
+    barcode_count_ = round_to_integer(count);
     const std::int32_t status = lib.csp2GetSystemStatus();
+    empty_outcome_.answer.status = status;
     if (barcode_count_ < 0 || status < 0) {
+        empty_outcome_.result = EmptyOutcome::Result::bad_answer;
         log_text_.insert(0, u"OPNG");
         log_text_ += u"*" + decimal_text(barcode_count_);
         open_flag_ = false;
-        lib.csp2Restore();
-        guard.released();
+        connection.close();
         return;
     }
     log_text_.insert(0, u"OPOK");
     open_flag_ = true;
 
+    // The guard looks at the scanner in this connection, so nothing can change between its check
+    // and the erase. The count is the one just read: a second csp2ReadData would transfer every
+    // barcode again.
+    if (erase_guard_ && !erase_guard_->allow_erase(barcode_count_, connection.read_serial())) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        connection.close();
+        return;
+    }
+
     if (!newdatetime_text_.empty()) {
-        ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
+        const ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
         services_.pause->scanner_pause();
-        lib.csp2WakeUp();
-        lib.csp2SetTime(buffer.data());
-        lib.csp2PowerDown();
+        connection.set_clock(buffer);
     }
     services_.pause->scanner_pause();
     clear_clicker(erase_tries);
-    lib.csp2Restore();
-    guard.released();
+    empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
+    connection.close();
 }
 
 void Clicker::clear_clicker(int attempts) {
     CSP2& lib = *services_.library;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
+        empty_outcome_.tries = attempt;
         const std::int32_t cleared = lib.csp2ClearData();
         log_text_ += u":" + decimal_text(cleared);
         bool empty = cleared == 0;

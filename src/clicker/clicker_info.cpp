@@ -5,11 +5,12 @@
 #include "clicker/clicker.h"
 #include "common/code_page.h"
 #include "common/runtime_error.h"
+#include "scanner/csp2.h"
 
 namespace harrowtally {
 
 std::int16_t Clicker::num_files() {
-    const std::int64_t count = services_.listing->count_ordinary_files(u"c:\\larkvale");
+    const std::int64_t count = services_.listing->count_ordinary_files(data_folder);
     if (count > std::numeric_limits<std::int16_t>::max()) throw RuntimeError(err::overflow);
     return static_cast<std::int16_t>(count);
 }

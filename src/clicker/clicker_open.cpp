@@ -2,7 +2,6 @@
 // their code types and scan times, the settling pause and the clock snapshot; and closing it.
 #include <array>
 #include <cstdint>
-#include <cstdio>
 
 #include "clicker/clicker.h"
 #include "clicker/scan_time.h"
@@ -12,7 +11,7 @@
 #include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/trace_text.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -21,7 +20,6 @@ constexpr int search_attempts = 16;
 // Ports wrap from 15 to 0 when the search counts upward through them.
 constexpr double port_wrap = 16;
 constexpr std::int16_t no_port = 999;
-constexpr std::size_t serial_bytes = 8;
 // A packet is byte 0 (L), the code type, L - 5 barcode bytes and a 4-byte time stamp.
 constexpr int packet_overhead = 5;
 constexpr std::size_t stamp_bytes = 4;
@@ -29,27 +27,10 @@ constexpr std::size_t stamp_bytes = 4;
 static_assert(255 + 1 <= csp2_size::packet);
 static_assert(stamp_text_width == csp2_size::stamp_text);
 
-std::u16string serial_from(const std::array<std::uint8_t, csp2_size::device_id>& id) {
-    std::u16string text;
-    text.reserve(2 * serial_bytes);
-    for (std::size_t i = 0; i < serial_bytes; ++i) {
-        char digits[3];
-        std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(id[i]));
-        text += static_cast<char16_t>(digits[0]);
-        text += static_cast<char16_t>(digits[1]);
-    }
-    return text;
-}
-
-struct DownloadLists {
-    std::vector<std::u16string>& barcodes;
-    std::vector<std::optional<std::int16_t>>& types;
-    std::vector<double>& times;
-};
-
-// Fetches barcodes 1 to count into the lists, which hold count + 1 empty elements. A packet the
-// library cannot give ends the download; the elements from there on stay empty.
-void download(CSP2& library, std::int16_t count, const DownloadLists& lists, DownloadObserver* observer) {
+// Fetches barcodes 1 to the download's count into it. A packet the library cannot give ends the
+// download; the items from there on stay empty.
+void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observer) {
+    const std::int16_t count = download.count();
     std::array<std::uint8_t, csp2_size::packet> packet{};
     // The library writes the stamp's text over what the previous packet left here.
     std::u16string stamp_text(stamp_text_width, u'\0');
@@ -57,18 +38,20 @@ void download(CSP2& library, std::int16_t count, const DownloadLists& lists, Dow
     for (int k = 1; k <= count; ++k) {
         if (library.csp2GetPacket(packet.data(), k - 1, csp2_size::packet) < 0) break;
         const int length = packet[0];
-        lists.types[k] = static_cast<std::int16_t>(packet[1]);
+        DownloadedBarcode& item = download[static_cast<std::size_t>(k)];
+        item.type = static_cast<std::int16_t>(packet[1]);
         if (length < packet_overhead) throw RuntimeError(err::invalid_call);
 
         std::array<std::uint8_t, stamp_bytes> stamp{};
         for (std::size_t i = 0; i < stamp_bytes; ++i) stamp[i] = packet[static_cast<std::size_t>(length) - 3 + i];
-        lists.barcodes[k] = bytes_to_text(packet.data() + 2, static_cast<std::size_t>(length - packet_overhead));
+        item.barcode = bytes_to_text(packet.data() + 2, static_cast<std::size_t>(length - packet_overhead));
 
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text_bytes[i] = char_to_byte(stamp_text[i]);
         library.csp2TimeStamp2Str(stamp.data(), stamp_text_bytes.data(), csp2_size::stamp_text);
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text[i] = byte_to_char(stamp_text_bytes[i]);
+        item.stamp_text = stamp_text.substr(0, stamp_text.find(u'\0'));
         mask_stamp_fields(stamp_text);
-        lists.times[k] = stamp_date_value(stamp_text);
+        item.time = stamp_date_value(stamp_text);
 
         if (observer) observer->on_barcode(k, count);
     }
@@ -81,9 +64,9 @@ void Clicker::open_clicker() {
     open_flag_ = false;
     port_no_ = no_port;
     log_text_.clear();
+    search_answers_.clear();
 
-    // Releases the port if an error ends the call while it is open.
-    PortGuard guard(library);
+    ScannerPort connection(library);
 
     // The search port: the starting value converted once, then counted upward as a number. An
     // empty starting value is port 0.
@@ -92,16 +75,20 @@ void Clicker::open_clicker() {
     for (int attempt = 1; attempt <= search_attempts; ++attempt) {
         if (attempt == 1) port = static_cast<double>(to_number(startport_, services_.number_format));
         const std::int32_t port_number = round_to_long(port);
-        const std::int32_t init = library.csp2Init(port_number);
-        if (init == 0) guard.opened();
+        const std::int32_t init = connection.open(port_number);
+        search_answers_.push_back({port_number, init, std::nullopt, std::nullopt});
         log_text_ += u':';
         log_text_ += two_digit_text(port_number);
         log_text_ += hhmmss_text(services_.clock->time_of_day());
         log_text_ += u'*';
         log_text_ += decimal_text(init);
         if (init == 0) {
-            barcode_count_ = round_to_integer(library.csp2ReadData());
+            // The count as the library gave it is kept first: one that overflows ends the call here.
+            const std::int32_t count = library.csp2ReadData();
+            search_answers_.back().count = count;
+            barcode_count_ = round_to_integer(count);
             const std::int32_t status = library.csp2GetSystemStatus();
+            search_answers_.back().status = status;
             log_text_ += u'*';
             log_text_ += decimal_text(status);
             log_text_ += u'*';
@@ -113,8 +100,7 @@ void Clicker::open_clicker() {
                 accepted = true;
                 break;
             }
-            library.csp2Restore();
-            guard.released();
+            connection.close();
         }
         port += 1;
         if (port == port_wrap) port = 0;
@@ -124,26 +110,14 @@ void Clicker::open_clicker() {
         return;
     }
 
-    std::array<std::uint8_t, csp2_size::device_id> id{};
-    library.csp2GetDeviceId(id.data(), csp2_size::device_id);
-    serial_text_ = serial_from(id);
+    serial_text_ = connection.read_serial();
 
-    if (barcode_count_ > 0) {
-        const auto size = static_cast<std::size_t>(barcode_count_) + 1;
-        barcode_list_.emplace(size);
-        type_list_.emplace(size);
-        time_list_.emplace(size, 0.0);
-        download(library, barcode_count_, {*barcode_list_, *type_list_, *time_list_}, observer_);
-    }
+    if (barcode_count_ > 0) fetch_barcodes(library, download_.emplace(barcode_count_), observer_);
 
     services_.pause->scanner_pause();
 
-    ClockBuffer clock{};
-    library.csp2WakeUp();
-    library.csp2GetTime(clock.data());
-    library.csp2PowerDown();
-    library.csp2Restore();
-    guard.released();
+    const ClockBuffer clock = connection.read_clock();
+    connection.close();
     const ClockSnapshot snapshot = clock_snapshot(clock);
     clock_text_ = snapshot.text;
     clock_flag_ = snapshot.flag;

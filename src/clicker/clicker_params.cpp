@@ -8,7 +8,7 @@
 #include "common/trace_text.h"
 #include "params/module1.h"
 #include "params/parameter_texts.h"
-#include "scanner/port_guard.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 namespace {
@@ -17,15 +17,14 @@ namespace {
 // act on an open port. Results are not examined.
 void restore_defaults(const ScannerServices& services, const Variant& port) {
     const std::int32_t port_number = to_long(port, services.number_format);
-    CSP2& library = *services.library;
-    PortGuard guard(library);
-    if (library.csp2Init(port_number) == 0) guard.opened();
+    ScannerPort connection(*services.library);
+    connection.open(port_number);
+    CSP2& library = connection.library();
     library.csp2WakeUp();
     library.csp2Interrogate();
     library.csp2SetDefaults();
     library.csp2PowerDown();
-    library.csp2Restore();
-    guard.released();
+    connection.close();
 }
 
 }  // namespace
@@ -49,18 +48,21 @@ void Clicker::reset_params() {
 Variant Clicker::showparams() {
     // The list as it stood when the report began; the pauses let the host run in between.
     const std::u16string list = cur_params_text_;
+    parameter_report_ = {};
     std::u16string report(parameter_count_text(list));
     if (list.size() > parameter_field_width) {
         const int count = read_parameter_count(list, services_.number_format);
         for (int k = 1; k <= count; ++k) {
             const std::int16_t number = read_list_entry(list, k, services_.number_format);
             const std::int16_t value = Module1::get_scanner_param(services_, startport_, number);
+            parameter_report_.entries.push_back({number, value});
             report += two_digit_text(number);
             report += two_digit_text(value);
         }
     }
     report += u":";
-    report += Module1::scanner_info_text(services_, startport_);
+    parameter_report_.info = Module1::read_scanner_info(services_, startport_);
+    report += Module1::scanner_info_text(parameter_report_.info);
     return Variant::string(std::move(report));
 }
 

@@ -172,41 +172,32 @@ char16_t* put_item_number(char16_t* out, std::int32_t k) {
     return put_two(out, k % 100);
 }
 
-std::size_t header_length(const ExportInputs& in) {
+std::size_t header_length(const RecordHeader& in) {
     return record_width::tag + text_length(in.serial, record_width::serial) + record_width::clock_flag +
            text_length(in.clock_text, record_width::clock_text) + number_length(in.count, record_width::count);
 }
 
-std::size_t items_length(const ExportInputs& in) {
-    if (in.count <= 0) return 0;
-    const auto count = static_cast<std::size_t>(in.count);
+std::size_t items_length(std::int16_t item_count, const Download& download) {
+    if (item_count <= 0) return 0;
+    const auto count = static_cast<std::size_t>(item_count);
     // Fixed parts: three-digit item numbers, the type and time widths; then what grows.
     std::size_t length = count * (record_width::item_number + record_width::type + record_width::time);
     if (count >= 1000) length += count - 999;    // four-digit item numbers
     if (count >= 10000) length += count - 9999;  // five-digit item numbers
     for (std::size_t k = 1; k <= count; ++k) {
-        length += text_length((*in.barcodes)[k], record_width::barcode);
-        const std::optional<std::int16_t>& type = (*in.types)[k];
+        length += text_length(download[k].barcode, record_width::barcode);
+        const std::optional<std::int16_t>& type = download[k].type;
         if (type && (*type < 0 || *type >= 100))
             length += number_length(*type, record_width::type) - record_width::type;
     }
     return length;
 }
 
-template <class List>
-void require_index(const List* list, std::int32_t count) {
-    if (list == nullptr || static_cast<std::size_t>(count) >= list->size()) throw RuntimeError(err::subscript);
-}
-
 }  // namespace
 
-std::u16string build_export_record(const ExportInputs& in) {
-    if (in.count > 0) {
-        require_index(in.barcodes, in.count);
-        require_index(in.types, in.count);
-        require_index(in.times, in.count);
-    }
-    std::u16string record(header_length(in) + items_length(in), u'\0');
+std::u16string build_export_record(const RecordHeader& in, const std::optional<Download>& download) {
+    if (in.count > 0 && (!download || download->count() < in.count)) throw RuntimeError(err::subscript);
+    std::u16string record(header_length(in) + (in.count > 0 ? items_length(in.count, *download) : 0), u'\0');
     char16_t* out = record.data();
     *out++ = u'V';
     *out++ = u'0';
@@ -217,10 +208,10 @@ std::u16string build_export_record(const ExportInputs& in) {
     out = put_number(out, in.count, record_width::count);
     TimeWriter times;
     for (std::int32_t k = 1; k <= in.count; ++k) {
-        const auto i = static_cast<std::size_t>(k);
+        const DownloadedBarcode& item = (*download)[static_cast<std::size_t>(k)];
         out = put_item_number(out, k);
-        out = put_barcode(out, (*in.barcodes)[i]);
-        const std::optional<std::int16_t>& type = (*in.types)[i];
+        out = put_barcode(out, item.barcode);
+        const std::optional<std::int16_t>& type = item.type;
         if (!type) {
             out = put_blanks(out, record_width::type);
         } else if (*type >= 0 && *type < 100) {
@@ -228,7 +219,7 @@ std::u16string build_export_record(const ExportInputs& in) {
         } else {
             out = put_number(out, *type, record_width::type);
         }
-        out = times.put(out, (*in.times)[i]);
+        out = times.put(out, item.time);
     }
     assert(out == record.data() + record.size());
     return record;

@@ -5,19 +5,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "clicker/download.h"
 
 namespace harrowtally {
 
-// What the record is built from. A list pointer is null while no download has created the list.
-struct ExportInputs {
+// The fields in front of the items.
+struct RecordHeader {
     std::u16string_view serial;
     char16_t clock_flag = u'\0';
     std::u16string_view clock_text;
     std::int16_t count = 0;
-    const std::vector<std::u16string>* barcodes = nullptr;
-    const std::vector<std::optional<std::int16_t>>* types = nullptr;
-    const std::vector<double>* times = nullptr;
 };
 
 // Field widths. The numeric ones are minimum widths: a longer number is written whole and moves
@@ -38,8 +36,8 @@ inline constexpr std::size_t time = 14;
 // written as blanks of their field's width: the serial before any scanner was found, the clock
 // fields before any snapshot, and the empty barcode, type and date value 0 of an interrupted
 // download. A negative count is written with its sign ("-0001") and has no items.
-// Throws RuntimeError(9) when the count is positive and one of the lists is missing or shorter than
-// the count; nothing is built then.
-std::u16string build_export_record(const ExportInputs& in);
+// Throws RuntimeError(9) when the count is positive and there is no download or it holds fewer
+// items than the count; nothing is built then.
+std::u16string build_export_record(const RecordHeader& header, const std::optional<Download>& download);
 
 }  // namespace harrowtally

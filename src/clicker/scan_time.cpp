@@ -110,9 +110,4 @@ double stamp_date_value(std::u16string_view text) {
     return date_serial(2001, 1, 1);
 }
 
-double scan_time(std::u16string text) {
-    mask_stamp_fields(text);
-    return stamp_date_value(text);
-}
-
 }  // namespace harrowtally

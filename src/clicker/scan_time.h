@@ -17,8 +17,7 @@ void mask_stamp_fields(std::u16string& text);
 
 // The date value of a masked stamp text, searched over all its characters:
 // - the month is the 2 characters before the first "/", the day lies between the first and the
-//   second "/", the year is the 2 characters after the second "/" (00-29 is 2000-2029, 30-99 is
-//   1930-1999);
+//   second "/", the year is the 2 characters after the second "/" (00-99 is 2000-2099);
 // - each field may carry blanks around 1 or 2 decimal digits and must make a real calendar date,
 //   else the value is 1 January 2001 00:00:00;
 // - with a valid date, a time of day in the first 11 characters is added: H:MM or H:MM:SS with
@@ -26,8 +25,5 @@ void mask_stamp_fields(std::u16string& text);
 // Throws RuntimeError(5) when the text has no "/", its first "/" is its first or second
 // character, or there is no second "/".
 double stamp_date_value(std::u16string_view text);
-
-// Both steps on a copy of the text.
-double scan_time(std::u16string text);
 
 }  // namespace harrowtally

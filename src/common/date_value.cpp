@@ -75,7 +75,7 @@ DateTimeParts split_date(double value) {
 }
 
 int expand_two_digit_year(int yy) {
-    return yy < 30 ? 2000 + yy : 1900 + yy;
+    return 2000 + yy;
 }
 
 }  // namespace harrowtally

@@ -18,7 +18,8 @@ double time_serial(int hour, int minute, int second);
 bool is_valid_date_value(double value);
 // A date value split into calendar and clock fields, rounded to the second; only for valid date values.
 DateTimeParts split_date(double value);
-// Two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999.
+// A two-digit year of the scanner's clock or time stamps: 00-99 are 2000-2099. No scanner's clock
+// or stamp predates the scanner, so no year of the last century is meant.
 int expand_two_digit_year(int yy);
 
 }  // namespace harrowtally

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "common/services.h"
 #include "common/variant.h"
-#include "scanner/scanner_services.h"
+#include "params/parameter_report.h"
 
 namespace harrowtally::Module1 {
 
@@ -26,5 +27,8 @@ bool set_scanner_param(const ScannerServices& services, const Variant& port, std
 // (the others) when the library returns a negative value; the version is always the 10 characters
 // of its buffer, zero characters included. No settling pause.
 std::u16string scanner_info_text(const ScannerServices& services, const Variant& port);
+// The same reading as values; scanner_info_text is its text.
+ScannerInfo read_scanner_info(const ScannerServices& services, const Variant& port);
+std::u16string scanner_info_text(const ScannerInfo& info);
 
 }  // namespace harrowtally::Module1

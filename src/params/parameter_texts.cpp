@@ -53,15 +53,6 @@ std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, cons
     return entries;
 }
 
-std::u16string parameter_set_text(const std::vector<ParameterEntry>& entries) {
-    std::u16string text = two_digit_text(static_cast<long long>(entries.size()));
-    for (const auto& entry : entries) {
-        text += two_digit_text(entry.number);
-        text += two_digit_text(entry.value);
-    }
-    return text;
-}
-
 std::int16_t read_list_entry(std::u16string_view text, int k, const NumberFormat& fmt) {
     return strict_integer(field_at(text, static_cast<std::size_t>(k) * parameter_field_width), fmt);
 }

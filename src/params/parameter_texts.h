@@ -47,10 +47,6 @@ int complete_set_entries(std::u16string_view text);
 // characters after entry N are ignored.
 std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, const NumberFormat& fmt = {});
 
-// The set text of the given entries: the count and each number and value with at least two
-// digits. For a well-formed set (numbers and values 0 to 99) it is the text that was read.
-std::u16string parameter_set_text(const std::vector<ParameterEntry>& entries);
-
 // Entry k (from 1) of a list text, read strictly; error 13 when it is not a number, including an
 // entry beyond the end of the text.
 std::int16_t read_list_entry(std::u16string_view text, int k, const NumberFormat& fmt = {});

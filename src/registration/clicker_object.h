@@ -10,8 +10,8 @@
 #include <atomic>
 
 #include "clicker/clicker.h"
+#include "common/services.h"
 #include "harrowtally_h.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::windows {
 

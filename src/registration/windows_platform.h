@@ -8,8 +8,8 @@
 
 #include "common/clock.h"
 #include "common/conversions.h"
+#include "common/services.h"
 #include "scanner/library_opener.h"
-#include "scanner/scanner_services.h"
 
 namespace harrowtally::windows {
 

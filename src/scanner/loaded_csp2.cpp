@@ -43,9 +43,22 @@ LoadedCSP2::~LoadedCSP2() = default;
 
 void* LoadedCSP2::resolve(int slot, const char* name) {
     if (functions_[slot] != nullptr) return functions_[slot];
-    if (!library_) library_ = opener_->open();
+    if (!library_) {
+        std::unique_ptr<DynamicLibrary> opened;
+        try {
+            opened = opener_->open();
+        } catch (const RuntimeError&) {
+            load_attempts_ = opener_->attempts();
+            throw;
+        }
+        load_attempts_ = opener_->attempts();
+        library_ = std::move(opened);
+    }
     void* fn = library_->find(name);
-    if (fn == nullptr) throw RuntimeError(err::dll_function_missing);
+    if (fn == nullptr) {
+        missing_function_ = name;
+        throw RuntimeError(err::dll_function_missing);
+    }
     functions_[slot] = fn;
     return fn;
 }

@@ -4,6 +4,8 @@
 // is tried again at the next call.
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "scanner/csp2.h"
 #include "scanner/library_opener.h"
@@ -36,12 +38,20 @@ public:
     std::int32_t csp2GetRTCMode() override;
     std::int32_t csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) override;
 
+    // Outside the automation interface, for hosts that explain a failed call: the files the last
+    // load tried (the last one is the library in use when the load succeeded), and the function the
+    // library lacked at the last failed lookup (empty when none failed).
+    const std::vector<LoadAttempt>& load_attempts() const { return load_attempts_; }
+    const std::string& missing_function() const { return missing_function_; }
+
 private:
     void* resolve(int slot, const char* name);
 
     std::unique_ptr<LibraryOpener> opener_;
     std::unique_ptr<DynamicLibrary> library_;
     std::array<void*, 20> functions_{};
+    std::vector<LoadAttempt> load_attempts_;
+    std::string missing_function_;
 };
 
 }  // namespace harrowtally

@@ -10,6 +10,7 @@ namespace harrowtally::testing {
 
 struct CliRun : ProcessOptions {
     std::vector<std::string> args;  // after the executable
+    std::string executable;         // a copy of harrowtally elsewhere; empty: the one built
 };
 
 using CliResult = ProcessResult;

@@ -115,12 +115,12 @@ std::string clock_of(const Clicker& clicker) {
 }
 
 std::string barcodes_of(const Clicker& clicker) {
-    if (!clicker.barcode_list()) return "-";
-    const auto& list = *clicker.barcode_list();
+    if (!clicker.download()) return "-";
+    const Download& download = *clicker.download();
     std::u16string joined;
-    for (std::size_t k = 1; k < list.size(); ++k) {
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(download.count()); ++k) {
         if (k > 1) joined += u',';
-        joined += list[k];
+        joined += download[k].barcode;
     }
     return printable(joined);
 }

@@ -551,11 +551,11 @@ INSTANTIATE_TEST_SUITE_P(Switches, FaultSwitch, ::testing::ValuesIn(switch_setti
 // Each switch of the simulator's documentation is among the settings above, every library function
 // fails once, and every row names a setting and members that exist.
 TEST(FaultRuns, SettingsCoverEverySwitchTheSimulatorDocuments) {
-    std::ifstream readme(HARROWTALLY_SIM_README);
+    std::ifstream doc(HARROWTALLY_SIM_DOC);
     std::set<std::string> documented;
     bool in_switches = false;
-    for (std::string line; std::getline(readme, line);) {
-        if (line.starts_with("### ")) in_switches = line == "### Fault switches";
+    for (std::string line; std::getline(doc, line);) {
+        if (line.starts_with("## ")) in_switches = line == "## Fault switches";
         if (in_switches && line.starts_with("| `")) documented.insert(line.substr(3, line.find_first_of(" `", 3) - 3));
     }
     ASSERT_FALSE(documented.empty());

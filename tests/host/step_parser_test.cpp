@@ -101,9 +101,17 @@ TEST(CommandLine, OptionsComeBeforeTheCommand) {
 
     EXPECT_EQ(parse_command_line({"--library=/y.so", "invoke"}).options.library, "/y.so");
     EXPECT_TRUE(parse_command_line({"--help", "--bogus"}).help);
+    EXPECT_TRUE(parse_command_line({"--verbose", "download"}).options.verbose);
 
     const std::vector<std::vector<std::string>> wrong = {
-        {}, {"--typed"}, {"--library"}, {"--library="}, {"--library", ""}, {"--verbose", "invoke", "hello"},
+        {},
+        {"--typed"},
+        {"--library"},
+        {"--library="},
+        {"--library", ""},
+        {"--loud", "invoke", "hello"},
+        {"--typed", "--typed", "invoke", "hello"},
+        {"--library", "/x.so", "--library=/y.so", "invoke", "hello"},
     };
     for (const auto& args : wrong) EXPECT_THROW(parse_command_line(args), UsageError) << args.size();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The services a Clicker runs on in the unit tests: a scripted library, a fake clock and a counting
 // pause, owned together so their addresses stay fixed while a Clicker holds them.
-#include "scanner/scanner_services.h"
+#include "common/services.h"
 #include "support/scripted_csp2.h"
 
 namespace harrowtally::testing {

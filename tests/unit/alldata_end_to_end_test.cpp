@@ -24,19 +24,6 @@ using testing::error_of;
 
 class AlldataEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ScriptedCSP2 nothing;
-        ScannerServices probe_services = rig.services;
-        probe_services.library = &nothing;
-        Clicker probe(probe_services);
-        try {
-            probe.open_clicker();
-        } catch (const RuntimeError& e) {
-            if (e.number() == err::no_such_member) GTEST_SKIP() << "open_clicker is not built yet";
-            throw;
-        }
-    }
-
     // The scanner of the worked example on port 3: two barcodes, stamps 1 and 2.
     void script_worked_example() {
         lib.init_results[3] = 0;

@@ -16,19 +16,19 @@ namespace {
 
 using testing::error_of;
 
-// A download of three barcodes whose third packet failed: element 3 stays empty.
-struct Download {
-    std::optional<std::vector<std::u16string>> barcodes = std::vector<std::u16string>{u"", u"4006381333931", u"B", u""};
-    std::optional<std::vector<std::optional<std::int16_t>>> types =
-        std::vector<std::optional<std::int16_t>>{std::nullopt, 200, 3, std::nullopt};
-    std::optional<std::vector<double>> times = std::vector<double>{0.0, 46362.6, 46362.7, 0.0};
-};
+// A download of three barcodes whose third packet failed: item 3 stays empty.
+std::optional<Download> three_barcodes() {
+    Download d(3);
+    d[1] = {u"4006381333931", 200, 46362.6, u"14:30:05   12/06/26"};
+    d[2] = {u"B", 3, 46362.7, u"16:48:00   12/06/26"};
+    return d;
+}
 
 TEST(BarcodeAccess, IndicesOutsideTheListsFailWithSubscriptError) {
-    const Download d;
-    const Download none{std::nullopt, std::nullopt, std::nullopt};
+    const std::optional<Download> d = three_barcodes();
+    const std::optional<Download> none;
     struct Case {
-        const Download* lists;
+        const std::optional<Download>* lists;
         std::int16_t index;
         int error;
     };
@@ -37,26 +37,26 @@ TEST(BarcodeAccess, IndicesOutsideTheListsFailWithSubscriptError) {
         {&d, 32767, 9}, {&d, -32768, 9}, {&none, 0, 9}, {&none, 1, 9}, {&none, -1, 9},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(error_of([&] { barcode_at(c.lists->barcodes, c.index); }), c.error) << c.index;
-        EXPECT_EQ(error_of([&] { time_at(c.lists->times, c.index); }), c.error) << c.index;
-        EXPECT_EQ(error_of([&] { type_at(c.lists->types, c.index); }), c.error) << c.index;
+        EXPECT_EQ(error_of([&] { barcode_at(*c.lists, c.index); }), c.error) << c.index;
+        EXPECT_EQ(error_of([&] { time_at(*c.lists, c.index); }), c.error) << c.index;
+        EXPECT_EQ(error_of([&] { type_at(*c.lists, c.index); }), c.error) << c.index;
     }
 }
 
 TEST(BarcodeAccess, ElementsComeBackWithTheirTypes) {
-    const Download d;
-    EXPECT_EQ(barcode_at(d.barcodes, 1), Variant::string(u"4006381333931"));
-    EXPECT_EQ(barcode_at(d.barcodes, 1).type(), VarType::String);
-    EXPECT_EQ(time_at(d.times, 2), Variant::date(46362.7));
-    EXPECT_EQ(time_at(d.times, 2).type(), VarType::Date);
+    const std::optional<Download> d = three_barcodes();
+    EXPECT_EQ(barcode_at(d, 1), Variant::string(u"4006381333931"));
+    EXPECT_EQ(barcode_at(d, 1).type(), VarType::String);
+    EXPECT_EQ(time_at(d, 2), Variant::date(46362.7));
+    EXPECT_EQ(time_at(d, 2).type(), VarType::Date);
     // A code type above 127 stays positive.
-    EXPECT_EQ(type_at(d.types, 1), Variant::integer(200));
-    EXPECT_EQ(type_at(d.types, 1).type(), VarType::Integer);
+    EXPECT_EQ(type_at(d, 1), Variant::integer(200));
+    EXPECT_EQ(type_at(d, 1).type(), VarType::Integer);
     // Element 0 and an element no packet filled: empty text, date 0, empty variant.
     for (std::int16_t k : {0, 3}) {
-        EXPECT_EQ(barcode_at(d.barcodes, k), Variant::string(u"")) << k;
-        EXPECT_EQ(time_at(d.times, k), Variant::date(0.0)) << k;
-        EXPECT_TRUE(type_at(d.types, k).is_empty()) << k;
+        EXPECT_EQ(barcode_at(d, k), Variant::string(u"")) << k;
+        EXPECT_EQ(time_at(d, k), Variant::date(0.0)) << k;
+        EXPECT_TRUE(type_at(d, k).is_empty()) << k;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/text.h"
+#include "support/download_columns.h"
 #include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 #include "support/unusable_startports.h"
@@ -17,9 +18,13 @@
 namespace harrowtally {
 namespace {
 
+using testing::barcodes_of;
 using testing::Bytes;
 using testing::CountingPause;
 using testing::ScriptedCSP2;
+using testing::stamp_texts_of;
+using testing::times_of;
+using testing::types_of;
 
 // Each read of the time of day is one second later than the one before, from 09:30:15.
 class TickingClock : public Clock {
@@ -87,8 +92,8 @@ protected:
     }
     void expect_earlier_download_kept() {
         EXPECT_EQ(serial(), "1122334455667788");
-        ASSERT_TRUE(clicker.barcode_list());
-        EXPECT_EQ(*clicker.barcode_list(), (std::vector<std::u16string>{u"", u"OLD"}));
+        ASSERT_TRUE(barcodes_of(clicker));
+        EXPECT_EQ(*barcodes_of(clicker), (std::vector<std::u16string>{u"", u"OLD"}));
         EXPECT_EQ(to_utf8(clicker.clock_text()), "010203040506");
     }
 };
@@ -277,12 +282,12 @@ TEST_F(OpenClicker, DownloadsTypesBarcodesAndScanTimes) {
     clicker.open_clicker();
 
     EXPECT_EQ(stamps_seen, (std::vector<int>{1, 2, 3, 4}));
-    ASSERT_TRUE(clicker.barcode_list() && clicker.type_list() && clicker.time_list());
-    EXPECT_EQ(*clicker.barcode_list(),
+    ASSERT_TRUE(barcodes_of(clicker) && types_of(clicker) && times_of(clicker));
+    EXPECT_EQ(*barcodes_of(clicker),
               (std::vector<std::u16string>{u"", u"4006381333931", u"", u"\u00E9\u20AC~", from_utf8(longest)}));
-    EXPECT_EQ(*clicker.type_list(), (std::vector<std::optional<std::int16_t>>{std::nullopt, 1, 255, 32, 7}));
-    EXPECT_EQ(*clicker.time_list(), (std::vector<double>{0, at(2026, 3, 14, 8, 15), at(1999, 12, 31, 23, 59, 59),
-                                                         at(2001, 1, 1), at(1930, 1, 1, 0, 0, 1)}));
+    EXPECT_EQ(*types_of(clicker), (std::vector<std::optional<std::int16_t>>{std::nullopt, 1, 255, 32, 7}));
+    EXPECT_EQ(*times_of(clicker), (std::vector<double>{0, at(2026, 3, 14, 8, 15), at(2099, 12, 31, 23, 59, 59),
+                                                       at(2001, 1, 1), at(2030, 1, 1, 0, 0, 1)}));
 }
 
 TEST_F(OpenClicker, StampTextBufferCarriesOverBetweenPackets) {
@@ -301,9 +306,32 @@ TEST_F(OpenClicker, StampTextBufferCarriesOverBetweenPackets) {
         }
     };
     clicker.open_clicker();
-    ASSERT_TRUE(clicker.time_list());
-    EXPECT_EQ(*clicker.time_list(), (std::vector<double>{0, at(2026, 12, 6, 14, 30), at(2026, 12, 6),
-                                                         at(2026, 12, 6, 15, 0, 0), at(2026, 12, 6, 13, 0, 0)}));
+    ASSERT_TRUE(times_of(clicker));
+    EXPECT_EQ(*times_of(clicker), (std::vector<double>{0, at(2026, 12, 6, 14, 30), at(2026, 12, 6),
+                                                       at(2026, 12, 6, 15, 0, 0), at(2026, 12, 6, 13, 0, 0)}));
+}
+
+// The text behind each scan time is kept as the library left it in the buffer, before masking, cut
+// at its first NUL; an unreadable one too, whose scan time is the fallback.
+TEST_F(OpenClicker, StampTextsAreKeptAsTheLibraryGaveThem) {
+    scanner_on(0, {ScriptedCSP2::packet(1, "a", {0, 0, 0, 1}), ScriptedCSP2::packet(1, "b", {0, 0, 0, 2}),
+                   ScriptedCSP2::packet(1, "c", {0, 0, 0, 3}), ScriptedCSP2::packet(1, "d", {0, 0, 0, 4})});
+    lib.stamp_text = [](const std::uint8_t* stamp) -> std::string {
+        switch (stamp[3]) {
+            case 1:
+                return "14:30:63   12/06/26";
+            case 2:
+                return std::string("9\0", 2);  // a terminated text over the stale one
+            case 3:
+                return "xx         02/30/26";
+            default:
+                return "13:00";
+        }
+    };
+    clicker.open_clicker();
+    EXPECT_EQ(*stamp_texts_of(clicker), (std::vector<std::u16string>{u"", u"14:30:63   12/06/26", u"9",
+                                                                     u"xx         02/30/26", u"13:00      02/30/26"}));
+    EXPECT_EQ(times_of(clicker)->at(3), at(2001, 1, 1));
 }
 
 class RecordingObserver : public DownloadObserver {
@@ -322,10 +350,10 @@ TEST_F(OpenClicker, FailingPacketEndsTheDownloadAndKeepsTheCount) {
     clicker.open_clicker();
 
     EXPECT_EQ(clicker.num_barcodes(), 4);
-    EXPECT_EQ(*clicker.barcode_list(), (std::vector<std::u16string>{u"", u"a", u"b", u"", u""}));
-    EXPECT_EQ(*clicker.type_list(), (std::vector<std::optional<std::int16_t>>{std::nullopt, 1, 2, {}, {}}));
-    EXPECT_EQ(clicker.time_list()->at(3), 0.0);
-    EXPECT_EQ(clicker.time_list()->at(4), 0.0);
+    EXPECT_EQ(*barcodes_of(clicker), (std::vector<std::u16string>{u"", u"a", u"b", u"", u""}));
+    EXPECT_EQ(*types_of(clicker), (std::vector<std::optional<std::int16_t>>{std::nullopt, 1, 2, {}, {}}));
+    EXPECT_EQ(times_of(clicker)->at(3), 0.0);
+    EXPECT_EQ(times_of(clicker)->at(4), 0.0);
     EXPECT_EQ(observer.seen, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}}));
     EXPECT_EQ(to_utf8(clicker.clock_text()), "050403020126");
     EXPECT_FALSE(lib.port_open);
@@ -342,7 +370,7 @@ TEST_F(OpenClicker, EmptyScannerKeepsTheListsAndRefreshesTheClock) {
     clicker.open_clicker();
     EXPECT_TRUE(clicker.open_ok());
     EXPECT_EQ(clicker.num_barcodes(), 0);
-    EXPECT_EQ(*clicker.barcode_list(), (std::vector<std::u16string>{u"", u"OLD"}));
+    EXPECT_EQ(*barcodes_of(clicker), (std::vector<std::u16string>{u"", u"OLD"}));
     EXPECT_EQ(serial(), "AA00000000000000");
     EXPECT_EQ(to_utf8(clicker.clock_text()), "090909090909");
     EXPECT_EQ(pause.count, 1);
@@ -431,9 +459,9 @@ TEST_F(OpenClicker, ErrorsAfterThePortOpenedReleaseItAndKeepTheNumber) {
         }
         if (c.error == err::invalid_call) {
             // The fields of barcode 1 written before the error stay; its time is still empty.
-            EXPECT_EQ(clicker.type_list()->at(1), std::optional<std::int16_t>(9));
-            EXPECT_EQ(clicker.barcode_list()->at(1), c.packet.size() > 6 ? u"XY" : u"");
-            EXPECT_EQ(clicker.time_list()->at(1), 0.0);
+            EXPECT_EQ(types_of(clicker)->at(1), std::optional<std::int16_t>(9));
+            EXPECT_EQ(barcodes_of(clicker)->at(1), c.packet.size() > 6 ? u"XY" : u"");
+            EXPECT_EQ(times_of(clicker)->at(1), 0.0);
         }
     }
 }

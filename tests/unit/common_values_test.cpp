@@ -40,7 +40,9 @@ TEST(DateValue, ValidityFollowsTheCalendar) {
         EXPECT_EQ(is_valid_date(c.y, c.m, c.d), c.valid) << c.y << "-" << c.m << "-" << c.d;
     }
     EXPECT_EQ(expand_two_digit_year(29), 2029);
-    EXPECT_EQ(expand_two_digit_year(30), 1930);
+    EXPECT_EQ(expand_two_digit_year(30), 2030);
+    EXPECT_EQ(expand_two_digit_year(31), 2031);
+    EXPECT_EQ(expand_two_digit_year(99), 2099);
     EXPECT_EQ(expand_two_digit_year(0), 2000);
 }
 

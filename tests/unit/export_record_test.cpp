@@ -18,27 +18,30 @@ double at(int y, int mo, int d, int h, int mi, int s) {
     return date_serial(y, mo, d) + time_serial(h, mi, s);
 }
 
-// Lists of a download of n barcodes, index 0 left empty as a download leaves it.
+// What a record is built from.
+struct ExportInputs {
+    RecordHeader header;
+    std::optional<Download> download;
+};
+
+std::u16string build_export_record(const ExportInputs& in) {
+    return harrowtally::build_export_record(in.header, in.download);
+}
+
+// A download of n barcodes, item 0 left empty as a download leaves it.
 struct Lists {
-    std::vector<std::u16string> barcodes{u""};
-    std::vector<std::optional<std::int16_t>> types{std::nullopt};
-    std::vector<double> times{0.0};
+    std::vector<DownloadedBarcode> items;
 
     void add(std::u16string barcode, std::optional<std::int16_t> type, double time) {
-        barcodes.push_back(std::move(barcode));
-        types.push_back(type);
-        times.push_back(time);
+        items.push_back({std::move(barcode), type, time, {}});
+    }
+    std::optional<Download> download() const {
+        Download d(static_cast<std::int16_t>(items.size()));
+        for (std::size_t k = 1; k <= items.size(); ++k) d[k] = items[k - 1];
+        return d;
     }
     ExportInputs inputs(std::int16_t count) const {
-        ExportInputs in;
-        in.serial = u"1A2B3C4D5E6F7081";
-        in.clock_flag = u'H';
-        in.clock_text = u"051710061226";
-        in.count = count;
-        in.barcodes = &barcodes;
-        in.types = &types;
-        in.times = &times;
-        return in;
+        return {{u"1A2B3C4D5E6F7081", u'H', u"051710061226", count}, download()};
     }
 };
 
@@ -195,15 +198,15 @@ struct HeaderCase {
 
 TEST(ExportRecord, HeaderAloneForCountsWithoutItems) {
     ExportInputs fresh;  // a new object: nothing ever set
-    fresh.clock_text = std::u16string_view(u"\0\0\0\0\0\0\0\0\0\0\0\0", 12);
+    fresh.header.clock_text = std::u16string_view(u"\0\0\0\0\0\0\0\0\0\0\0\0", 12);
     ExportInputs negative = fresh;
-    negative.count = -1;
+    negative.header.count = -1;
     ExportInputs lowest = fresh;
-    lowest.count = -32768;
+    lowest.header.count = -32768;
     ExportInputs low_clock;
-    low_clock.serial = u"0000000000000001";
-    low_clock.clock_flag = u'L';
-    low_clock.clock_text = u"002525252525";
+    low_clock.header.serial = u"0000000000000001";
+    low_clock.header.clock_flag = u'L';
+    low_clock.header.clock_text = u"002525252525";
     const std::vector<HeaderCase> cases = {
         {"new object", fresh,
          u"V01"
@@ -235,21 +238,15 @@ TEST(ExportRecord, HeaderAloneForCountsWithoutItems) {
 
 TEST(ExportRecord, ShortSerialIsPaddedOnTheRight) {
     ExportInputs in;
-    in.serial = u"AB";
-    in.clock_flag = u'H';
-    in.clock_text = u"000000000000";
+    in.header.serial = u"AB";
+    in.header.clock_flag = u'H';
+    in.header.clock_text = u"000000000000";
     EXPECT_EQ(build_export_record(in), u"V01AB              H0000000000000000");
 }
 
 TEST(ExportRecord, CountBeyondTheListsFailsWithSubscriptError) {
     Lists three;
     for (int k = 1; k <= 3; ++k) three.add(u"X", 1, 1.0);
-    Lists short_types = three;
-    short_types.types.pop_back();
-    Lists short_times = three;
-    short_times.times.pop_back();
-    Lists short_barcodes = three;
-    short_barcodes.barcodes.pop_back();
 
     struct Case {
         const char* what;
@@ -257,23 +254,15 @@ TEST(ExportRecord, CountBeyondTheListsFailsWithSubscriptError) {
         int error;
     };
     ExportInputs no_lists = three.inputs(1);
-    no_lists.barcodes = nullptr;
-    no_lists.types = nullptr;
-    no_lists.times = nullptr;
-    ExportInputs no_types = three.inputs(3);
-    no_types.types = nullptr;
+    no_lists.download.reset();
     ExportInputs no_lists_negative = no_lists;
-    no_lists_negative.count = -5;
+    no_lists_negative.header.count = -5;
     ExportInputs no_lists_zero = no_lists;
-    no_lists_zero.count = 0;
+    no_lists_zero.header.count = 0;
     const std::vector<Case> cases = {
         {"lists never created", no_lists, 9},
         {"count above the upper bound", three.inputs(4), 9},
         {"count left at 5 by an attempt over lists of 3", three.inputs(5), 9},
-        {"type list missing", no_types, 9},
-        {"type list one short", short_types.inputs(3), 9},
-        {"time list one short", short_times.inputs(3), 9},
-        {"barcode list one short", short_barcodes.inputs(3), 9},
         {"count equal to the upper bound", three.inputs(3), 0},
         {"count below the upper bound", three.inputs(2), 0},
         {"no lists and count 0", no_lists_zero, 0},

@@ -8,8 +8,8 @@
 
 #include "clicker/clicker.h"
 #include "common/runtime_error.h"
+#include "common/services.h"
 #include "params/parameter_texts.h"
-#include "scanner/scanner_services.h"
 #include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "params/parameter_texts.h"
+#include "support/parameter_set_text.h"
 #include "unit/param_test_support.h"
 
 namespace harrowtally::testing {

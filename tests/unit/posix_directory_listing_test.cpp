@@ -1,4 +1,4 @@
-#include "scanner/posix/posix_directory_listing.h"
+#include "common/posix/posix_directory_listing.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -16,9 +16,6 @@ using Written = std::vector<std::pair<std::int32_t, Bytes>>;
 class ResetParamsApplied : public ::testing::Test {
 protected:
     void SetUp() override {
-        Rig probe;
-        Clicker c(probe.services);
-        if (error_of([&] { c.EmptyScanner(); }) == err::no_such_member) GTEST_SKIP() << "EmptyScanner not built yet";
         // A scanner on port 3 holding 12 barcodes whose first erase succeeds, refusing every parameter.
         rig.lib.init_results[3] = 0;
         rig.lib.read_data_default = 12;

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,10 +37,22 @@ private:
     void* handle_;
 };
 
-std::unique_ptr<DynamicLibrary> load(const std::string& file) {
+// Loads the file; on failure the loader's reason is left in `reason`.
+std::unique_ptr<DynamicLibrary> load(const std::string& file, std::string& reason) {
     void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return nullptr;
+    if (handle == nullptr) {
+        const char* why = ::dlerror();
+        reason = why != nullptr ? why : "the loader gave no reason";
+        return nullptr;
+    }
+    reason.clear();
     return std::make_unique<PosixLibrary>(handle);
+}
+
+// Why stat finds no file there, in the system's words; empty when there is one.
+std::string missing_reason(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? std::string() : std::strerror(errno);
 }
 
 // The folder of the module that holds the core: the executable, or the shared object the core
@@ -88,38 +102,48 @@ class PosixLibraryOpener : public LibraryOpener {
 public:
     explicit PosixLibraryOpener(std::string path) : path_(std::move(path)) {}
 
-    std::unique_ptr<DynamicLibrary> open() override { return path_.empty() ? open_default() : open_named(); }
+    std::unique_ptr<DynamicLibrary> open() override {
+        attempts_.clear();
+        return path_.empty() ? open_default() : open_named();
+    }
+    std::vector<LoadAttempt> attempts() const override { return attempts_; }
 
 private:
-    std::unique_ptr<DynamicLibrary> open_named() const {
-        if (!file_exists(path_)) throw RuntimeError(err::file_not_found);
+    std::unique_ptr<DynamicLibrary> open_named() {
+        LoadAttempt& attempt = attempts_.emplace_back(LoadAttempt{path_, "the named file", {}});
+        attempt.reason = missing_reason(path_);
+        if (!attempt.reason.empty()) throw RuntimeError(err::file_not_found);
         // A name without a folder means the file in the current folder, not a library search.
         const std::string file = path_.find('/') == std::string::npos ? "./" + path_ : path_;
-        auto library = load(file);
+        auto library = load(file, attempt.reason);
         if (!library) throw RuntimeError(err::dll_load);
         return library;
     }
 
-    static std::unique_ptr<DynamicLibrary> open_default() {
+    std::unique_ptr<DynamicLibrary> open_default() {
         const std::string folder = core_module_folder();
         if (!folder.empty()) {
             const std::string beside = folder + "/" + kDefaultName;
-            if (file_exists(beside)) {
-                auto library = load(beside);
+            LoadAttempt& attempt = attempts_.emplace_back(LoadAttempt{beside, "beside the executable", {}});
+            attempt.reason = missing_reason(beside);
+            if (attempt.reason.empty()) {
+                auto library = load(beside, attempt.reason);
                 if (!library) throw RuntimeError(err::dll_load);
                 return library;
             }
         }
-        if (auto library = load(kDefaultName)) return library;
+        LoadAttempt& searched = attempts_.emplace_back(LoadAttempt{kDefaultName, "the system's library search", {}});
+        if (auto library = load(kDefaultName, searched.reason)) return library;
         // dlopen does not say whether it found nothing or found a file it could not load; the
         // search folders do.
-        for (const auto& searched : standard_search_folders()) {
-            if (file_exists(searched + "/" + kDefaultName)) throw RuntimeError(err::dll_load);
+        for (const auto& folder_searched : standard_search_folders()) {
+            if (file_exists(folder_searched + "/" + kDefaultName)) throw RuntimeError(err::dll_load);
         }
         throw RuntimeError(err::file_not_found);
     }
 
     std::string path_;
+    std::vector<LoadAttempt> attempts_;
 };
 
 }  // namespace

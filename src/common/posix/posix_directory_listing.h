@@ -3,7 +3,7 @@
 // drive letter becomes the first folder under a root ("/c/larkvale" with the root "/").
 #include <string>
 
-#include "scanner/scanner_services.h"
+#include "common/directory_listing.h"
 
 namespace harrowtally {
 

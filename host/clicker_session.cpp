@@ -1,0 +1,66 @@
+#include "host/clicker_session.h"
+
+#include <memory>
+#include <new>
+#include <ostream>
+
+#include "common/runtime_error.h"
+#include "host/error_words.h"
+#include "host/terminal_text.h"
+
+namespace harrowtally::host {
+
+int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words) {
+    int number = 0;
+    try {
+        return body();
+    } catch (const RuntimeError& e) {
+        number = e.number();
+    } catch (const std::bad_alloc&) {
+        number = harrowtally::err::out_of_memory;
+    }
+    err << "error " << number << ": " << standard_error_text(number) << "\n";
+    if (words) {
+        for (const std::string& line : words(number)) err << line << "\n";
+    }
+    return kExitFailed;
+}
+
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body) {
+    std::unique_ptr<Session> session;
+    const auto words = [&](int number) -> std::vector<std::string> {
+        if (!session) return {};
+        std::vector<std::string> lines = library_failure_lines(number, session->host.library());
+        if (!lines.empty()) return lines;
+        if (number == harrowtally::err::overflow) {
+            if (std::string line = overflow_words(session->clicker); !line.empty()) return {line};
+        }
+        if (advice) {
+            if (std::string line = advice(number); !line.empty()) return {line};
+        }
+        return {};
+    };
+    return with_runtime_errors(
+        err,
+        [&] {
+            session = std::make_unique<Session>(options);
+            return body(session->clicker);
+        },
+        words);
+}
+
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose) {
+    if (port) clicker.let_startport(Variant::long_(*port));
+    clicker.open_clicker();
+    if (!clicker.open_ok()) {
+        err << no_scanner_words(clicker, port.value_or(0));
+        if (verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
+        err << "\n";
+        return false;
+    }
+    clicker.let_startport(Variant::integer(clicker.comport()));
+    return true;
+}
+
+}  // namespace harrowtally::host

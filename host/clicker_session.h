@@ -1,0 +1,47 @@
+#pragma once
+// One Clicker over the real scanner library for a command, the member's runtime errors turned into
+// words and an exit status, and the port search.
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "clicker/clicker.h"
+#include "host/command.h"
+#include "host/host_services.h"
+
+namespace harrowtally::host {
+
+// One Clicker over the scanner library the options name.
+struct Session {
+    explicit Session(const GlobalOptions& options) : host(options.library), clicker(host.services()) {}
+    HostServices host;
+    Clicker clicker;
+};
+
+// What a runtime error of a member means in a command, in lines for people; none when it has
+// nothing to add to the standard text.
+using ErrorWords = std::function<std::vector<std::string>(int number)>;
+
+// Runs body; a runtime error of a member is printed as "error N: text" on err, followed by the
+// lines `words` gives for it, and gives kExitFailed, as does running out of memory.
+int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words = {});
+
+// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors.
+// A library that cannot be used is explained by what the loader tried, an overflow by what the
+// port search found, other errors by `advice` (one line, or empty).
+using ErrorAdvice = std::function<std::string(int number)>;
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body);
+inline int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
+    return with_clicker(options, err, ErrorAdvice(), body);
+}
+
+// The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
+// scanner was accepted (with the trace when verbose) and returns false; startport is left at the
+// port found otherwise.
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose);
+
+}  // namespace harrowtally::host

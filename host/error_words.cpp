@@ -1,0 +1,95 @@
+#include "host/error_words.h"
+
+#include <limits>
+
+#include "common/runtime_error.h"
+#include "host/outcome_words.h"
+
+namespace harrowtally::host {
+namespace {
+
+constexpr std::int32_t kLargestCount = std::numeric_limits<std::int16_t>::max();
+constexpr std::int32_t kSearchedPorts = 16;
+
+bool answered(const PortAnswer& answer) {
+    return answer.init == 0 && answer.count && answer.status;
+}
+
+}  // namespace
+
+std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& library) {
+    std::vector<std::string> lines;
+    if (number == err::dll_function_missing) {
+        const auto& tried = library.load_attempts();
+        const std::string file = tried.empty() ? std::string("the scanner library") : tried.back().file;
+        lines.push_back(file + " has no function " + library.missing_function() +
+                        ": it is not the scanner library this program needs, or an older version of it");
+        return lines;
+    }
+    if (number != err::file_not_found && number != err::dll_load) return lines;
+    lines.push_back(number == err::file_not_found ? "the scanner library was not found; tried, in order:"
+                                                  : "the scanner library could not be loaded; tried, in order:");
+    int k = 0;
+    for (const LoadAttempt& attempt : library.load_attempts()) {
+        lines.push_back("  " + std::to_string(++k) + ". " + attempt.file + " (" + attempt.source +
+                        "): " + attempt.reason);
+    }
+    lines.push_back("give the library's file with --library FILE, or put libcsp2a.so beside harrowtally");
+    return lines;
+}
+
+std::string overflow_words(const Clicker& clicker) {
+    const auto& answers = clicker.search_answers();
+    if (answers.empty()) return {};
+    const PortAnswer& last = answers.back();
+    if (last.count && (*last.count > kLargestCount)) {
+        return "the scanner on port " + std::to_string(last.port) + " reported " + std::to_string(*last.count) +
+               " barcodes, more than the " + std::to_string(kLargestCount) +
+               " the component can count; nothing was read and the scanner keeps them: read it with other software";
+    }
+    if (answered(last) && *last.count >= 0 && *last.status >= 0 && last.port > kLargestCount) {
+        return "the scanner answered on port " + std::to_string(last.port) +
+               ", but the component keeps port numbers up to " + std::to_string(kLargestCount) +
+               " only: connect it to a port from 0 to " + std::to_string(kLargestCount);
+    }
+    if (last.port == std::numeric_limits<std::int32_t>::max() &&
+        static_cast<std::int32_t>(answers.size()) < kSearchedPorts) {
+        return "the search of " + std::to_string(kSearchedPorts) + " ports from port " +
+               std::to_string(answers.front().port) + " runs past " + std::to_string(last.port) +
+               ", the largest port number: give --port " +
+               std::to_string(std::numeric_limits<std::int32_t>::max() - kSearchedPorts + 1) + " or less";
+    }
+    return {};
+}
+
+std::string no_scanner_words(const Clicker& clicker, std::int32_t start) {
+    std::string words;
+    for (const PortAnswer& answer : clicker.search_answers()) {
+        if (!answered(answer)) continue;
+        if (!words.empty()) words += "; ";
+        words +=
+            "the scanner on port " + std::to_string(answer.port) + " answered but reported " + bad_answer_words(answer);
+    }
+    if (words.empty()) return "no scanner answered on " + searched_ports(start);
+    return words + " (a negative value is a failure the scanner library reports: check the scanner and try again)";
+}
+
+std::string duration_words(std::int64_t seconds) {
+    if (seconds < 0) seconds = -seconds;
+    struct Unit {
+        std::int64_t seconds;
+        const char* name;
+    };
+    constexpr Unit units[] = {{86400, "day"}, {3600, "hour"}, {60, "minute"}, {1, "second"}};
+    std::string words;
+    for (const Unit& unit : units) {
+        const std::int64_t n = seconds / unit.seconds;
+        seconds %= unit.seconds;
+        if (n == 0) continue;
+        if (!words.empty()) words += " ";
+        words += std::to_string(n) + " " + unit.name + (n == 1 ? "" : "s");
+    }
+    return words.empty() ? "0 seconds" : words;
+}
+
+}  // namespace harrowtally::host

@@ -1,0 +1,54 @@
+#pragma once
+// One download: for each barcode the scanner reported, its text, code type and scan time, created
+// together by open_clicker and replaced together by the next download that finds a barcode.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace harrowtally {
+
+struct DownloadedBarcode {
+    std::u16string barcode;
+    std::optional<std::int16_t> type;  // nullopt: no packet filled this item
+    double time = 0.0;                 // the date value 0 until a packet fills the item
+    // The library's text of the time stamp as it gave it (up to its first NUL), before the scan
+    // time was read from it: kept for hosts, so a stamp the date rule cannot read is not lost.
+    std::u16string stamp_text;
+};
+
+// Items 0 to count; item 0 is never filled (the per-barcode accessors can still read it).
+class Download {
+public:
+    explicit Download(std::int16_t count) : items_(static_cast<std::size_t>(count) + 1) {}
+
+    std::int16_t count() const { return static_cast<std::int16_t>(items_.size() - 1); }
+    DownloadedBarcode& operator[](std::size_t k) { return items_[k]; }
+    const DownloadedBarcode& operator[](std::size_t k) const { return items_[k]; }
+    // True for items 1 to count whose packet arrived.
+    bool filled(int k) const { return k >= 1 && k <= count() && items_[static_cast<std::size_t>(k)].type.has_value(); }
+
+private:
+    std::vector<DownloadedBarcode> items_;
+};
+
+// Told of each barcode as a download fetches it; not part of the automation interface.
+class DownloadObserver {
+public:
+    virtual ~DownloadObserver() = default;
+    virtual void on_barcode(int index, int count) = 0;
+};
+
+// Asked by EmptyScanner, inside the connection that erases, whether the scanner may be erased: after
+// the member has read the scanner's count and before the first erase. `count` is the count the
+// member read; `serial` is the scanner's serial number read in that connection, as serial() gives
+// it. Not part of the automation interface.
+class EraseGuard {
+public:
+    virtual ~EraseGuard() = default;
+    virtual bool allow_erase(std::int16_t count, std::u16string_view serial) = 0;
+};
+
+}  // namespace harrowtally
