@@ -16,22 +16,15 @@
 #include "harrowtally_h.h"
 
 #include "counting_dispatch.h"
+#include "test_report.h"
 
 namespace {
 
-int passed = 0, failed = 0;
-std::string arch = "?";
+wine_test::Report report("early-bound");
+using wine_test::hex;
 
 void check(bool ok, const std::string& name, const std::string& detail = {}) {
-    std::printf("%s %s early-bound: %s%s%s\n", ok ? "PASS" : "FAIL", arch.c_str(), name.c_str(),
-                ok || detail.empty() ? "" : " -- ", ok ? "" : detail.c_str());
-    ++(ok ? passed : failed);
-}
-
-std::string hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08lx", static_cast<unsigned long>(hr));
-    return buf;
+    report.check(ok, name, detail);
 }
 
 std::wstring text(BSTR b) {
@@ -1050,14 +1043,11 @@ void resources(const wchar_t* path) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"--manifest") {
-        if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         without_registration(argv[2]);
         CoUninitialize();
-        std::printf("manifest: %d passed, %d failed\n", passed, failed);
-        return failed == 0 ? 0 : 1;
+        return report.finish("manifest");
     }
-    if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
     if (argc < 2) {
         std::fprintf(stderr, "usage: early_bound PATH_OF_HARROWTALLY_DLL\n");
         return 2;
@@ -1078,6 +1068,5 @@ int wmain(int argc, wchar_t** argv) {
     server_rules(argv[1]);
     resources(argv[1]);
     CoUninitialize();
-    std::printf("early-bound: %d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return report.finish("early-bound");
 }

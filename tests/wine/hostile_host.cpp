@@ -5,37 +5,30 @@
 // the heap must stay intact (run under WINEDEBUG=warn+heap, which fills and checks freed blocks).
 // The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
 // Usage: hostile_host [pause|chain|arguments|marshal]   (all by default)
+//        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "harrowtally_h.h"
+#include "message_window.h"
+#include "test_report.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-int passed = 0, failed = 0;
-std::string arch = "?";
+wine_test::Report report("hostile host");
+using wine_test::hex;
 
 void check(bool ok, const std::string& name, const std::string& detail = {}) {
-    std::printf("%s %s hostile host: %s%s%s\n", ok ? "PASS" : "FAIL", arch.c_str(), name.c_str(),
-                ok || detail.empty() ? "" : " -- ", ok ? "" : detail.c_str());
-    std::fflush(stdout);
-    ++(ok ? passed : failed);
-}
-
-std::string hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08lx", static_cast<unsigned long>(hr));
-    return buf;
+    report.check(ok, name, detail);
 }
 
 constexpr HRESULT type_mismatch = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
@@ -127,13 +120,7 @@ LRESULT CALLBACK chain_window(HWND window, UINT message, WPARAM w, LPARAM l) {
 }
 
 void message_chain_during_pause() {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = chain_window;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"HarrowtallyChain";
-    RegisterClassW(&window_class);
-    HWND window =
-        CreateWindowW(L"HarrowtallyChain", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, window_class.hInstance, nullptr);
+    HWND window = wine_test::message_window(L"HarrowtallyChain", chain_window);
     for (const PausingMember& member : pausing_members) {
         ComPtr<_Clicker> clicker = new_clicker();
         if (!clicker) continue;
@@ -244,6 +231,66 @@ void malformed_arguments() {
     check(FAILED(one) && FAILED(two), "GetIDsOfNames with a null name fails", hex(one) + " " + hex(two));
 }
 
+// Calls through _Clicker's vtable on a proxy (another apartment, or the surrogate's process): texts,
+// by-reference arguments, a download and an error with its description. Returns what failed.
+std::vector<std::string> calls_through_proxy(IDispatch* dispatch) {
+    std::vector<std::string> failures;
+    ComPtr<_Clicker> clicker;
+    HRESULT hr = dispatch->QueryInterface(IID_PPV_ARGS(clicker.GetAddressOf()));
+    if (FAILED(hr)) return {"query _Clicker " + hex(hr)};
+    BSTR hello = nullptr;
+    hr = clicker->get_hello(&hello);
+    if (FAILED(hr) || hello == nullptr || std::wstring(hello) != L"Clicker control successfully installed") {
+        failures.push_back("hello " + hex(hr));
+    }
+    SysFreeString(hello);
+    VARIANT port;
+    V_VT(&port) = VT_BSTR;
+    V_BSTR(&port) = SysAllocString(L"3");
+    hr = clicker->put_lastport(&port);
+    VARIANT back;
+    VariantInit(&back);
+    clicker->get_startport(&back);
+    if (FAILED(hr) || V_VT(&back) != VT_BSTR || std::wstring(V_BSTR(&back)) != L"3" ||
+        std::wstring(V_BSTR(&port)) != L"3") {
+        failures.push_back("lastport by reference " + hex(hr));
+    }
+    VariantClear(&back);
+    VariantClear(&port);
+    BSTR stamp = SysAllocString(L"051710061226");
+    hr = clicker->put_pnewdatetime(&stamp);
+    if (FAILED(hr) || std::wstring(stamp) != L"051710061226") {
+        failures.push_back("pnewdatetime by reference " + hex(hr));
+    }
+    SysFreeString(stamp);
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    hr = clicker->open_clicker();
+    clicker->get_open_ok(&opened);
+    if (FAILED(hr) || opened != VARIANT_TRUE) failures.push_back("open_clicker " + hex(hr));
+    VARIANT null;
+    V_VT(&null) = VT_NULL;
+    clicker->put_startport(null);
+    hr = clicker->open_clicker();
+    if (hr != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94)) failures.push_back("error 94 " + hex(hr));
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(L"open_clicker");
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXCEPINFO exception{};
+    if (SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id))) {
+        hr = dispatch->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
+    }
+    const std::wstring described = exception.bstrDescription ? exception.bstrDescription : L"";
+    const std::wstring source = exception.bstrSource ? exception.bstrSource : L"";
+    if (hr != DISP_E_EXCEPTION || exception.scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94) ||
+        described != L"Invalid use of Null" || source != L"Harrowtally") {
+        failures.push_back("error 94 through IDispatch " + hex(hr));
+    }
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    return failures;
+}
+
 // _Clicker used from a thread of its own apartment through the automation marshaler.
 struct CrossApartment {
     IStream* stream = nullptr;
@@ -255,64 +302,9 @@ DWORD WINAPI use_marshaled(void* argument) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
         ComPtr<IDispatch> dispatch;
-        HRESULT hr = CoGetInterfaceAndReleaseStream(state.stream, IID_PPV_ARGS(dispatch.GetAddressOf()));
-        ComPtr<_Clicker> clicker;
-        if (SUCCEEDED(hr)) hr = dispatch.As(&clicker);
-        if (FAILED(hr)) {
-            state.failures.push_back("unmarshal and query _Clicker " + hex(hr));
-        } else {
-            BSTR hello = nullptr;
-            hr = clicker->get_hello(&hello);
-            if (FAILED(hr) || hello == nullptr || std::wstring(hello) != L"Clicker control successfully installed") {
-                state.failures.push_back("hello " + hex(hr));
-            }
-            SysFreeString(hello);
-            VARIANT port;
-            V_VT(&port) = VT_BSTR;
-            V_BSTR(&port) = SysAllocString(L"3");
-            hr = clicker->put_lastport(&port);
-            VARIANT back;
-            VariantInit(&back);
-            clicker->get_startport(&back);
-            if (FAILED(hr) || V_VT(&back) != VT_BSTR || std::wstring(V_BSTR(&back)) != L"3" ||
-                std::wstring(V_BSTR(&port)) != L"3") {
-                state.failures.push_back("lastport by reference " + hex(hr));
-            }
-            VariantClear(&back);
-            VariantClear(&port);
-            BSTR stamp = SysAllocString(L"051710061226");
-            hr = clicker->put_pnewdatetime(&stamp);
-            if (FAILED(hr) || std::wstring(stamp) != L"051710061226") {
-                state.failures.push_back("pnewdatetime by reference " + hex(hr));
-            }
-            SysFreeString(stamp);
-            VARIANT_BOOL opened = VARIANT_FALSE;
-            hr = clicker->open_clicker();
-            clicker->get_open_ok(&opened);
-            if (FAILED(hr) || opened != VARIANT_TRUE) state.failures.push_back("open_clicker " + hex(hr));
-            VARIANT null;
-            V_VT(&null) = VT_NULL;
-            clicker->put_startport(null);
-            hr = clicker->open_clicker();
-            if (hr != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94))
-                state.failures.push_back("error 94 " + hex(hr));
-            DISPID id = DISPID_UNKNOWN;
-            LPOLESTR name = const_cast<LPOLESTR>(L"open_clicker");
-            DISPPARAMS none{nullptr, nullptr, 0, 0};
-            EXCEPINFO exception{};
-            if (SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id))) {
-                hr = dispatch->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
-            }
-            const std::wstring described = exception.bstrDescription ? exception.bstrDescription : L"";
-            const std::wstring source = exception.bstrSource ? exception.bstrSource : L"";
-            if (hr != DISP_E_EXCEPTION || exception.scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94) ||
-                described != L"Invalid use of Null" || source != L"Harrowtally") {
-                state.failures.push_back("error 94 through IDispatch " + hex(hr));
-            }
-            SysFreeString(exception.bstrSource);
-            SysFreeString(exception.bstrDescription);
-            SysFreeString(exception.bstrHelpFile);
-        }
+        const HRESULT hr = CoGetInterfaceAndReleaseStream(state.stream, IID_PPV_ARGS(dispatch.GetAddressOf()));
+        state.failures =
+            SUCCEEDED(hr) ? calls_through_proxy(dispatch.Get()) : std::vector<std::string>{"unmarshal " + hex(hr)};
     }
     CoUninitialize();
     return 0;
@@ -335,10 +327,23 @@ void marshaled_to_another_apartment() {
           "every vtable call through the proxy works, by-reference arguments and errors included", detail);
 }
 
+// A host of the other bitness than the registered component: the class runs in the system's
+// surrogate, and _Clicker is marshaled across the processes.
+void through_surrogate() {
+    ComPtr<IDispatch> dispatch;
+    const HRESULT hr =
+        CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(dispatch.GetAddressOf()));
+    check(SUCCEEDED(hr), "created in the surrogate", hex(hr));
+    if (FAILED(hr)) return;
+    std::string detail;
+    for (const std::string& f : calls_through_proxy(dispatch.Get())) detail += f + "; ";
+    check(detail.empty(), "every vtable call through the surrogate works, by-reference arguments and errors included",
+          detail);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
     const std::wstring only = argc > 1 ? argv[1] : L"";
     const struct {
         const wchar_t* name;
@@ -347,11 +352,12 @@ int wmain(int argc, wchar_t** argv) {
                     {L"chain", message_chain_during_pause},
                     {L"arguments", malformed_arguments},
                     {L"marshal", marshaled_to_another_apartment}};
+    // Only when named: a host of the other bitness, served by the surrogate.
+    if (only == L"surrogate") through_surrogate();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
     }
     CoUninitialize();
-    std::printf("hostile host: %d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return report.finish("hostile host");
 }

@@ -19,6 +19,7 @@
 #include "windows_platform.h"
 
 #include "counting_dispatch.h"
+#include "message_window.h"
 
 using namespace harrowtally;
 using namespace harrowtally::windows;
@@ -447,13 +448,7 @@ void drain() {
 }
 
 void message_pump() {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = window_procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"HarrowtallyPumpTest";
-    RegisterClassW(&window_class);
-    HWND window = CreateWindowW(L"HarrowtallyPumpTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND window = wine_test::message_window(L"HarrowtallyPumpTest", window_procedure);
 
     // Messages waiting and messages arriving during the pause are dispatched; the wait does not spin.
     dispatched = 0;
