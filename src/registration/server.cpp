@@ -106,8 +106,10 @@ bool other_build_registered(HKEY root) {
     return lstrcmpiW(path, module_path().c_str()) != 0;
 }
 
-// The registry views a row goes to: its build's own, and for the keys both builds use also the
-// other build's, where the system has one, so that hosts and the marshaler of either bitness find them.
+// The registry views a row is removed from: its build's own, and for the keys both builds use also
+// the other build's, where the system has one (there they stay from the other build, once
+// unregistered, while this one was registered). Rows are written to the build's own view only,
+// as an installer of that bitness writes them.
 std::vector<REGSAM> views_of(Ownership ownership) {
     std::vector<REGSAM> views{0};
     REGSAM other = 0;
@@ -115,10 +117,10 @@ std::vector<REGSAM> views_of(Ownership ownership) {
     return views;
 }
 
-LSTATUS write(HKEY root, const RegistryEntry& entry, REGSAM view) {
+LSTATUS write(HKEY root, const RegistryEntry& entry) {
     RegistryKey key;
     LSTATUS status = RegCreateKeyExW(root, classes_key(entry.key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                     KEY_SET_VALUE | view, nullptr, key.out(), nullptr);
+                                     KEY_SET_VALUE, nullptr, key.out(), nullptr);
     if (status != ERROR_SUCCESS) return status;
     const auto* name = reinterpret_cast<const wchar_t*>(entry.name.c_str());
     return RegSetValueExW(key.get(), entry.name.empty() ? nullptr : name, 0, REG_SZ,
@@ -173,11 +175,9 @@ HRESULT register_server(Scope scope) noexcept {
         if (module_path().empty()) return SELFREG_E_CLASS;
         const std::vector<RegistryEntry> table = table_for(scope);
         for (const RegistryEntry& entry : table) {
-            for (const REGSAM view : views_of(entry.ownership)) {
-                if (write(root_of(scope), entry, view) != ERROR_SUCCESS) {
-                    remove(root_of(scope), table);
-                    return SELFREG_E_CLASS;
-                }
+            if (write(root_of(scope), entry) != ERROR_SUCCESS) {
+                remove(root_of(scope), table);
+                return SELFREG_E_CLASS;
             }
         }
         return S_OK;

@@ -352,12 +352,12 @@ int wmain(int argc, wchar_t** argv) {
                     {L"chain", message_chain_during_pause},
                     {L"arguments", malformed_arguments},
                     {L"marshal", marshaled_to_another_apartment}};
-    // Only when named: a host of the other bitness, served by the surrogate.
-    if (only == L"surrogate") through_surrogate();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
     }
+    // Only when named: a host of the other bitness, served by the surrogate.
+    if (only == L"surrogate") through_surrogate();
     CoUninitialize();
     return report.finish("hostile host");
 }
