@@ -10,6 +10,7 @@
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
 #include "host/download_formats.h"
+#include "host/erase_guards.h"
 #include "host/error_words.h"
 #include "host/outcome_words.h"
 #include "host/safe_output.h"
@@ -28,15 +29,21 @@ constexpr const char* kHelp =
     "                   number, port, clock and count (the default when writing to a terminal);\n"
     "                   control characters and characters the terminal cannot show are written\n"
     "                   as \\xNN (their byte from the scanner)\n"
-    "  --format record  the export record exactly, with no line end (the default otherwise)\n"
-    "  --format csv     RFC 4180 with a header row: item,barcode,type,scan_time,serial,scanner_clock\n"
+    "  --format record  the export record exactly, with no line end (the default on a pipe)\n"
+    "  --format csv     RFC 4180 with a header row:\n"
+    "                   item,barcode,type,scan_time,stamp_text,serial,scanner_clock\n"
     "  --format json    one object: serial, port, scanner_clock, count, complete, barcodes\n"
+    "                   (stamp_text: the scanner library's text of each time stamp, as it gave it)\n"
     "                   (CSV and JSON keep every text exactly, in UTF-8)\n"
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
-    "                   is only replaced with --overwrite\n"
-    "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced\n"
-    "                   and holds every barcode the scanner reported; otherwise the scanner keeps\n"
-    "                   its barcodes and the reason is printed\n"
+    "                   is only replaced with --overwrite, which keeps its mode, owner and group.\n"
+    "                   The format follows FILE's extension: .csv, .json, or .rec for the record;\n"
+    "                   --format overrides it, and another extension needs --format\n"
+    "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced,\n"
+    "                   holds every barcode the scanner reported, and, as a record, fits its field\n"
+    "                   widths; and only the scanner downloaded (same serial number) still holding\n"
+    "                   exactly the barcodes saved; otherwise the scanner keeps its barcodes and the\n"
+    "                   reason is printed\n"
     "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
     "Exit status: 0 done; 1 no scanner, an error, barcodes that could not be read, an output that\n"
     "could not be written, or a scanner that was not emptied; 2 a mistake in the command line.\n";
@@ -104,16 +111,31 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         throw UsageError("download: --empty-after needs --output FILE: the scanner is emptied only into a file");
     }
     if (o.overwrite && o.output.empty()) throw UsageError("download: --overwrite goes with --output FILE");
+    if (!o.output.empty() && !o.format) {
+        o.format = format_of_file_name(o.output);
+        if (!o.format) {
+            throw UsageError("download: the format of " + o.output +
+                             " cannot be told from its extension: name it .csv, .json or .rec, or give --format");
+        }
+    }
     return o;
 }
 
-// Empties the scanner the download found, now that its barcodes are safe. Returns the exit status.
+// Empties the scanner the download found, now that its barcodes are safe: only that scanner (its
+// serial number) holding exactly the barcodes saved. Returns the exit status.
 int empty_after(Clicker& clicker, const std::string& output, bool verbose, std::ostream& out, std::ostream& err) {
     const std::int16_t port = clicker.comport();
-    const int saved = clicker.num_barcodes();
+    ExpectedScanner guard(clicker.serial().as_string(), clicker.num_barcodes());
+    clicker.set_erase_guard(&guard);
     clicker.let_startport(Variant::integer(port));
     clicker.EmptyScanner();
+    clicker.set_erase_guard(nullptr);
     const std::string log = terminal_text(clicker.log().as_string());
+    if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
+        err << "not emptied: " << guard.refusal() << "; nothing was erased, and the download is saved in " << output
+            << "\n";
+        return kExitFailed;
+    }
     if (!clicker.empty_ok()) {
         err << "not emptied: " << empty_outcome_words(clicker.empty_outcome());
         if (verbose) err << " (port " << port << ", open_ok " << yes_no(clicker.open_ok()) << ", log " << log << ")";
@@ -123,13 +145,6 @@ int empty_after(Clicker& clicker, const std::string& output, bool verbose, std::
     out << "Emptied the scanner on port " << port << ": " << empty_outcome_words(clicker.empty_outcome());
     if (verbose) out << " (empty_ok yes, log " << log << ")";
     out << ".\n";
-    // After a successful erase num_barcodes holds what the scanner reported just before it.
-    if (clicker.num_barcodes() > saved) {
-        err << "warning: the scanner held " << clicker.num_barcodes() << " barcodes when it was emptied, but " << saved
-            << " were downloaded and saved: " << plural(clicker.num_barcodes() - saved, "barcode")
-            << " scanned after the download are lost\n";
-        return kExitFailed;
-    }
     return kExitOk;
 }
 
@@ -151,10 +166,13 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     const bool to_terminal = o.output.empty() && ::isatty(STDOUT_FILENO) == 1;
     const DownloadFormat format = o.format.value_or(to_terminal ? DownloadFormat::table : DownloadFormat::record);
 
-    // Refused before the scanner is read: the file may hold the only copy of an earlier download.
+    // Created before the scanner is read: an output that cannot be written is refused first, and
+    // the file may hold the only copy of an earlier download.
+    std::optional<OutputFile> file;
     if (!o.output.empty()) {
-        if (std::string problem = existing_output_problem(o.output, o.overwrite); !problem.empty()) {
-            err << "not downloaded: " << problem << "\n";
+        file.emplace(o.output, o.overwrite);
+        if (!file->problem().empty()) {
+            err << "not downloaded: " << file->problem() << "\n";
             return kExitFailed;
         }
     }
@@ -198,7 +216,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
                 status = kExitFailed;
             }
         } else {
-            const WriteOutcome written = write_file_safely(o.output, text, o.overwrite);
+            const WriteOutcome written = file->commit(text);
             if (written.ok) {
                 out << "Saved " << plural(filled, "barcode") << " from scanner "
                     << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
@@ -225,6 +243,11 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
         } else if (filled != clicker.num_barcodes()) {
             refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
                       std::to_string(clicker.num_barcodes());
+        } else if (format == DownloadFormat::record) {
+            if (const auto overflow = record_overflow(clicker)) {
+                refusal = "the record cannot be read back field by field: " + *overflow +
+                          " (save as CSV or JSON to keep every barcode exactly)";
+            }
         }
         if (!refusal.empty()) {
             err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";

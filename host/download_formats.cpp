@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "clicker/export_record.h"
 #include "common/date_value.h"
 #include "common/text.h"
+#include "host/ascii_case.h"
 #include "host/clock_texts.h"
 #include "host/terminal_text.h"
 
@@ -101,7 +103,7 @@ void csv_field(std::string& out, const std::string& text) {
 
 std::string csv(const Clicker& c) {
     const int count = c.num_barcodes();
-    std::string out = "item,barcode,type,scan_time,serial,scanner_clock\r\n";
+    std::string out = "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
     std::string fixed = ",";  // the serial and clock columns, the same on every line
     csv_field(fixed, to_utf8(serial_of(c)));
     fixed += ',';
@@ -117,8 +119,10 @@ std::string csv(const Clicker& c) {
             out += std::to_string(*item->type);
             out += ',';
             out += scan_time(*item);
+            out += ',';
+            csv_field(out, to_utf8(item->stamp_text));
         } else {
-            out += ",,";
+            out += ",,,";
         }
         out += fixed;
     }
@@ -190,9 +194,12 @@ std::string json(const Clicker& c) {
         if (const DownloadedBarcode* item = filled_item(c, k)) {
             json_string(out, to_utf8(item->barcode));
             out += ", \"type\": " + std::to_string(*item->type) + ", \"scan_time\": ";
-            json_time(out, scan_time(*item));
+            const std::string time = scan_time(*item);
+            json_time(out, time.empty() ? std::nullopt : std::optional<std::string>(time));
+            out += ", \"stamp_text\": ";
+            json_string(out, to_utf8(item->stamp_text));
         } else {
-            out += "null, \"type\": null, \"scan_time\": null";
+            out += "null, \"type\": null, \"scan_time\": null, \"stamp_text\": null";
         }
         out += "}";
     }
@@ -207,6 +214,39 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name) {
     if (name == "record") return DownloadFormat::record;
     if (name == "csv") return DownloadFormat::csv;
     if (name == "json") return DownloadFormat::json;
+    return std::nullopt;
+}
+
+std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return std::nullopt;
+    const std::string_view extension = std::string_view(name).substr(dot + 1);
+    if (equals_ignoring_case(extension, "csv")) return DownloadFormat::csv;
+    if (equals_ignoring_case(extension, "json")) return DownloadFormat::json;
+    if (equals_ignoring_case(extension, "rec")) return DownloadFormat::record;
+    return std::nullopt;
+}
+
+std::optional<std::string> record_overflow(const Clicker& clicker) {
+    constexpr int widest_item_number = 999;
+    if (clicker.num_barcodes() > widest_item_number) {
+        return "it has " + std::to_string(clicker.num_barcodes()) + " items and item numbers over " +
+               std::to_string(widest_item_number) + " do not fit their field";
+    }
+    for (int k = 1; k <= clicker.num_barcodes(); ++k) {
+        const DownloadedBarcode* item = filled_item(clicker, k);
+        if (!item) continue;
+        if (item->barcode.size() > record_width::barcode) {
+            return "barcode " + std::to_string(k) + " has " + std::to_string(item->barcode.size()) +
+                   " characters and the field holds " + std::to_string(record_width::barcode);
+        }
+        if (*item->type < 0 || *item->type > 99) {
+            return "barcode " + std::to_string(k) + " has type " + std::to_string(*item->type) +
+                   " and the field holds two digits";
+        }
+    }
     return std::nullopt;
 }
 

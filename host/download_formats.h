@@ -14,6 +14,15 @@ enum class DownloadFormat { table, record, csv, json };
 // nullopt for a name that is none of table, record, csv, json.
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
 
+// The format a file name's extension names: .csv, .json, or .rec for the record (case does not
+// matter); nullopt for any other name.
+std::optional<DownloadFormat> format_of_file_name(const std::string& path);
+
+// Why the export record of this download cannot be read back field by field: the first field that
+// outgrew its width (a barcode over 13 characters, a type over 99, an item number over 999), in
+// words; nullopt when every field fits.
+std::optional<std::string> record_overflow(const Clicker& clicker);
+
 // The download a Clicker holds after alldata, read where it is: items 1 to num_barcodes.
 // Item k when a packet filled it, else null.
 const DownloadedBarcode* filled_item(const Clicker& clicker, int k);

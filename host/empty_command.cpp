@@ -8,6 +8,7 @@
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
 #include "host/clock_texts.h"
+#include "host/erase_guards.h"
 #include "host/outcome_words.h"
 #include "host/terminal_text.h"
 
@@ -21,19 +22,31 @@ constexpr const char* kHelp =
     "                    wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "  --set-clock now   also set the scanner's clock to this computer's local time\n"
     "  --set-clock TEXT  ... or to TEXT, 12 digits: seconds, minutes, hours, day, month, year (two\n"
-    "                    digits each), such as 051408071226 for 2026-12-07 08:14:05\n"
+    "                    digits each) of a real date and time, such as 051408071226 for\n"
+    "                    2026-12-07 08:14:05 (years 00 to 99 are 2000 to 2099); the clock is read\n"
+    "                    back afterwards\n"
     "  --discard         erase barcodes the scanner still holds; without it a scanner holding\n"
     "                    barcodes is left alone (save them with: harrowtally download --output FILE\n"
-    "                    --empty-after)\n"
-    "Exit status: 0 emptied; 1 no scanner, barcodes not discarded, the erase failed or an error;\n"
+    "                    --empty-after), and one that holds barcodes by the time it is erased too\n"
+    "Exit status: 0 emptied (and the clock holds the time set); 1 no scanner, barcodes not\n"
+    "discarded, the erase failed or was refused, the clock does not hold the time set, or an error;\n"
     "2 a mistake in the command line.\n";
 
-bool is_clock_text(const std::string& text) {
-    if (text.size() != 12) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
+// A scanner clock set a moment ago may be read back this far from the time it was given.
+constexpr double clock_tolerance_seconds = 3;
+
+// Reads the scanner's clock back after it was set to `expected` at some moment since `set_from`;
+// empty when it holds that time, else what it holds instead.
+std::string clock_not_held(Clicker& clicker, double expected, std::chrono::steady_clock::time_point set_from) {
+    clicker.getdate();
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - set_from).count();
+    const std::optional<double> held =
+        clicker.clock_flag() == u'H' ? clock_text_value(clicker.clock_text()) : std::nullopt;
+    if (!held)
+        return "the scanner's clock reads back as no date and time (" + terminal_text(clicker.clock_text()) + ")";
+    const double ahead = (*held - expected) * 86400;
+    if (ahead >= -clock_tolerance_seconds && ahead <= elapsed + clock_tolerance_seconds) return {};
+    return "the scanner's clock reads back " + date_value_text(*held);
 }
 
 }  // namespace
@@ -49,9 +62,12 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
-            if (*set_clock != "now" && !is_clock_text(*set_clock)) {
-                throw UsageError("empty: --set-clock takes now or 12 digits (ssmmhhDDMMYY), not \"" + *set_clock +
-                                 "\"");
+            const bool digits =
+                set_clock->size() == 12 && set_clock->find_first_not_of("0123456789") == std::string::npos;
+            if (*set_clock != "now" && (!digits || !clock_text_value(ascii(*set_clock)))) {
+                throw UsageError(
+                    "empty: --set-clock takes now or 12 digits ssmmhhDDMMYY of a real date and time, not \"" +
+                    *set_clock + "\"");
             }
         } else if (reader.is_option("--discard")) {
             discard = true;
@@ -76,6 +92,10 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
                    "--empty-after`, or give --discard to erase them\n";
             return kExitFailed;
         }
+        // Without --discard only a scanner still holding nothing is erased, checked in the erasing
+        // connection: barcodes scanned since the look above are not lost.
+        ExpectedScanner nothing_held(std::nullopt, 0);
+        if (!discard) clicker.set_erase_guard(&nothing_held);
 
         std::u16string clock_text;
         if (set_clock) {
@@ -84,9 +104,17 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
             clicker.pnewdatetime(clock_text);
         }
+        const auto started = std::chrono::steady_clock::now();
         clicker.EmptyScanner();
+        clicker.set_erase_guard(nullptr);
         const std::u16string log = clicker.log().as_string();
         const std::string words = empty_outcome_words(clicker.empty_outcome());
+        if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
+            err << "not emptied: " << nothing_held.refusal() << "; nothing was erased";
+            if (set_clock) err << " and the clock was not set";
+            err << "\n";
+            return kExitFailed;
+        }
         if (!clicker.empty_ok()) {
             err << "not emptied: " << words;
             if (options.verbose) {
@@ -97,10 +125,20 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << ": " << words;
-        if (held > 0) out << ", " << held << " barcodes discarded";
-        if (set_clock) out << "; clock set to " << clock_text_time(clock_text).value_or(to_utf8(clock_text));
+        // What was erased is what the scanner held in the erasing connection.
+        const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
+        if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
         if (options.verbose) out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ")";
         out << ".\n";
+        if (!set_clock) return kExitOk;
+
+        const double expected = *clock_text_value(clock_text);
+        clicker.let_startport(Variant::integer(found));
+        if (const std::string problem = clock_not_held(clicker, expected, started); !problem.empty()) {
+            err << "clock not set: it was to be " << date_value_text(expected) << ", but " << problem << "\n";
+            return kExitFailed;
+        }
+        out << "Clock set to " << date_value_text(expected) << " (read back from the scanner).\n";
         return kExitOk;
     });
 }

@@ -4,6 +4,9 @@
 #include <ostream>
 
 #include <cstdio>
+#include <map>
+#include <optional>
+#include <vector>
 
 #include "common/code_page.h"
 #include "common/runtime_error.h"
@@ -11,6 +14,7 @@
 #include "common/trace_text.h"
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
+#include "host/erase_guards.h"
 #include "host/outcome_words.h"
 #include "host/terminal_text.h"
 
@@ -20,19 +24,70 @@ namespace {
 constexpr const char* kHelp =
     "usage: harrowtally params show LIST [--port N]\n"
     "       harrowtally params apply SET [--port N] [--discard]\n"
-    "  show   reads the listed parameters and the scanner's information. LIST is the count and the\n"
-    "         parameter numbers, two digits each: 020731 lists parameters 7 and 31\n"
-    "  apply  empties the scanner, restores its default parameters and writes SET: the count, then\n"
-    "         number and value, two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
+    "  show   reads the listed parameters and the scanner's information. LIST is the count and\n"
+    "         exactly that many parameter numbers, two digits each: 020731 lists parameters 7 and 31\n"
+    "  apply  empties the scanner, restores its default parameters, writes SET and reads the set's\n"
+    "         parameters back. SET is the count, then exactly that many entries of number and value,\n"
+    "         two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
     "  --discard  let apply erase barcodes the scanner still holds; without it a scanner holding\n"
-    "             barcodes is left alone (save them with: harrowtally download --output FILE)\n"
+    "             barcodes is left alone (save them with: harrowtally download --output FILE), and\n"
+    "             one that holds barcodes by the time it is erased too\n"
     "  --port N   show: the port the scanner is read on, exactly (without it: the scanner is first\n"
     "             searched for on ports 0 to 15, which takes a download's time)\n"
     "             apply: where the search for the scanner starts: 16 ports from N, counting up and\n"
     "             wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "Each parameter takes a settling pause of one to two seconds.\n"
     "Exit status: 0 done; 1 no scanner, barcodes not discarded, a scanner that was not emptied or\n"
-    "did not answer, or an error; 2 a mistake in the command line.\n";
+    "did not answer, a parameter that does not read back as set, or an error; 2 a mistake in the\n"
+    "command line.\n";
+
+// The digits of a field of two.
+std::optional<int> two_digits(const std::string& text, std::size_t at) {
+    if (at + 2 > text.size()) return std::nullopt;
+    const char tens = text[at], ones = text[at + 1];
+    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return std::nullopt;
+    return (tens - '0') * 10 + (ones - '0');
+}
+
+// The command line's form of a list or set, stricter than the component's: a two-digit count, then
+// exactly that many entries of `fields` two-digit fields each, nothing else. nullopt otherwise.
+std::optional<std::vector<std::vector<int>>> strict_entries(const std::string& text, std::size_t fields) {
+    const std::optional<int> count = two_digits(text, 0);
+    if (!count || text.size() != 2 + static_cast<std::size_t>(*count) * 2 * fields) return std::nullopt;
+    std::vector<std::vector<int>> entries;
+    for (std::size_t at = 2; at < text.size(); at += 2 * fields) {
+        std::vector<int> entry;
+        for (std::size_t f = 0; f < fields; ++f) {
+            const std::optional<int> field = two_digits(text, at + 2 * f);
+            if (!field) return std::nullopt;
+            entry.push_back(*field);
+        }
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// Reads back the parameters a set wrote (the last value of a number written twice); the lines
+// naming each parameter that holds another value, none when all hold theirs.
+std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector<std::vector<int>>& set) {
+    std::map<int, int> expected;
+    for (const auto& entry : set) expected[entry[0]] = entry[1];
+    if (expected.empty()) return {};
+    std::u16string list = two_digit_text(static_cast<long long>(expected.size()));
+    for (const auto& [number, value] : expected) list += two_digit_text(number);
+    clicker.cur_clicker_params(Variant::string(list));
+    clicker.showparams();
+    std::vector<std::string> differing;
+    const std::vector<ParameterEntry>& read = clicker.parameter_report().entries;
+    for (const ParameterEntry& entry : read) {
+        const int wanted = expected.at(entry.number);
+        if (entry.value != wanted) {
+            differing.push_back("parameter " + to_utf8(two_digit_text(entry.number)) + " reads back " +
+                                std::to_string(entry.value) + ", not " + std::to_string(wanted));
+        }
+    }
+    return differing;
+}
 
 // A getter's value as the report shows it; a negative one was not reported.
 std::string info_field(std::int32_t value) {
@@ -94,6 +149,16 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (action.empty()) throw UsageError("params: show LIST or apply SET");
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
+    const auto entries = strict_entries(*text, action == "show" ? 1 : 2);
+    if (!entries) {
+        throw UsageError(action == "show"
+                             ? "params show: the list " + *text +
+                                   " is not a two-digit count followed by that many two-digit parameter numbers, "
+                                   "such as 020731"
+                             : "params apply: the set " + *text +
+                                   " is not a two-digit count followed by that many entries of a two-digit "
+                                   "parameter number and a two-digit value, such as 0205011200");
+    }
 
     const ErrorAdvice advice = [&](int number) -> std::string {
         using namespace harrowtally::err;
@@ -131,8 +196,17 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                    "--empty-after`, or give --discard\n";
             return kExitFailed;
         }
+        // Without --discard only a scanner still holding nothing is erased and set, checked in the
+        // erasing connection.
+        ExpectedScanner nothing_held(std::nullopt, 0);
+        if (!discard) clicker.set_erase_guard(&nothing_held);
         clicker.newparams(Variant::string(from_utf8(*text)));
         clicker.reset_params();
+        clicker.set_erase_guard(nullptr);
+        if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
+            err << "not applied: " << nothing_held.refusal() << "; nothing was erased or changed\n";
+            return kExitFailed;
+        }
         const std::u16string log = clicker.log().as_string();
         const std::string outcome = !options.verbose
                                         ? std::string()
@@ -145,9 +219,11 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
-            << "), restored its default "
-            << "parameters and wrote the set " << *text << outcome << ".\n"
-            << "Check the values with: harrowtally params show LIST --port " << found << "\n";
+            << "), restored its default parameters and sent the set " << *text << outcome << ".\n";
+        const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
+        for (const std::string& line : differing) err << "not applied: " << line << "\n";
+        if (!differing.empty()) return kExitFailed;
+        if (!entries->empty()) out << "Read back: every parameter of the set holds its value.\n";
         return kExitOk;
     });
 }

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace harrowtally::host {
 namespace {
@@ -28,14 +30,23 @@ std::string name_of(const std::string& path) {
 
 // A new, empty file beside the target; -1 with errno set when none can be made.
 int create_temporary(const std::string& folder, const std::string& name, std::string& temporary) {
-    const std::string stem = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-";
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    const std::size_t name_max = limit > 0 ? static_cast<std::size_t>(limit) : 255;
+    const std::string stem = ".part-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = stem;
-        temporary += std::to_string(attempt);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary = folder + "/" + part_file_name(name, stem + std::to_string(attempt), name_max);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// A replaced file's mode, and its owner and group as far as this process may set them.
+void take_attributes_of(const std::string& path, int fd) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    (void)::fchmod(fd, st.st_mode & 07777);  // after fchown, which may clear the set-ID bits
 }
 
 bool write_all(int fd, std::string_view content) {
@@ -95,39 +106,70 @@ std::string existing_output_problem(const std::string& path, bool replace) {
     return {};
 }
 
-WriteOutcome write_file_safely(const std::string& path, std::string_view content, bool replace) {
-    if (path.empty() || path.back() == '/') return {false, "\"" + path + "\" is not a file name"};
-    if (std::string problem = existing_output_problem(path, replace); !problem.empty()) return {false, problem};
+std::string part_file_name(const std::string& name, const std::string& suffix, std::size_t name_max) {
+    const std::size_t room = name_max > suffix.size() + 1 ? name_max - suffix.size() - 1 : 0;
+    std::size_t keep = std::min(name.size(), room);
+    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return "." + name.substr(0, keep) + suffix;
+}
 
-    const std::string folder = folder_of(path);
-    std::string temporary;
-    const int fd = create_temporary(folder, name_of(path), temporary);
-    if (fd < 0) return {false, system_reason("cannot create a file in " + folder)};
+OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)), replace_(replace) {
+    if (path_.empty() || path_.back() == '/') {
+        problem_ = "\"" + path_ + "\" is not a file name";
+        return;
+    }
+    problem_ = existing_output_problem(path_, replace_);
+    if (!problem_.empty()) return;
+    const std::string folder = folder_of(path_);
+    fd_ = create_temporary(folder, name_of(path_), part_);
+    if (fd_ < 0) {
+        problem_ = system_reason("cannot create a file in " + folder);
+        part_.clear();
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!part_.empty()) ::unlink(part_.c_str());
+}
+
+WriteOutcome OutputFile::commit(std::string_view content) {
+    if (!problem_.empty()) return {false, problem_};
+    if (fd_ < 0) return {false, "the file was already written"};
+    // Something may have taken the name while the scanner was read.
+    if (std::string problem = existing_output_problem(path_, replace_); !problem.empty()) return {false, problem};
 
     std::string failure;
-    if (!write_all(fd, content)) {
-        failure = system_reason("cannot write " + temporary);
-    } else if (::fsync(fd) != 0) {
-        failure = system_reason("cannot sync " + temporary);
+    if (!write_all(fd_, content)) {
+        failure = system_reason("cannot write " + part_);
+    } else if (::fsync(fd_) != 0) {
+        failure = system_reason("cannot sync " + part_);
     }
-    if (::close(fd) != 0 && failure.empty()) failure = system_reason("cannot close " + temporary);
-    if (failure.empty() && !publish(temporary, path, replace)) {
-        failure = system_reason("cannot rename " + temporary + " to " + path);
+    if (failure.empty() && replace_) take_attributes_of(path_, fd_);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0 && failure.empty()) failure = system_reason("cannot close " + part_);
+    if (failure.empty() && !publish(part_, path_, replace_)) {
+        failure = system_reason("cannot rename " + part_ + " to " + path_);
     }
-    if (!failure.empty()) {
-        ::unlink(temporary.c_str());
-        return {false, failure};
-    }
+    if (!failure.empty()) return {false, failure};  // the destructor removes the part file
+    part_.clear();
 
+    const std::string folder = folder_of(path_);
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
-        failure = system_reason(path + " is written, but its folder cannot be synced");
+        failure = system_reason(path_ + " is written, but its folder cannot be synced");
     }
     if (dir >= 0) ::close(dir);
-    if (failure.empty() && !read_back_matches(path, content)) {
-        failure = path + " is written, but reading it back does not give what was written";
+    if (failure.empty() && !read_back_matches(path_, content)) {
+        failure = path_ + " is written, but reading it back does not give what was written";
     }
     return {failure.empty(), failure};
+}
+
+WriteOutcome write_file_safely(const std::string& path, std::string_view content, bool replace) {
+    OutputFile file(path, replace);
+    return file.commit(content);
 }
 
 }  // namespace harrowtally::host

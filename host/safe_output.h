@@ -15,10 +15,40 @@ struct WriteOutcome {
 // file (unless `replace`), or anything there that is not an ordinary file.
 std::string existing_output_problem(const std::string& path, bool replace);
 
-// Writes `content` to a temporary file in the folder of `path`, syncs it, renames it to `path`
-// (without replacing an existing file unless `replace`), syncs the folder and reads the file back.
-// On failure the temporary file is removed and `path` is as it was, except when only the folder
-// sync or the reading back failed: the file is then in place and the reason says so.
+// A download's file, written so that the file never looks complete unless it is. Created before
+// the scanner is touched: the part file beside the target is made at once, so an output that
+// cannot be created is refused before anything is read. commit() writes the text to it, syncs it,
+// gives it the mode, owner and group of a file it replaces, renames it to the target (without
+// replacing an existing file unless `replace`), syncs the folder and reads the file back. A part
+// file that was not committed is removed.
+class OutputFile {
+public:
+    OutputFile(std::string path, bool replace);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Empty when the part file was created; else why not.
+    const std::string& problem() const { return problem_; }
+    const std::string& part_path() const { return part_; }
+
+    // On failure the part file is removed and the target is as it was, except when only the
+    // folder sync or the reading back failed: the file is then in place and the reason says so.
+    WriteOutcome commit(std::string_view content);
+
+private:
+    std::string path_;
+    bool replace_;
+    std::string part_;
+    int fd_ = -1;
+    std::string problem_;
+};
+
+// The part file's name for a target name: "." + name + suffix, the name shortened (at a UTF-8
+// character boundary) so that the whole fits within `name_max` bytes.
+std::string part_file_name(const std::string& name, const std::string& suffix, std::size_t name_max);
+
+// Both steps at once.
 WriteOutcome write_file_safely(const std::string& path, std::string_view content, bool replace);
 
 }  // namespace harrowtally::host

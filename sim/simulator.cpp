@@ -1,10 +1,12 @@
 #include "simulator.h"
 
+#include "state_file.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace harrowtally::sim {
@@ -68,11 +70,12 @@ bool Simulator::load() {
         if (!save(fresh)) return false;
         file_device_ = std::move(fresh);
     } else {
-        std::ifstream in(*path_, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "csp2a simulator: cannot read %s\n", path_->string().c_str());
+        std::string text, error;
+        if (!read_state_file(*path_, text, error)) {
+            std::fprintf(stderr, "csp2a simulator: %s\n", error.c_str());
             return false;
         }
+        std::istringstream in(text);
         try {
             file_device_ = read_device(in);
         } catch (const FormatError& e) {
@@ -86,22 +89,12 @@ bool Simulator::load() {
 
 bool Simulator::save(const Device& device) const {
     if (!path_) return true;
-    std::filesystem::path temporary = *path_;
-    temporary += ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        write_device(out, device);
-        out.flush();
-        if (!out) return false;
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, *path_, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    std::ostringstream out;
+    write_device(out, device);
+    std::string error;
+    if (replace_state_file(*path_, out.str(), error)) return true;
+    std::fprintf(stderr, "csp2a simulator: %s\n", error.c_str());
+    return false;
 }
 
 template <typename Change>

@@ -38,6 +38,8 @@ void Clicker::reset_params() {
     // emptied and back at its defaults.
     const std::vector<ParameterEntry> entries = checked_parameter_set(newparams_text_, services_.number_format);
     EmptyScanner();
+    // A host's erase guard that refused the erase refused the scanner: it is left as it is.
+    if (empty_outcome_.result == EmptyOutcome::Result::refused) return;
     restore_defaults(services_, startport_);
     for (const ParameterEntry& entry : entries) {
         // A parameter the scanner refuses does not stop the others.

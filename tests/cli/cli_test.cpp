@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "cli_process.h"
+#include "sim_cli_test.h"
 
 namespace harrowtally::testing {
 namespace {
@@ -34,39 +34,13 @@ const char* const kDevice =
 constexpr int kDeviceBarcodes = 6;
 const std::string kTime = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
 
-class Cli : public ::testing::Test {
+class Cli : public SimCliTest {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "harrowtally-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        state = dir / "device.txt";
+        SimCliTest::SetUp();
         write_state(kDevice);
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::permissions(dir, fs::perms::owner_all, ignored);
-        fs::remove_all(dir, ignored);
-    }
 
-    void write_state(const std::string& text) const { std::ofstream(state) << text; }
-    std::string state_text() const { return read(state); }
-    static std::string read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    // Barcodes the simulated scanner holds, from its state file.
-    int stored_barcodes() const {
-        std::istringstream in(state_text());
-        int count = 0;
-        for (std::string line; std::getline(in, line);) {
-            if (line.starts_with("barcode =")) ++count;
-            if (line.starts_with("barcodes_generated =")) count += std::stoi(line.substr(20));
-        }
-        return count;
-    }
     // Files in dir other than the state file: what a command left behind.
     std::vector<std::string> left_in_dir() const {
         std::vector<std::string> names;
@@ -76,14 +50,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    CliResult run(std::vector<std::string> args, CliRun options = {}) const {
-        options.args = std::move(args);
-        options.environment["HARROWTALLY_SIM_STATE"] = state.string();
-        return run_cli(options);
-    }
-
-    fs::path dir, state;
 };
 
 std::string crlf_to_lf(const std::string& text) {
@@ -119,23 +85,23 @@ TEST_F(Cli, DownloadWritesEveryFormat) {
     ASSERT_TRUE(std::regex_search(csv.out, clock, std::regex("," + kTime + "\r\n"))) << csv.out;
     const std::string c = clock.str().substr(0, clock.length() - 2);  // ",YYYY-MM-DD hh:mm:ss"
     EXPECT_EQ(csv.out,
-              "item,barcode,type,scan_time,serial,scanner_clock\r\n"
-              "1,4006381333931,13,2026-01-02 03:04:05,001FA43C900B77E1" +
+              "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n"
+              "1,4006381333931,13,2026-01-02 03:04:05,03:04:05   01/02/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "2,\"A,B\",128,2026-12-04 08:14:03,001FA43C900B77E1" +
+                  "2,\"A,B\",128,2026-12-04 08:14:03,08:14:03   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "3,\"SAY \"\"HI\"\"\",39,2026-12-04 08:15:40,001FA43C900B77E1" +
+                  "3,\"SAY \"\"HI\"\"\",39,2026-12-04 08:15:40,08:15:40   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "4,C:\\TMP,7,2026-12-04 09:00:00,001FA43C900B77E1" +
+                  "4,C:\\TMP,7,2026-12-04 09:00:00,09:00:00   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "5,00340123450000001175,128,2026-12-04 10:47:55,001FA43C900B77E1" +
+                  "5,00340123450000001175,128,2026-12-04 10:47:55,10:47:55   12/04/26,001FA43C900B77E1" +
                   c +
                   "\r\n"
-                  "6,,39,2026-12-04 15:00:00,001FA43C900B77E1" +
+                  "6,,39,2026-12-04 15:00:00,15:00:00   12/04/26,001FA43C900B77E1" +
                   c + "\r\n");
 
     const auto json = run({"download", "--format", "json"});
@@ -158,14 +124,18 @@ TEST_F(Cli, DownloadWritesEveryFormat) {
             "  \"count\": 6,\n"
             "  \"complete\": true,\n"
             "  \"barcodes\": [\n"
-            "    {\"item\": 1, \"barcode\": \"4006381333931\", \"type\": 13, \"scan_time\": \"2026-01-02T03:04:05\"},\n"
-            "    {\"item\": 2, \"barcode\": \"A,B\", \"type\": 128, \"scan_time\": \"2026-12-04T08:14:03\"},\n"
+            "    {\"item\": 1, \"barcode\": \"4006381333931\", \"type\": 13, \"scan_time\": \"2026-01-02T03:04:05\", "
+            "\"stamp_text\": \"03:04:05   01/02/26\"},\n"
+            "    {\"item\": 2, \"barcode\": \"A,B\", \"type\": 128, \"scan_time\": \"2026-12-04T08:14:03\", "
+            "\"stamp_text\": \"08:14:03   12/04/26\"},\n"
             "    {\"item\": 3, \"barcode\": \"SAY \\\"HI\\\"\", \"type\": 39, \"scan_time\": "
-            "\"2026-12-04T08:15:40\"},\n"
-            "    {\"item\": 4, \"barcode\": \"C:\\\\TMP\", \"type\": 7, \"scan_time\": \"2026-12-04T09:00:00\"},\n"
+            "\"2026-12-04T08:15:40\", \"stamp_text\": \"08:15:40   12/04/26\"},\n"
+            "    {\"item\": 4, \"barcode\": \"C:\\\\TMP\", \"type\": 7, \"scan_time\": \"2026-12-04T09:00:00\", "
+            "\"stamp_text\": \"09:00:00   12/04/26\"},\n"
             "    {\"item\": 5, \"barcode\": \"00340123450000001175\", \"type\": 128, \"scan_time\": "
-            "\"2026-12-04T10:47:55\"},\n"
-            "    {\"item\": 6, \"barcode\": \"\", \"type\": 39, \"scan_time\": \"2026-12-04T15:00:00\"}\n"
+            "\"2026-12-04T10:47:55\", \"stamp_text\": \"10:47:55   12/04/26\"},\n"
+            "    {\"item\": 6, \"barcode\": \"\", \"type\": 39, \"scan_time\": \"2026-12-04T15:00:00\", "
+            "\"stamp_text\": \"15:00:00   12/04/26\"}\n"
             "  ]\n"
             "}\n");
 
@@ -203,9 +173,9 @@ TEST_F(Cli, DefaultFormatIsTheTableOnATerminalAndTheRecordElsewhere) {
 
     const auto piped = run({"download"});
     EXPECT_TRUE(std::regex_match(piped.out, std::regex(R"(V010{16}H\d{12}000100196385074     08\d{14})"))) << piped.out;
-    const auto saved = run({"download", "--output", (dir / "saved").string()});
+    const auto saved = run({"download", "--output", (dir / "saved.rec").string()});
     EXPECT_EQ(saved.exit_status, 0) << saved.err;
-    EXPECT_TRUE(std::regex_match(read(dir / "saved"), std::regex(R"(V01.{29}000100196385074     08\d{14})")));
+    EXPECT_TRUE(std::regex_match(read(dir / "saved.rec"), std::regex(R"(V01.{29}000100196385074     08\d{14})")));
 }
 
 TEST_F(Cli, EmptyAfterEmptiesOnceTheFileHoldsEveryBarcode) {
@@ -223,12 +193,12 @@ TEST_F(Cli, EmptyAfterEmptiesOnceTheFileHoldsEveryBarcode) {
 
     // An erase that fails: the file is saved, the scanner keeps everything, the exit says so.
     write_state(std::string(kDevice) + "fault_erase_failures = always\n");
-    const auto kept = run({"download", "--output", (dir / "second").string(), "--empty-after"});
+    const auto kept = run({"download", "--output", (dir / "second.json").string(), "--empty-after"});
     EXPECT_EQ(kept.exit_status, 1);
     EXPECT_NE(kept.err.find("not emptied: the scanner answered, but every erase try failed"), std::string::npos)
         << kept.err;
     EXPECT_EQ(stored_barcodes(), kDeviceBarcodes);
-    EXPECT_EQ(read(dir / "second").substr(32, 4), "0006");
+    EXPECT_NE(read(dir / "second.json").find("\"count\": 6,\n  \"complete\": true"), std::string::npos);
 }
 
 TEST_F(Cli, EmptyAfterLeavesTheScannerAloneWhenTheFileCannotBeWritten) {
@@ -270,7 +240,7 @@ TEST_F(Cli, EmptyAfterLeavesTheScannerAloneWhenTheFileCannotBeWritten) {
 
     if (::geteuid() != 0) {  // root writes into read-only folders anyway
         fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
-        const auto read_only = run({"download", "--output", (dir / "scans").string(), "--empty-after"});
+        const auto read_only = run({"download", "--output", (dir / "scans.rec").string(), "--empty-after"});
         fs::permissions(dir, fs::perms::owner_all);
         EXPECT_EQ(read_only.exit_status, 1);
         EXPECT_NE(read_only.err.find("Permission denied"), std::string::npos) << read_only.err;
@@ -305,7 +275,8 @@ TEST_F(Cli, EmptyAfterRefusesADownloadThatMissedBarcodes) {
             // What was read is kept, marked incomplete; the missing items are there as nulls.
             const std::string saved = read(output);
             EXPECT_NE(saved.find("\"complete\": false"), std::string::npos) << c.fault;
-            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null"), std::string::npos);
+            EXPECT_NE(saved.find("\"barcode\": null, \"type\": null, \"scan_time\": null, \"stamp_text\": null"),
+                      std::string::npos);
         }
     }
 }
@@ -322,7 +293,7 @@ TEST_F(Cli, TableMarksBarcodesTheDownloadCouldNotRead) {
         << partial.out;
 }
 
-TEST_F(Cli, EmptyAfterWarnsOfBarcodesScannedDuringTheDownload) {
+TEST_F(Cli, EmptyAfterKeepsBarcodesScannedDuringTheDownload) {
     // A barcode appears in the scanner after its packets were read and before it is emptied.
     CliRun options;
     options.stderr_on_terminal = true;
@@ -332,13 +303,16 @@ TEST_F(Cli, EmptyAfterWarnsOfBarcodesScannedDuringTheDownload) {
         std::ofstream(state, std::ios::app) << "barcode = EAN-8 2026-12-04 17:00:00 96385074\n";
         added = true;
     };
-    const auto late = run({"download", "--output", (dir / "scans").string(), "--empty-after"}, options);
+    const auto late = run({"download", "--output", (dir / "scans.csv").string(), "--empty-after"}, options);
     ASSERT_TRUE(added) << late.terminal;
     EXPECT_EQ(late.exit_status, 1);
-    EXPECT_NE(late.terminal.find("warning: the scanner held 7 barcodes when it was emptied, but 6 were downloaded"),
+    EXPECT_NE(late.terminal.find("not emptied: the scanner now holds 7 barcodes, not the 6 seen before; nothing was "
+                                 "erased"),
               std::string::npos)
         << late.terminal;
-    EXPECT_EQ(read(dir / "scans").substr(32, 4), "0006");
+    EXPECT_EQ(stored_barcodes(), kDeviceBarcodes + 1);
+    const std::string saved = read(dir / "scans.csv");
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 7) << "a header and 6 barcodes";
 }
 
 TEST_F(Cli, ProgressOnlyOnATerminal) {
@@ -376,7 +350,8 @@ TEST_F(Cli, EmptyNeedsDiscardForBarcodesNotSaved) {
     // An empty scanner needs no --discard; its clock is set on the way.
     const auto clock_set = run({"empty", "--set-clock", "000000010127"});
     EXPECT_EQ(clock_set.exit_status, 0) << clock_set.err;
-    EXPECT_NE(clock_set.out.find("clock set to 2027-01-01 00:00:00"), std::string::npos) << clock_set.out;
+    EXPECT_NE(clock_set.out.find("Clock set to 2027-01-01 00:00:00 (read back from the scanner)"), std::string::npos)
+        << clock_set.out;
     const auto clock = run({"clock", "get", "--port", "5"});
     EXPECT_TRUE(std::regex_search(clock.out, std::regex("Scanner clock on port 5: 2027-01-01 00:00:0\\d")))
         << clock.out;
@@ -442,7 +417,7 @@ TEST_F(Cli, ClockReadsAndSetsOnlyWhereTheComponentCan) {
 }
 
 TEST_F(Cli, ParamsShowAndApply) {
-    const auto shown = run({"params", "show", "030731 7"});
+    const auto shown = run({"params", "show", "03073107"});
     EXPECT_EQ(shown.exit_status, 0) << shown.err;
     EXPECT_EQ(shown.out,
               "Parameters on port 5: 07 = 1, 31 = 200, 07 = 1\n"
@@ -457,7 +432,7 @@ TEST_F(Cli, ParamsShowAndApply) {
     const auto applied = run({"params", "apply", "010502", "--discard"});
     EXPECT_EQ(applied.exit_status, 0) << applied.err;
     EXPECT_EQ(applied.out.find("Emptied the scanner on port 5 (erased at try 1), restored its default parameters "
-                               "and wrote the set 010502"),
+                               "and sent the set 010502.\nRead back: every parameter of the set holds its value.\n"),
               0u)
         << applied.out;
     EXPECT_EQ(stored_barcodes(), 0);

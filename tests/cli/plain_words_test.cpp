@@ -132,8 +132,8 @@ const std::vector<WordsCase>& cases() {
         {"a parameter set that is not one",
          kScanner,
          {"params", "apply", "ab", "--discard"},
-         1,
-         {"error 13: Type mismatch\n", "the parameter set ab could not be read", "such as 0205011200"}},
+         2,
+         {"params apply: the set ab is not a two-digit count", "such as 0205011200"}},
 
         // Help and usage.
         {"invoke has help", kScanner, {"invoke", "--help"}, 0, {"usage: harrowtally", "invoke STEP"}, {"malformed"}},

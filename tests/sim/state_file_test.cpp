@@ -1,6 +1,11 @@
 // The state file: reading, writing back after every change, and what a later load sees.
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/sim/sim_library.h"
 
@@ -8,6 +13,15 @@ namespace harrowtally::sim_test {
 namespace {
 
 using SimStateFile = SimTest;
+
+// Files in the folder named as the state file's temporary files are.
+int temporary_files(const fs::path& folder, const fs::path& state) {
+    int n = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        n += entry.path().filename().string().starts_with(state.filename().string() + ".tmp-") ? 1 : 0;
+    }
+    return n;
+}
 
 // Everything a connection can observe of a device, as one text.
 std::string observe(SimLibrary& lib, int port) {
@@ -144,9 +158,12 @@ TEST_F(SimStateFile, UnreadableFileRefusesToOpen) {
 TEST_F(SimStateFile, FailedWriteLeavesTheDeviceAsItWas) {
     use_state(example_device());
     const std::string before = state_text();
-    fs::create_directory(state.string() + ".tmp");  // where the new file would be written
     SimLibrary& lib = load();
     ASSERT_EQ(lib.init(5), result::ok);
+    // Once the device is read, a folder takes the state file's name: no new state can replace it.
+    const fs::path kept = state.string() + ".kept";
+    fs::rename(state, kept);
+    fs::create_directories(state / "in-the-way");
     char value[2] = {9, 0};
     std::uint8_t clock[6] = {0, 0, 12, 1, 6, 30};
     EXPECT_EQ(lib.clear_data(), result::state_file);
@@ -156,7 +173,10 @@ TEST_F(SimStateFile, FailedWriteLeavesTheDeviceAsItWas) {
     EXPECT_EQ(lib.read_data(), 6);
     EXPECT_EQ(lib.param(0), 0);
     EXPECT_EQ(lib.param(7), 1);
+    fs::remove_all(state);
+    fs::rename(kept, state);
     EXPECT_EQ(state_text(), before);
+    EXPECT_EQ(temporary_files(folder, state), 0) << "no new file stays behind";
 }
 
 TEST_F(SimStateFile, GeneratedBarcodesDownloadInFull) {
@@ -180,6 +200,60 @@ TEST_F(SimStateFile, GeneratedBarcodesDownloadInFull) {
     ASSERT_EQ(lib.clear_data(), result::ok);
     EXPECT_EQ(lib.read_data(), 0);
     EXPECT_EQ(state_text().find("barcodes_generated"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace harrowtally::sim_test
+
+namespace harrowtally::sim_test {
+namespace {
+
+// A state path that is not a regular file of a sane size is refused at once, without reading it.
+TEST_F(SimStateFile, PathsThatAreNoStateFileAreRefused) {
+    struct Case {
+        const char* what;
+        std::function<fs::path(const fs::path& folder)> make;
+    };
+    const std::vector<Case> cases = {
+        {"FIFO",
+         [](const fs::path& f) {
+             const fs::path p = f / "fifo";
+             EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0);
+             return p;
+         }},
+        {"endless device", [](const fs::path&) { return fs::path("/dev/zero"); }},
+        {"folder", [](const fs::path& f) { return f; }},
+        {"oversized file",
+         [](const fs::path& f) {
+             const fs::path p = f / "huge.txt";
+             std::ofstream(p) << "port = 0\n";
+             fs::resize_file(p, (16u << 20) + 1);
+             return p;
+         }},
+    };
+    for (const auto& c : cases) {
+        const fs::path path = c.make(folder);
+        setenv("HARROWTALLY_SIM_STATE", path.c_str(), 1);
+        EXPECT_EQ(load().init(0), result::state_file) << c.what;
+    }
+}
+
+// New state goes through a file created exclusively under a new name: a link planted where the
+// temporary file used to be written, or any file beside the state, is left alone.
+TEST_F(SimStateFile, ReplacingTheStateWritesThroughNoPlantedLink) {
+    use_state(example_device());
+    const fs::path victim = folder / "victim.txt";
+    std::ofstream(victim) << "precious\n";
+    fs::create_symlink(victim, state.string() + ".tmp");
+    SimLibrary& lib = load();
+    ASSERT_EQ(lib.init(5), result::ok);
+    ASSERT_EQ(lib.clear_data(), result::ok);
+    lib.restore();
+    EXPECT_EQ(read_file(victim), "precious\n");
+    EXPECT_TRUE(fs::is_symlink(state.string() + ".tmp"));
+    EXPECT_EQ(load().init(5), result::ok);
+    EXPECT_EQ(state_text().find("barcode ="), std::string::npos) << "the erase was saved";
+    EXPECT_EQ(temporary_files(folder, state), 0) << "no new file stays behind";
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 // one, answering as a scanner on one port (3, or the port in HARROWTALLY_TEST_SCANNER_PORT; "none"
 // for no scanner) that holds two barcodes. Answers depend on the arguments so that tests see them
 // cross the library boundary. Built without csp2GetSwVersion when OMIT_SW_VERSION is defined.
+//
+// A scanner that changes between connections: HARROWTALLY_TEST_SCANNER_STAGES lists, per
+// connection (each csp2Init that opens the port starts the next; the last stage stays), the
+// barcodes held and the first byte of the device ID in hexadecimal, as "2:12,3:12,0:AB". Each
+// csp2ClearData appends a line to the file HARROWTALLY_TEST_SCANNER_ERASES names.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +31,28 @@ constexpr std::int32_t kBarcodeCount = 2;
 constexpr std::uint8_t kDeviceId[9] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x00};
 
 bool port_open = false;
+int connections = 0;
+
+struct Stage {
+    std::int32_t count = kBarcodeCount;
+    std::uint8_t id = kDeviceId[0];
+};
+
+// The stage of the current connection.
+Stage stage() {
+    Stage s;
+    const char* stages = std::getenv("HARROWTALLY_TEST_SCANNER_STAGES");
+    if (stages == nullptr) return s;
+    const char* p = stages;
+    for (int k = 1; *p != '\0'; ++k) {
+        char* end = nullptr;
+        s.count = static_cast<std::int32_t>(std::strtol(p, &end, 10));
+        if (*end == ':') s.id = static_cast<std::uint8_t>(std::strtoul(end + 1, &end, 16));
+        if (k >= connections || *end != ',') break;
+        p = end + 1;
+    }
+    return s;
+}
 std::uint8_t clock_value[6] = {5, 30, 14, 6, 12, 26};  // 14:30:05 on 6 December 2026
 std::uint8_t params[256] = {};
 
@@ -55,6 +82,7 @@ EXPORT std::int32_t csp2Init(std::int32_t port) {
     const std::int32_t at = scanner_port(present);
     if (!present || port != at) return -1;
     port_open = true;
+    ++connections;
     return 0;
 }
 
@@ -76,12 +104,12 @@ EXPORT std::int32_t csp2PowerDown() {
 }
 
 EXPORT std::int32_t csp2ReadData() {
-    return when_open(kBarcodeCount);
+    return when_open(stage().count);
 }
 
 EXPORT std::int32_t csp2GetPacket(char* buffer, std::int32_t index, std::int32_t max_length) {
-    if (!port_open || index < 0 || index >= kBarcodeCount) return -1;
-    const Barcode& b = kBarcodes[index];
+    if (!port_open || index < 0 || index >= stage().count) return -1;
+    const Barcode& b = kBarcodes[index % kBarcodeCount];
     const auto text_length = static_cast<std::int32_t>(std::strlen(b.text));
     std::uint8_t packet[64] = {};
     packet[0] = static_cast<std::uint8_t>(text_length + 5);
@@ -99,7 +127,10 @@ EXPORT std::int32_t csp2TimeStamp2Str(unsigned char* stamp, char* text, std::int
 }
 
 EXPORT std::int32_t csp2GetDeviceId(char* id, std::int32_t max_length) {
-    return copy_out(id, max_length, kDeviceId, sizeof kDeviceId);
+    std::uint8_t staged[sizeof kDeviceId];
+    std::memcpy(staged, kDeviceId, sizeof kDeviceId);
+    staged[0] = stage().id;
+    return copy_out(id, max_length, staged, sizeof staged);
 }
 
 EXPORT std::int32_t csp2GetSystemStatus() {
@@ -107,6 +138,12 @@ EXPORT std::int32_t csp2GetSystemStatus() {
 }
 
 EXPORT std::int32_t csp2ClearData() {
+    if (const char* erases = std::getenv("HARROWTALLY_TEST_SCANNER_ERASES"); erases != nullptr && port_open) {
+        if (std::FILE* f = std::fopen(erases, "a")) {
+            std::fputs("csp2ClearData\n", f);
+            std::fclose(f);
+        }
+    }
     return when_open(0);
 }
 
