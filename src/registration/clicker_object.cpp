@@ -124,9 +124,26 @@ const VARIANT* put_argument(WORD flags, const DISPPARAMS* params) {
     return &params->rgvarg[0];
 }
 
+// The puts whose parameter is a reference to a VARIANT; pnewdatetime's is a reference to a text.
+struct VariantReferencePut {
+    DISPID id;
+    HRESULT (STDMETHODCALLTYPE ClickerObject::*put)(VARIANT*);
+};
+constexpr VariantReferencePut variant_reference_puts[] = {
+    {DISPID_CLICKER_LASTPORT, &ClickerObject::put_lastport},
+    {DISPID_CLICKER_NEWPARAMS, &ClickerObject::put_newparams},
+    {DISPID_CLICKER_CUR_CLICKER_PARAMS, &ClickerObject::put_cur_clicker_params},
+};
+
+const VariantReferencePut* variant_reference_put(DISPID id) {
+    for (const VariantReferencePut& p : variant_reference_puts) {
+        if (p.id == id) return &p;
+    }
+    return nullptr;
+}
+
 bool is_by_reference_put(DISPID id) {
-    return id == DISPID_CLICKER_LASTPORT || id == DISPID_CLICKER_NEWPARAMS || id == DISPID_CLICKER_CUR_CLICKER_PARAMS ||
-           id == DISPID_CLICKER_PNEWDATETIME;
+    return id == DISPID_CLICKER_PNEWDATETIME || variant_reference_put(id) != nullptr;
 }
 
 }  // namespace
@@ -263,36 +280,24 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
     const Microsoft::WRL::ComPtr<_Clicker> alive(this);
     VARIANT* value = const_cast<VARIANT*>(&argument);
     HRESULT hr = S_OK;
-    switch (id) {
-        case DISPID_CLICKER_LASTPORT:
-            hr = put_lastport(value);
-            break;
-        case DISPID_CLICKER_NEWPARAMS:
-            hr = put_newparams(value);
-            break;
-        case DISPID_CLICKER_CUR_CLICKER_PARAMS:
-            hr = put_cur_clicker_params(value);
-            break;
-        case DISPID_CLICKER_PNEWDATETIME: {
-            // A text is read where it is; any other value is converted into a text of our own.
-            if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
-            if (V_VT(value) == VT_BSTR) {
-                hr = put_pnewdatetime(&V_BSTR(value));
-            } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
-                hr = put_pnewdatetime(V_BSTRREF(value));
-            } else {
-                VariantValue text;
-                const HRESULT converted = VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR);
-                if (FAILED(converted)) {
-                    if (bad_argument != nullptr) *bad_argument = 0;
-                    return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
-                }
-                hr = put_pnewdatetime(&V_BSTR(text.get()));
+    if (const VariantReferencePut* put = variant_reference_put(id)) {
+        hr = (this->*put->put)(value);
+    } else {
+        // pnewdatetime: a text is read where it is; any other value is converted into a text of our own.
+        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+        if (V_VT(value) == VT_BSTR) {
+            hr = put_pnewdatetime(&V_BSTR(value));
+        } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
+            hr = put_pnewdatetime(V_BSTRREF(value));
+        } else {
+            VariantValue text;
+            const HRESULT converted = VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR);
+            if (FAILED(converted)) {
+                if (bad_argument != nullptr) *bad_argument = 0;
+                return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
             }
-            break;
+            hr = put_pnewdatetime(&V_BSTR(text.get()));
         }
-        default:
-            return DISP_E_MEMBERNOTFOUND;
     }
     return FAILED(hr) ? as_exception(hr, exception) : S_OK;
 }
