@@ -112,15 +112,19 @@ TEST_F(CliSafety, OutputFormatFollowsTheExtension) {
     }
 }
 
-// A record whose field outgrew its width cannot be read back field by field: it is written, and the
-// scanner keeps everything.
-TEST_F(CliSafety, EmptyAfterRefusesARecordWhoseFieldsOverflow) {
+// A record whose field outgrew its width cannot be read back field by field, and one whose time
+// stamp held no date has only a stand-in date: it is written, and the scanner keeps everything.
+// CSV and JSON keep the stamp's text.
+TEST_F(CliSafety, EmptyAfterRefusesARecordThatDoesNotKeepEverything) {
     struct Case {
         const char* what;
         std::string device;
         std::string says;  // empty: emptied
         int held;          // barcodes the scanner holds
+        std::string output = "scans.rec";
+        std::string file_holds = "V01";
     };
+    const std::string no_date = "port = 5\nfault_stamp_text = bad_date\nbarcode = 7 2026-12-04 16:59:01 A\n";
     const std::vector<Case> cases = {
         {"barcode of 14 characters", "port = 5\nbarcode = 28 2026-12-04 08:00:00 ABCDEFGHIJKLM1\n",
          "barcode 1 has 14 characters and the field holds 13", 1},
@@ -128,12 +132,16 @@ TEST_F(CliSafety, EmptyAfterRefusesARecordWhoseFieldsOverflow) {
         {"1000 items", "port = 5\nbarcode = 7 2026-12-04 08:00:00 A\nbarcodes_generated = 999\n",
          "item numbers over 999", 1000},
         {"every field fits", "port = 5\nbarcode = 99 2026-12-04 08:00:00 ABCDEFGHIJKLM\n", "", 1},
+        {"time stamp without a date", no_date, "the time stamp of barcode 1 (\"16:59:01   00/00/26\") holds no date",
+         1},
+        {"time stamp without a date in CSV", no_date, "", 1, "scans.csv",
+         "1,A,7,2001-01-01 00:00:00,16:59:01   00/00/26,"},
     };
     for (const auto& c : cases) {
-        const fs::path output = dir / "scans.rec";
+        const fs::path output = dir / c.output;
         fs::remove(output);
         const auto result = run({"download", "--output", output.string(), "--empty-after"}, c.device);
-        EXPECT_TRUE(fs::exists(output)) << c.what;
+        EXPECT_NE(read(output).find(c.file_holds), std::string::npos) << c.what << ": " << read(output);
         if (c.says.empty()) {
             EXPECT_EQ(result.exit_status, 0) << c.what << ": " << result.err;
             EXPECT_EQ(stored_barcodes(), 0) << c.what;
