@@ -290,8 +290,12 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
         } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
             hr = put_pnewdatetime(V_BSTRREF(value));
         } else {
+            // A null reference, or one to another reference, has no text (as in from_variant).
+            const bool readable =
+                (V_VT(value) & VT_BYREF) == 0 || (V_BYREF(value) != nullptr && V_VT(value) != (VT_BYREF | VT_VARIANT));
             VariantValue text;
-            const HRESULT converted = VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR);
+            const HRESULT converted =
+                readable ? VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR) : DISP_E_TYPEMISMATCH;
             if (FAILED(converted)) {
                 if (bad_argument != nullptr) *bad_argument = 0;
                 return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
