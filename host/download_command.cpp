@@ -244,9 +244,9 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
             refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
                       std::to_string(clicker.num_barcodes());
         } else if (format == DownloadFormat::record) {
-            if (const auto overflow = record_overflow(clicker)) {
-                refusal = "the record cannot be read back field by field: " + *overflow +
-                          " (save as CSV or JSON to keep every barcode exactly)";
+            if (const auto loss = record_loss(clicker)) {
+                refusal = "the record does not keep everything: " + *loss +
+                          " (save as CSV or JSON to keep every barcode and its time stamp exactly)";
             }
         }
         if (!refusal.empty()) {

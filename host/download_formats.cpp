@@ -229,7 +229,7 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::string> record_overflow(const Clicker& clicker) {
+std::optional<std::string> record_loss(const Clicker& clicker) {
     constexpr int widest_item_number = 999;
     if (clicker.num_barcodes() > widest_item_number) {
         return "it has " + std::to_string(clicker.num_barcodes()) + " items and item numbers over " +
@@ -245,6 +245,10 @@ std::optional<std::string> record_overflow(const Clicker& clicker) {
         if (*item->type < 0 || *item->type > 99) {
             return "barcode " + std::to_string(k) + " has type " + std::to_string(*item->type) +
                    " and the field holds two digits";
+        }
+        if (!item->stamp_read) {
+            return "the time stamp of barcode " + std::to_string(k) + " (\"" + terminal_text(item->stamp_text) +
+                   "\") holds no date, and the record has only 2001-01-01 00:00:00 for it";
         }
     }
     return std::nullopt;

@@ -18,10 +18,11 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name);
 // matter); nullopt for any other name.
 std::optional<DownloadFormat> format_of_file_name(const std::string& path);
 
-// Why the export record of this download cannot be read back field by field: the first field that
-// outgrew its width (a barcode over 13 characters, a type over 99, an item number over 999), in
-// words; nullopt when every field fits.
-std::optional<std::string> record_overflow(const Clicker& clicker);
+// What the export record of this download does not keep, in words: the first field that outgrew
+// its width (a barcode over 13 characters, a type over 99, an item number over 999: the record
+// cannot be read back field by field), or a time stamp that held no date (the record has only the
+// stand-in date for it); nullopt when it keeps everything.
+std::optional<std::string> record_loss(const Clicker& clicker);
 
 // The download a Clicker holds after alldata, read where it is: items 1 to num_barcodes.
 // Item k when a packet filled it, else null.

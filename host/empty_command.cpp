@@ -22,11 +22,14 @@ constexpr const char* kHelp =
     "                    wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "  --set-clock now   also set the scanner's clock to this computer's local time\n"
     "  --set-clock TEXT  ... or to TEXT, 12 digits: seconds, minutes, hours, day, month, year (two\n"
-    "                    digits each), such as 051408071226 for 2026-12-07 08:14:05\n"
+    "                    digits each) of a real date and time, such as 051408071226 for\n"
+    "                    2026-12-07 08:14:05 (years 00 to 99 are 2000 to 2099); the clock is read\n"
+    "                    back afterwards\n"
     "  --discard         erase barcodes the scanner still holds; without it a scanner holding\n"
     "                    barcodes is left alone (save them with: harrowtally download --output FILE\n"
-    "                    --empty-after)\n"
-    "Exit status: 0 emptied; 1 no scanner, barcodes not discarded, the erase failed or an error;\n"
+    "                    --empty-after), and one that holds barcodes by the time it is erased too\n"
+    "Exit status: 0 emptied (and the clock holds the time set); 1 no scanner, barcodes not\n"
+    "discarded, the erase failed or was refused, the clock does not hold the time set, or an error;\n"
     "2 a mistake in the command line.\n";
 
 // A scanner clock set a moment ago may be read back this far from the time it was given.

@@ -24,19 +24,22 @@ namespace {
 constexpr const char* kHelp =
     "usage: harrowtally params show LIST [--port N]\n"
     "       harrowtally params apply SET [--port N] [--discard]\n"
-    "  show   reads the listed parameters and the scanner's information. LIST is the count and the\n"
-    "         parameter numbers, two digits each: 020731 lists parameters 7 and 31\n"
-    "  apply  empties the scanner, restores its default parameters and writes SET: the count, then\n"
-    "         number and value, two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
+    "  show   reads the listed parameters and the scanner's information. LIST is the count and\n"
+    "         exactly that many parameter numbers, two digits each: 020731 lists parameters 7 and 31\n"
+    "  apply  empties the scanner, restores its default parameters, writes SET and reads the set's\n"
+    "         parameters back. SET is the count, then exactly that many entries of number and value,\n"
+    "         two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
     "  --discard  let apply erase barcodes the scanner still holds; without it a scanner holding\n"
-    "             barcodes is left alone (save them with: harrowtally download --output FILE)\n"
+    "             barcodes is left alone (save them with: harrowtally download --output FILE), and\n"
+    "             one that holds barcodes by the time it is erased too\n"
     "  --port N   show: the port the scanner is read on, exactly (without it: the scanner is first\n"
     "             searched for on ports 0 to 15, which takes a download's time)\n"
     "             apply: where the search for the scanner starts: 16 ports from N, counting up and\n"
     "             wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "Each parameter takes a settling pause of one to two seconds.\n"
     "Exit status: 0 done; 1 no scanner, barcodes not discarded, a scanner that was not emptied or\n"
-    "did not answer, or an error; 2 a mistake in the command line.\n";
+    "did not answer, a parameter that does not read back as set, or an error; 2 a mistake in the\n"
+    "command line.\n";
 
 // The digits of a field of two.
 std::optional<int> two_digits(const std::string& text, std::size_t at) {

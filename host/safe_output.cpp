@@ -110,7 +110,10 @@ std::string part_file_name(const std::string& name, const std::string& suffix, s
     const std::size_t room = name_max > suffix.size() + 1 ? name_max - suffix.size() - 1 : 0;
     std::size_t keep = std::min(name.size(), room);
     while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-    return "." + name.substr(0, keep) + suffix;
+    std::string part(1, '.');
+    part.append(name, 0, keep);
+    part.append(suffix);
+    return part;
 }
 
 OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)), replace_(replace) {

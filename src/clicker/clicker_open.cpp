@@ -51,7 +51,9 @@ void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observe
         for (std::size_t i = 0; i < stamp_text_width; ++i) stamp_text[i] = byte_to_char(stamp_text_bytes[i]);
         item.stamp_text = stamp_text.substr(0, stamp_text.find(u'\0'));
         mask_stamp_fields(stamp_text);
-        item.time = stamp_date_value(stamp_text);
+        const std::optional<double> date = stamp_date(stamp_text);
+        item.time = date.value_or(unreadable_stamp_date);
+        item.stamp_read = date.has_value();
 
         if (observer) observer->on_barcode(k, count);
     }

@@ -17,6 +17,7 @@ struct DownloadedBarcode {
     // The library's text of the time stamp as it gave it (up to its first NUL), before the scan
     // time was read from it: kept for hosts, so a stamp the date rule cannot read is not lost.
     std::u16string stamp_text;
+    bool stamp_read = false;  // the scan time was read from the stamp text (not the stand-in date)
 };
 
 // Items 0 to count; item 0 is never filled (the per-barcode accessors can still read it).

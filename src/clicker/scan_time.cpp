@@ -89,7 +89,7 @@ void mask_stamp_fields(std::u16string& text) {
     mask_first(text, u"??");
 }
 
-double stamp_date_value(std::u16string_view text) {
+std::optional<double> stamp_date(std::u16string_view text) {
     // 0-based positions of the two slashes.
     const std::size_t p1 = text.find(u'/');
     if (p1 == std::u16string_view::npos || p1 < 2) throw RuntimeError(err::invalid_call);
@@ -107,7 +107,11 @@ double stamp_date_value(std::u16string_view text) {
             return value;
         }
     }
-    return date_serial(2001, 1, 1);
+    return std::nullopt;
+}
+
+double stamp_date_value(std::u16string_view text) {
+    return stamp_date(text).value_or(unreadable_stamp_date);
 }
 
 }  // namespace harrowtally

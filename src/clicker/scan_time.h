@@ -3,6 +3,7 @@
 // 4-byte time stamp. The text holds a time of day in its first 11 characters and somewhere after
 // it a date written month/day/year with two-digit fields.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,10 @@ void mask_stamp_fields(std::u16string& text);
 // Throws RuntimeError(5) when the text has no "/", its first "/" is its first or second
 // character, or there is no second "/".
 double stamp_date_value(std::u16string_view text);
+
+// The date value 1 January 2001 that stands for a stamp whose date is not a calendar date.
+inline constexpr double unreadable_stamp_date = 36892.0;
+// As stamp_date_value, with nullopt instead of that date.
+std::optional<double> stamp_date(std::u16string_view text);
 
 }  // namespace harrowtally

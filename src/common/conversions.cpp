@@ -158,13 +158,24 @@ long double round_half_even(long double v) {
 }
 
 std::optional<long double> parse_number(std::u16string_view s, const NumberFormat& fmt) {
+    s = s.substr(0, s.find(u'\0'));
+    bool negative = false, signed_ = false, parenthesised = false, currency = false;
+    const auto is_currency = [&](char16_t c) { return fmt.currency_symbol != 0 && c == fmt.currency_symbol; };
+    // Before the digits: blanks, one sign, one opening parenthesis and one currency symbol, in any order.
     std::size_t i = 0;
-    while (i < s.size() && is_blank(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'+' || s[i] == u'-')) {
-        negative = s[i] == u'-';
-        ++i;
-        while (i < s.size() && is_blank(s[i])) ++i;
+    for (; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (is_blank(c)) continue;
+        if ((c == u'+' || c == u'-') && !signed_) {
+            signed_ = true;
+            negative = negative || c == u'-';
+        } else if (c == u'(' && !parenthesised) {
+            parenthesised = negative = true;
+        } else if (is_currency(c) && !currency) {
+            currency = true;
+        } else {
+            break;
+        }
     }
     long double value = 0;
     if (read_radix_number(s, i, value)) {
@@ -198,8 +209,20 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
         }
         value = exact_decimal(digits, exponent);
     }
-    while (i < s.size() && is_blank(s[i])) ++i;
-    if (i != s.size()) return std::nullopt;
+    // After them: blanks, the closing parenthesis and the currency symbol when not yet seen.
+    bool closed = false;
+    for (; i < s.size(); ++i) {
+        const char16_t c = s[i];
+        if (is_blank(c)) continue;
+        if (c == u')' && parenthesised && !closed) {
+            closed = true;
+        } else if (is_currency(c) && !currency) {
+            currency = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (parenthesised != closed) return std::nullopt;
     return negative ? -value : value;
 }
 
@@ -303,6 +326,7 @@ std::int32_t to_long(const Variant& v, const NumberFormat& fmt) {
 }
 
 std::u16string format_double(double v, int significant_digits, const NumberFormat& fmt) {
+    if (v == 0) v = 0;  // a negative zero is written "0"
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.*G", significant_digits, v);
     std::u16string out = ascii(buf);

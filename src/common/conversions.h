@@ -11,10 +11,12 @@
 
 namespace harrowtally {
 
-// The separators of the user's locale; the core defaults to ".", the Windows layer passes the user's.
+// The separators and currency symbol of the user's locale; the core defaults to those of en-US, the
+// Windows layer passes the user's (no currency symbol when the locale's has more than one character).
 struct NumberFormat {
     char16_t decimal_point = u'.';
     char16_t group_separator = u',';
+    char16_t currency_symbol = u'$';
 };
 
 long double round_half_even(long double v);
@@ -31,7 +33,9 @@ std::int32_t round_to_long(long double v);
 // decimal point, Boolean True/False, dates in the short date and long time form.
 std::u16string to_text(const Variant& v, const NumberFormat& fmt = {});
 
-// Strict reading: the whole text (blanks around it allowed) must be one number.
+// Strict reading: the whole text (blanks around it allowed) must be one number, which may carry the
+// currency symbol before or after it and stand in parentheses for a negative number ("$3", "(3)").
+// A text ends at its first null character, as the platform reads it.
 std::optional<long double> parse_number(std::u16string_view text, const NumberFormat& fmt = {});
 
 // Leading-number reading: blanks are skipped, a number is read up to the first character that cannot

@@ -1,6 +1,5 @@
 #include "clicker_object.h"
 
-#include <cwctype>
 #include <iterator>
 #include <new>
 #include <string>
@@ -8,7 +7,9 @@
 
 #include "com_variant.h"
 #include "common/runtime_error.h"
+#include "dispatch_table.h"
 #include "module_state.h"
+#include "owners.h"
 #include "scanner/loaded_csp2.h"
 #include "windows_platform.h"
 
@@ -40,9 +41,12 @@ ScannerServices services() {
 
 // Runs a member's work and turns whatever it throws into the member's HRESULT. A failure that is
 // not a runtime error of the core carries no error object of ours, so the thread's error object
-// is cleared: a caller must not find the description of some earlier error with it.
+// is cleared: a caller must not find the description of some earlier error with it. The object
+// keeps itself alive meanwhile: a host may release its last reference while the settling pause
+// dispatches its messages.
 template <typename Work>
-HRESULT guarded(Work&& work) noexcept {
+HRESULT guarded(_Clicker* self, Work&& work) noexcept {
+    const Microsoft::WRL::ComPtr<_Clicker> alive(self);
     HRESULT failure = E_UNEXPECTED;
     try {
         work();
@@ -70,17 +74,17 @@ void clear_out(short* out) {  // VARIANT_BOOL too
 }
 
 template <typename Out, typename Work>
-HRESULT guarded_out(Out* out, Work&& work) noexcept {
+HRESULT guarded_out(_Clicker* self, Out* out, Work&& work) noexcept {
     if (out == nullptr) return E_POINTER;
     clear_out(out);
-    return guarded(std::forward<Work>(work));
+    return guarded(self, std::forward<Work>(work));
 }
 
 // By-reference arguments are only read.
 template <typename In, typename Work>
-HRESULT guarded_in(In* in, Work&& work) noexcept {
+HRESULT guarded_in(_Clicker* self, In* in, Work&& work) noexcept {
     if (in == nullptr) return E_POINTER;
-    return guarded(std::forward<Work>(work));
+    return guarded(self, std::forward<Work>(work));
 }
 
 // The result VARIANT is written only when the whole value is ready.
@@ -92,126 +96,61 @@ void give_variant(VARIANT* out, const Variant& value) {
 
 }  // namespace
 
-// The members that scripts call most: property gets and methods without arguments. Invoke runs them
-// straight through the vtable; everything else (arguments, puts, errors of the dispatcher) goes to the
-// type library's Invoke. The identifiers mirror the IDL, and the table is checked against the type
-// library when it is built: a member whose name or kind does not match is left to the type library.
-enum class Shape { variant_get, short_get, text_get, flag_get, method };
-struct FastMember {
-    DISPID id;
-    const wchar_t* name;
-    Shape shape;
-};
-
 namespace {
-constexpr FastMember fast_members[] = {
-    {1, L"startport", Shape::variant_get},   {2, L"get_barcode", Shape::short_get},
-    {3, L"open_clicker", Shape::method},     {4, L"close_clicker", Shape::method},
-    {5, L"serial", Shape::variant_get},      {6, L"log", Shape::variant_get},
-    {11, L"alldata", Shape::variant_get},    {12, L"comport", Shape::short_get},
-    {13, L"num_barcodes", Shape::short_get}, {14, L"hello", Shape::text_get},
-    {15, L"num_files", Shape::short_get},    {16, L"open_ok", Shape::flag_get},
-    {17, L"empty_ok", Shape::flag_get},      {18, L"EmptyScanner", Shape::method},
-    {19, L"reset_params", Shape::method},    {20, L"showparams", Shape::variant_get},
-    {21, L"SwVersion", Shape::variant_get},  {22, L"getdate", Shape::method},
-    {23, L"setdate", Shape::method},         {24, L"sbarcode", Shape::variant_get},
-    {25, L"stime", Shape::variant_get},      {26, L"stype", Shape::variant_get},
-};
-constexpr DISPID highest_fast_id = 26;
-
-// What the type library says, read once per process: every member name with its DISPID, and which
-// fast members it confirms.
-struct DispatchTable {
-    std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
-    const FastMember* fast[highest_fast_id + 1] = {};
-};
-
-std::wstring lower(const wchar_t* text) {
-    std::wstring out;
-    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
-    return out;
-}
-
-// Compares a lower-case member name with a name as the caller spelt it, without allocating: names
-// are looked up at every call from a script.
-bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
-    std::size_t i = 0;
-    for (; spelt[i] != L'\0'; ++i) {
-        if (i == lower_name.size()) return false;
-        const wchar_t c = spelt[i];
-        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
-                               : c < 0x80             ? c
-                                                      : static_cast<wchar_t>(std::towlower(c));
-        if (folded != lower_name[i]) return false;
-    }
-    return i == lower_name.size();
-}
-
-DispatchTable build_table(ITypeInfo* info) {
-    DispatchTable table;
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes))) return table;
-    for (UINT i = 0; i < attributes->cFuncs; ++i) {
-        FUNCDESC* f = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &f))) continue;
-        BSTR name = nullptr;
-        UINT count = 0;
-        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0 && SUCCEEDED(info->GetNames(f->memid, &name, 1, &count)) &&
-            count == 1) {
-            const std::wstring key = lower(name);
-            bool known = false;
-            for (const auto& entry : table.names) known = known || entry.first == key;
-            if (!known) table.names.emplace_back(key, f->memid);
-            for (const FastMember& m : fast_members) {
-                const INVOKEKIND kind = m.shape == Shape::method ? INVOKE_FUNC : INVOKE_PROPERTYGET;
-                if (m.id == f->memid && f->invkind == kind && f->cParams == 0 && lower(m.name) == key) {
-                    table.fast[m.id] = &m;
-                }
-            }
-        }
-        SysFreeString(name);
-        info->ReleaseFuncDesc(f);
-    }
-    info->ReleaseTypeAttr(attributes);
-    return table;
-}
-
-const DispatchTable& dispatch_table(ITypeInfo* info) {
-    static const DispatchTable table = build_table(info);
-    return table;
-}
-
-// The table, or nullptr when there was no memory to build it; it is built again at the next call.
-const DispatchTable* table_or_null(ITypeInfo* info) noexcept {
-    try {
-        return &dispatch_table(info);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 // A failed member reaches a dispatch caller as DISP_E_EXCEPTION with the error object's content.
 HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
     if (exception != nullptr) {
         *exception = EXCEPINFO{};
         exception->scode = failure;
-        IErrorInfo* info = nullptr;
-        if (GetErrorInfo(0, &info) == S_OK) {
+        Microsoft::WRL::ComPtr<IErrorInfo> info;
+        if (GetErrorInfo(0, info.GetAddressOf()) == S_OK) {
             info->GetSource(&exception->bstrSource);
             info->GetDescription(&exception->bstrDescription);
             info->GetHelpFile(&exception->bstrHelpFile);
             info->GetHelpContext(&exception->dwHelpContext);
-            info->Release();
         }
     }
     return DISP_E_EXCEPTION;
 }
 
+// The value of a property put as scripts send it: one argument, named DISPID_PROPERTYPUT.
+const VARIANT* put_argument(WORD flags, const DISPPARAMS* params) {
+    if ((flags & DISPATCH_PROPERTYPUT) == 0 || params == nullptr || params->cArgs != 1 || params->cNamedArgs != 1 ||
+        params->rgvarg == nullptr || params->rgdispidNamedArgs == nullptr ||
+        params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+        return nullptr;
+    }
+    return &params->rgvarg[0];
+}
+
+// The puts whose parameter is a reference to a VARIANT; pnewdatetime's is a reference to a text.
+struct VariantReferencePut {
+    DISPID id;
+    HRESULT (STDMETHODCALLTYPE ClickerObject::*put)(VARIANT*);
+};
+constexpr VariantReferencePut variant_reference_puts[] = {
+    {DISPID_CLICKER_LASTPORT, &ClickerObject::put_lastport},
+    {DISPID_CLICKER_NEWPARAMS, &ClickerObject::put_newparams},
+    {DISPID_CLICKER_CUR_CLICKER_PARAMS, &ClickerObject::put_cur_clicker_params},
+};
+
+const VariantReferencePut* variant_reference_put(DISPID id) {
+    for (const VariantReferencePut& p : variant_reference_puts) {
+        if (p.id == id) return &p;
+    }
+    return nullptr;
+}
+
+bool is_by_reference_put(DISPID id) {
+    return id == DISPID_CLICKER_PNEWDATETIME || variant_reference_put(id) != nullptr;
+}
+
 }  // namespace
 
 HRESULT report_runtime_error(int number) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
+    Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(create.GetAddressOf()))) {
         // Widened into a buffer of its own: reporting an error must not need memory of the C++ heap,
         // which may be what ran out.
         const char* text = standard_error_text(number);
@@ -224,12 +163,8 @@ HRESULT report_runtime_error(int number) noexcept {
         create->SetGUID(IID__Clicker);
         create->SetSource(const_cast<LPOLESTR>(L"Harrowtally"));
         create->SetDescription(description);
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
+        Microsoft::WRL::ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
     }
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
 }
@@ -238,12 +173,10 @@ ClickerObject::ClickerObject(ITypeInfo* type_info) : ClickerObject(type_info, se
 
 ClickerObject::ClickerObject(ITypeInfo* type_info, const ScannerServices& services)
     : type_info_(type_info), clicker_(services) {
-    type_info_->AddRef();
     ++module_state().objects;
 }
 
 ClickerObject::~ClickerObject() {
-    type_info_->Release();
     --module_state().objects;
 }
 
@@ -281,48 +214,44 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (info == nullptr) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    type_info_->AddRef();
-    *info = type_info_;
-    return S_OK;
+    return type_info_.CopyTo(info);
 }
 
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (names == nullptr || ids == nullptr) return E_POINTER;
-    if (count != 1) return DispGetIDsOfNames(type_info_, names, count, ids);  // named arguments
-    const DispatchTable* table = table_or_null(type_info_);
-    if (table == nullptr) return E_OUTOFMEMORY;
-    for (const auto& entry : table->names) {
-        if (same_name(entry.first, names[0])) {
-            ids[0] = entry.second;
-            return S_OK;
-        }
+    for (UINT i = 0; i < count; ++i) {
+        if (names[i] == nullptr) return E_POINTER;
     }
-    ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    if (count != 1) return DispGetIDsOfNames(type_info_.Get(), names, count, ids);  // named arguments
+    const DispatchTable* table = dispatch_table(type_info_.Get());
+    if (table == nullptr) return E_OUTOFMEMORY;
+    ids[0] = table->find(names[0]);
+    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
 }
 
-HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const DispatchTable* table = table_or_null(type_info_);
+    const DispatchTable* table = dispatch_table(type_info_.Get());
     if (table == nullptr) return E_OUTOFMEMORY;
-    if (params != nullptr && params->cArgs == 0 && id > 0 && id <= highest_fast_id) {
-        if (const FastMember* member = table->fast[id]) {
-            const bool called_as_get = (flags & DISPATCH_PROPERTYGET) != 0;
-            const bool called_as_method = (flags & DISPATCH_METHOD) != 0;
-            if (member->shape == Shape::method ? called_as_method : called_as_get) {
-                return invoke_fast(*member, result, exception);
-            }
+    if (params != nullptr && params->cArgs == 0) {
+        if (const FastMember* member = table->fast_member(id)) {
+            const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
+            if ((flags & called_as) != 0) return invoke_fast(*member, result, exception);
         }
     }
-    // Script hosts pass a variable by reference as a reference to its VARIANT. Every by-reference
-    // parameter of _Clicker is only read, so the referenced value is handed on in its place: not
-    // every type-library dispatcher converts such a reference to a reference of another type (BSTR*).
+    if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
+        return put_by_reference(id, *value, lcid, exception, bad_argument);
+    }
+    // Script hosts pass a variable by reference as a reference to its VARIANT. The remaining
+    // parameters are taken by value, which the type library's dispatcher copies from what it is
+    // given, so the referenced value is handed on in place of the reference: not every dispatcher
+    // reads through such a reference. By-reference parameters get the caller's arguments as they are.
     constexpr UINT most_arguments = 4;
     VARIANTARG unwrapped[most_arguments];
     DISPPARAMS unwrapped_params;
-    if (params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
+    if (!is_by_reference_put(id) && params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
         bool any = false;
         for (UINT i = 0; i < params->cArgs; ++i) {
             const VARIANTARG& arg = params->rgvarg[i];
@@ -343,99 +272,45 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
     return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
 }
 
-HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
-    VARIANT value;
-    VariantInit(&value);
+// The puts whose parameter is a reference (lastport, newparams, cur_clicker_params, pnewdatetime)
+// are called here with a pointer to the caller's own value, which they only read: the caller's
+// variable is neither changed nor freed, whatever form it came in.
+HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception,
+                                        UINT* bad_argument) {
+    const Microsoft::WRL::ComPtr<_Clicker> alive(this);
+    VARIANT* value = const_cast<VARIANT*>(&argument);
     HRESULT hr = S_OK;
-    switch (member.shape) {
-        case Shape::method:
-            switch (member.id) {
-                case 3:
-                    hr = open_clicker();
-                    break;
-                case 4:
-                    hr = close_clicker();
-                    break;
-                case 18:
-                    hr = EmptyScanner();
-                    break;
-                case 19:
-                    hr = reset_params();
-                    break;
-                case 22:
-                    hr = getdate();
-                    break;
-                default:
-                    hr = setdate();
-                    break;
-            }
-            break;
-        case Shape::variant_get:
-            switch (member.id) {
-                case 1:
-                    hr = get_startport(&value);
-                    break;
-                case 5:
-                    hr = get_serial(&value);
-                    break;
-                case 6:
-                    hr = get_log(&value);
-                    break;
-                case 11:
-                    hr = get_alldata(&value);
-                    break;
-                case 20:
-                    hr = get_showparams(&value);
-                    break;
-                case 21:
-                    hr = get_SwVersion(&value);
-                    break;
-                case 24:
-                    hr = get_sbarcode(&value);
-                    break;
-                case 25:
-                    hr = get_stime(&value);
-                    break;
-                default:
-                    hr = get_stype(&value);
-                    break;
-            }
-            break;
-        case Shape::short_get:
-            V_VT(&value) = VT_I2;
-            switch (member.id) {
-                case 2:
-                    hr = get_get_barcode(&V_I2(&value));
-                    break;
-                case 12:
-                    hr = get_comport(&V_I2(&value));
-                    break;
-                case 13:
-                    hr = get_num_barcodes(&V_I2(&value));
-                    break;
-                default:
-                    hr = get_num_files(&V_I2(&value));
-                    break;
-            }
-            break;
-        case Shape::text_get:
-            V_VT(&value) = VT_BSTR;
-            hr = get_hello(&V_BSTR(&value));
-            break;
-        case Shape::flag_get:
-            V_VT(&value) = VT_BOOL;
-            hr = member.id == 16 ? get_open_ok(&V_BOOL(&value)) : get_empty_ok(&V_BOOL(&value));
-            break;
-    }
-    if (FAILED(hr)) {
-        VariantClear(&value);
-        return as_exception(hr, exception);
-    }
-    if (result != nullptr) {
-        *result = value;
+    if (const VariantReferencePut* put = variant_reference_put(id)) {
+        hr = (this->*put->put)(value);
     } else {
-        VariantClear(&value);
+        // pnewdatetime: a text is read where it is; any other value is converted into a text of our own.
+        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+        if (V_VT(value) == VT_BSTR) {
+            hr = put_pnewdatetime(&V_BSTR(value));
+        } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
+            hr = put_pnewdatetime(V_BSTRREF(value));
+        } else {
+            // A null reference, or one to another reference, has no text (as in from_variant).
+            const bool readable =
+                (V_VT(value) & VT_BYREF) == 0 || (V_BYREF(value) != nullptr && V_VT(value) != (VT_BYREF | VT_VARIANT));
+            VariantValue text;
+            const HRESULT converted =
+                readable ? VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR) : DISP_E_TYPEMISMATCH;
+            if (FAILED(converted)) {
+                if (bad_argument != nullptr) *bad_argument = 0;
+                return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
+            }
+            hr = put_pnewdatetime(&V_BSTR(text.get()));
+        }
     }
+    return FAILED(hr) ? as_exception(hr, exception) : S_OK;
+}
+
+HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
+    VariantValue value;
+    const HRESULT hr = member.call(*this, value.get());
+    if (FAILED(hr)) return as_exception(hr, exception);
+    if (result != nullptr) *result = value.release();
     return S_OK;
 }
 
@@ -444,11 +319,11 @@ HRESULT ClickerObject::InterfaceSupportsErrorInfo(REFIID riid) {
 }
 
 HRESULT ClickerObject::get_startport(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.startport()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.startport()); });
 }
 
 HRESULT ClickerObject::put_startport(VARIANT value) {
-    return guarded([&] {
+    return guarded(this, [&] {
         Variant v = from_variant(value);
         // Assigning an object by value stores the value of its default member.
         if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
@@ -457,111 +332,116 @@ HRESULT ClickerObject::put_startport(VARIANT value) {
 }
 
 HRESULT ClickerObject::putref_startport(VARIANT value) {
-    return guarded([&] { clicker_.set_startport(from_variant(value)); });
+    return guarded(this, [&] {
+        Variant v = from_variant(value);
+        // Only an object reference can be set; a value is assigned with let.
+        if (v.type() != VarType::Object) throw RuntimeError(err::type_mismatch);
+        clicker_.set_startport(v);
+    });
 }
 
 HRESULT ClickerObject::get_get_barcode(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.get_barcode(); });
+    return guarded_out(this, value, [&] { *value = clicker_.get_barcode(); });
 }
 
 HRESULT ClickerObject::put_get_barcode(short value) {
-    return guarded([&] { clicker_.let_get_barcode(value); });
+    return guarded(this, [&] { clicker_.let_get_barcode(value); });
 }
 
 HRESULT ClickerObject::open_clicker() {
-    return guarded([&] { clicker_.open_clicker(); });
+    return guarded(this, [&] { clicker_.open_clicker(); });
 }
 
 HRESULT ClickerObject::close_clicker() {
-    return guarded([&] { clicker_.close_clicker(); });
+    return guarded(this, [&] { clicker_.close_clicker(); });
 }
 
 HRESULT ClickerObject::get_serial(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.serial()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.serial()); });
 }
 
 HRESULT ClickerObject::get_log(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.log()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.log()); });
 }
 
 HRESULT ClickerObject::put_lastport(VARIANT* pt) {
-    return guarded_in(pt, [&] { clicker_.lastport(from_variant(*pt)); });
+    return guarded_in(this, pt, [&] { clicker_.lastport(from_variant(*pt)); });
 }
 
 HRESULT ClickerObject::put_newparams(VARIANT* nparams) {
-    return guarded_in(nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
+    return guarded_in(this, nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
 }
 
 HRESULT ClickerObject::put_cur_clicker_params(VARIANT* sparams) {
-    return guarded_in(sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
+    return guarded_in(this, sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
 }
 
 HRESULT ClickerObject::put_pnewdatetime(BSTR* newdt) {
-    return guarded_in(newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
+    return guarded_in(this, newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
 }
 
 HRESULT ClickerObject::get_alldata(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.alldata()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.alldata()); });
 }
 
 HRESULT ClickerObject::get_comport(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.comport(); });
+    return guarded_out(this, value, [&] { *value = clicker_.comport(); });
 }
 
 HRESULT ClickerObject::get_num_barcodes(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.num_barcodes(); });
+    return guarded_out(this, value, [&] { *value = clicker_.num_barcodes(); });
 }
 
 HRESULT ClickerObject::get_hello(BSTR* value) {
-    return guarded_out(value, [&] { *value = to_bstr(clicker_.hello()); });
+    return guarded_out(this, value, [&] { *value = to_bstr(clicker_.hello()); });
 }
 
 HRESULT ClickerObject::get_num_files(short* value) {
-    return guarded_out(value, [&] { *value = clicker_.num_files(); });
+    return guarded_out(this, value, [&] { *value = clicker_.num_files(); });
 }
 
 HRESULT ClickerObject::get_open_ok(VARIANT_BOOL* value) {
-    return guarded_out(value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::get_empty_ok(VARIANT_BOOL* value) {
-    return guarded_out(value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::EmptyScanner() {
-    return guarded([&] { clicker_.EmptyScanner(); });
+    return guarded(this, [&] { clicker_.EmptyScanner(); });
 }
 
 HRESULT ClickerObject::reset_params() {
-    return guarded([&] { clicker_.reset_params(); });
+    return guarded(this, [&] { clicker_.reset_params(); });
 }
 
 HRESULT ClickerObject::get_showparams(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.showparams()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.showparams()); });
 }
 
 HRESULT ClickerObject::get_SwVersion(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.SwVersion()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.SwVersion()); });
 }
 
 HRESULT ClickerObject::getdate() {
-    return guarded([&] { clicker_.getdate(); });
+    return guarded(this, [&] { clicker_.getdate(); });
 }
 
 HRESULT ClickerObject::setdate() {
-    return guarded([&] { clicker_.setdate(); });
+    return guarded(this, [&] { clicker_.setdate(); });
 }
 
 HRESULT ClickerObject::get_sbarcode(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.sbarcode()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.sbarcode()); });
 }
 
 HRESULT ClickerObject::get_stime(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.stime()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.stime()); });
 }
 
 HRESULT ClickerObject::get_stype(VARIANT* value) {
-    return guarded_out(value, [&] { give_variant(value, clicker_.stype()); });
+    return guarded_out(this, value, [&] { give_variant(value, clicker_.stype()); });
 }
 
 }  // namespace harrowtally::windows

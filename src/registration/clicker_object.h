@@ -5,6 +5,7 @@
 // exception leaves a method.
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <atomic>
 
@@ -75,9 +76,10 @@ public:
 private:
     ~ClickerObject();
     HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
+    HRESULT put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception, UINT* bad_argument);
 
     std::atomic<ULONG> references_{1};
-    ITypeInfo* type_info_;
+    Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
     Clicker clicker_;
 };
 

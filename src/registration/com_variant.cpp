@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/runtime_error.h"
+#include "owners.h"
 
 namespace harrowtally::windows {
 namespace {
@@ -18,12 +19,14 @@ Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
         // An uninitialised dynamic array: an array without elements.
         return Variant::array(std::make_shared<VariantArray>(std::vector<Variant>{}));
     }
-    SAFEARRAY* copy = nullptr;
-    check_alloc(SafeArrayCopy(array, &copy));
-    return Variant::array(std::make_shared<SafeArrayValue>(copy, element_type));
+    SafeArray copy;
+    check_alloc(SafeArrayCopy(array, copy.out()));
+    return Variant::array(std::make_shared<SafeArrayValue>(std::move(copy), element_type));
 }
 
 Variant from_decimal(const DECIMAL& d) {
+    constexpr BYTE largest_scale = 28;
+    if (d.scale > largest_scale) throw RuntimeError(err::type_mismatch);
     DecimalValue value;
     value.scale = d.scale;
     value.negative = (d.sign & DECIMAL_NEG) != 0;
@@ -34,46 +37,35 @@ Variant from_decimal(const DECIMAL& d) {
 
 }  // namespace
 
-DispatchRef::DispatchRef(IUnknown* object) : unknown_(object), dispatch_(nullptr) {
-    unknown_->AddRef();
-    void* dispatch = nullptr;
-    if (SUCCEEDED(unknown_->QueryInterface(IID_IDispatch, &dispatch))) dispatch_ = static_cast<IDispatch*>(dispatch);
+DispatchRef::DispatchRef(IUnknown* object) : unknown_(object) {
+    unknown_.As(&dispatch_);
 }
 
-DispatchRef::~DispatchRef() {
-    if (dispatch_ != nullptr) dispatch_->Release();
-    unknown_->Release();
-}
+// Default members are followed this far: an object whose default member keeps answering objects
+// (one that answers itself) has no usable default value.
+constexpr int most_default_steps = 8;
 
 Variant DispatchRef::default_value() const {
-    if (dispatch_ == nullptr) throw RuntimeError(err::type_mismatch);
-    DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO exception{};
-    const HRESULT hr =
-        dispatch_->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
-                          &no_arguments, &result, &exception, nullptr);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    if (FAILED(hr)) {
-        VariantClear(&result);
+    Microsoft::WRL::ComPtr<IDispatch> object = dispatch_;
+    for (int step = 0; step < most_default_steps && object; ++step) {
+        DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
+        VariantValue result;
+        EXCEPINFO exception{};
+        const HRESULT hr =
+            object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
+                           &no_arguments, result.get(), &exception, nullptr);
+        const Bstr source(exception.bstrSource), description(exception.bstrDescription),
+            help_file(exception.bstrHelpFile);
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
-        throw RuntimeError(err::type_mismatch);
+        if (FAILED(hr)) throw RuntimeError(err::type_mismatch);
+        const VARIANT& value = *result.get();
+        IUnknown* next = nullptr;
+        if (V_VT(&value) == VT_DISPATCH || V_VT(&value) == VT_UNKNOWN) next = V_UNKNOWN(&value);
+        if (next == nullptr) return from_variant(value);
+        object.Reset();
+        next->QueryInterface(IID_PPV_ARGS(object.GetAddressOf()));
     }
-    try {
-        Variant value = from_variant(result);
-        VariantClear(&result);
-        return value;
-    } catch (...) {
-        VariantClear(&result);
-        throw;
-    }
-}
-
-SafeArrayValue::~SafeArrayValue() {
-    SafeArrayDestroy(array_);
+    throw RuntimeError(err::type_mismatch);
 }
 
 std::u16string from_bstr(BSTR text) {
@@ -91,10 +83,10 @@ Variant from_variant(const VARIANT& source) {
     const VARTYPE vt = V_VT(&source);
     const bool by_ref = (vt & VT_BYREF) != 0;
     const VARTYPE base = vt & ~VT_BYREF;
+    if (by_ref && V_BYREF(&source) == nullptr) throw RuntimeError(err::type_mismatch);
     if ((base & VT_ARRAY) != 0) {
         return from_array(by_ref ? *V_ARRAYREF(&source) : V_ARRAY(&source), base & VT_TYPEMASK);
     }
-    if (by_ref && V_BYREF(&source) == nullptr) throw RuntimeError(err::type_mismatch);
     switch (base) {
         case VT_EMPTY:
             return {};
@@ -144,7 +136,11 @@ Variant from_variant(const VARIANT& source) {
             return Variant::object(std::make_shared<DispatchRef>(object));
         }
         case VT_VARIANT:
-            if (by_ref) return from_variant(*V_VARIANTREF(&source));
+            // A reference to a VARIANT that is itself such a reference is not a value the
+            // platform passes (and a chain of them could be endless).
+            if (by_ref && V_VT(V_VARIANTREF(&source)) != (VT_BYREF | VT_VARIANT)) {
+                return from_variant(*V_VARIANTREF(&source));
+            }
             break;
         default:
             break;
@@ -234,52 +230,37 @@ void to_variant(const Variant& value, VARIANT* target) {
         case VarType::Object: {
             const auto* held = dynamic_cast<const DispatchRef*>(value.as_object().get());
             IUnknown* object = held == nullptr ? nullptr : held->unknown();
-            IDispatch* dispatch = nullptr;
-            if (object != nullptr) {
-                void* p = nullptr;
-                if (SUCCEEDED(object->QueryInterface(IID_IDispatch, &p))) {
-                    dispatch = static_cast<IDispatch*>(p);
-                } else {
-                    object->AddRef();
-                    V_VT(target) = VT_UNKNOWN;
-                    V_UNKNOWN(target) = object;
-                    return;
-                }
+            Microsoft::WRL::ComPtr<IDispatch> dispatch;
+            if (object != nullptr && FAILED(object->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf())))) {
+                object->AddRef();  // the reference the VARIANT holds
+                V_VT(target) = VT_UNKNOWN;
+                V_UNKNOWN(target) = object;
+                return;
             }
             V_VT(target) = VT_DISPATCH;
-            V_DISPATCH(target) = dispatch;
+            V_DISPATCH(target) = dispatch.Detach();
             return;
         }
         case VarType::Array: {
             if (const auto* safe = dynamic_cast<const SafeArrayValue*>(value.as_array().get())) {
-                SAFEARRAY* copy = nullptr;
-                if (FAILED(SafeArrayCopy(safe->array(), &copy))) throw std::bad_alloc();
+                SafeArray copy;
+                if (FAILED(SafeArrayCopy(safe->array(), copy.out()))) throw std::bad_alloc();
                 V_VT(target) = static_cast<VARTYPE>(VT_ARRAY | safe->element_type());
-                V_ARRAY(target) = copy;
+                V_ARRAY(target) = copy.release();
                 return;
             }
             // An array made by the core: a one-dimensional array of variants from index 0.
             const auto* items = dynamic_cast<const VariantArray*>(value.as_array().get());
             const ULONG count = items == nullptr ? 0 : static_cast<ULONG>(items->items().size());
-            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, count);
-            if (array == nullptr) throw std::bad_alloc();
+            SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, count));
+            if (!array) throw std::bad_alloc();
             for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
-                VARIANT element;
-                try {
-                    to_variant(items->items()[static_cast<std::size_t>(i)], &element);
-                } catch (...) {
-                    SafeArrayDestroy(array);
-                    throw;
-                }
-                const HRESULT hr = SafeArrayPutElement(array, &i, &element);
-                VariantClear(&element);
-                if (FAILED(hr)) {
-                    SafeArrayDestroy(array);
-                    throw std::bad_alloc();
-                }
+                VariantValue element;
+                to_variant(items->items()[static_cast<std::size_t>(i)], element.get());
+                if (FAILED(SafeArrayPutElement(array.get(), &i, element.get()))) throw std::bad_alloc();
             }
             V_VT(target) = VT_ARRAY | VT_VARIANT;
-            V_ARRAY(target) = array;
+            V_ARRAY(target) = array.release();
             return;
         }
     }

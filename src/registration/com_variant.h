@@ -3,10 +3,12 @@
 // through; object references and arrays keep the platform object alive inside the core value.
 #include <oaidl.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <string>
 
 #include "common/variant.h"
+#include "owners.h"
 
 namespace harrowtally::windows {
 
@@ -15,30 +17,26 @@ namespace harrowtally::windows {
 class DispatchRef : public ObjectRef {
 public:
     explicit DispatchRef(IUnknown* object);  // AddRefs
-    ~DispatchRef() override;
     DispatchRef(const DispatchRef&) = delete;
     DispatchRef& operator=(const DispatchRef&) = delete;
 
     Variant default_value() const override;
-    IUnknown* unknown() const { return unknown_; }
+    IUnknown* unknown() const { return unknown_.Get(); }
 
 private:
-    IUnknown* unknown_;
-    IDispatch* dispatch_;  // nullptr when the object has no IDispatch
+    Microsoft::WRL::ComPtr<IUnknown> unknown_;
+    Microsoft::WRL::ComPtr<IDispatch> dispatch_;  // empty when the object has no IDispatch
 };
 
 // A SAFEARRAY owned by the core value (a private copy of the host's array).
 class SafeArrayValue : public ArrayValue {
 public:
-    SafeArrayValue(SAFEARRAY* owned, VARTYPE element_type) : array_(owned), element_type_(element_type) {}
-    ~SafeArrayValue() override;
-    SafeArrayValue(const SafeArrayValue&) = delete;
-    SafeArrayValue& operator=(const SafeArrayValue&) = delete;
-    SAFEARRAY* array() const { return array_; }
+    SafeArrayValue(SafeArray owned, VARTYPE element_type) : array_(std::move(owned)), element_type_(element_type) {}
+    SAFEARRAY* array() const { return array_.get(); }
     VARTYPE element_type() const { return element_type_; }
 
 private:
-    SAFEARRAY* array_;
+    SafeArray array_;
     VARTYPE element_type_;
 };
 

@@ -21,7 +21,10 @@ ModuleState& module_state();
 std::wstring module_path();
 
 // The type information of _Clicker from the type library inside the module, loaded at the first
-// use and kept for the life of the process. Returns the HRESULT of the load.
+// use and kept until the module is unloaded. Returns the HRESULT of the load.
 HRESULT clicker_type_info(ITypeInfo** info);
+
+// Gives back the loaded type information; called when the module is unloaded.
+void release_type_info();
 
 }  // namespace harrowtally::windows

@@ -54,7 +54,13 @@ struct BstrRelease {
     static void free(BSTR text) { SysFreeString(text); }
 };
 
+struct SafeArrayRelease {
+    static SAFEARRAY* none() { return nullptr; }
+    static void free(SAFEARRAY* array) { SafeArrayDestroy(array); }
+};
+
 using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
+using SafeArray = Owned<SAFEARRAY*, SafeArrayRelease>;
 using FindHandle = Owned<HANDLE, FindRelease>;
 using Bstr = Owned<BSTR, BstrRelease>;
 

@@ -39,22 +39,19 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        ITypeInfo* info = nullptr;
-        HRESULT hr = clicker_type_info(&info);
+        Microsoft::WRL::ComPtr<ITypeInfo> info;
+        const HRESULT hr = clicker_type_info(info.GetAddressOf());
         if (FAILED(hr)) return hr;
-        ClickerObject* clicker = nullptr;
+        Microsoft::WRL::ComPtr<ClickerObject> clicker;
         try {
-            clicker = new ClickerObject(info);
+            // Adopts the reference the object is created with (MinGW's ComPtr::Attach would add one).
+            *clicker.GetAddressOf() = new ClickerObject(info.Get());
         } catch (const std::bad_alloc&) {
-            hr = E_OUTOFMEMORY;
+            return E_OUTOFMEMORY;
         } catch (...) {
-            hr = E_UNEXPECTED;
+            return E_UNEXPECTED;
         }
-        info->Release();
-        if (clicker == nullptr) return hr;
-        hr = clicker->QueryInterface(riid, object);
-        clicker->Release();
-        return hr;
+        return clicker->QueryInterface(riid, object);
     }
 
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -94,12 +91,30 @@ bool other_view(REGSAM& view) {
 }
 
 // Whether the other build's class is registered under the same root: then the keys both use stay.
+// Where the system keeps one view for both (Wine's HKCU), the other view shows our own server.
 bool other_build_registered(HKEY root) {
     REGSAM view = 0;
     if (!other_view(view)) return false;
     const std::wstring server = classes_key(u"CLSID\\" + std::u16string(registration::class_id) + u"\\InprocServer32");
     RegistryKey key;
-    return RegOpenKeyExW(root, server.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) == ERROR_SUCCESS;
+    if (RegOpenKeyExW(root, server.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return false;
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = sizeof(path) - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS) {
+        return true;
+    }
+    return lstrcmpiW(path, module_path().c_str()) != 0;
+}
+
+// The registry views a row is removed from: its build's own, and for the keys both builds use also
+// the other build's, where the system has one (there they stay from the other build, once
+// unregistered, while this one was registered). Rows are written to the build's own view only,
+// as an installer of that bitness writes them.
+std::vector<REGSAM> views_of(Ownership ownership) {
+    std::vector<REGSAM> views{0};
+    REGSAM other = 0;
+    if (ownership == Ownership::shared && other_view(other)) views.push_back(other);
+    return views;
 }
 
 LSTATUS write(HKEY root, const RegistryEntry& entry) {
@@ -114,9 +129,9 @@ LSTATUS write(HKEY root, const RegistryEntry& entry) {
 }
 
 // Removes a key that holds neither keys nor values: a folder the table's keys left behind.
-bool remove_if_empty(HKEY root, const std::wstring& path) {
+bool remove_if_empty(HKEY root, const std::wstring& path, REGSAM view) {
     RegistryKey key;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return false;
     DWORD subkeys = 0, values = 0;
     if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
                          nullptr, nullptr) != ERROR_SUCCESS ||
@@ -124,7 +139,7 @@ bool remove_if_empty(HKEY root, const std::wstring& path) {
         return false;
     }
     key.reset();
-    return RegDeleteKeyW(root, path.c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyExW(root, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 
 // Deletes the keys the table names (a key that others gave subkeys of their own stays), and the
@@ -136,10 +151,12 @@ void remove(HKEY root, const std::vector<RegistryEntry>& table) {
         const auto entry =
             std::find_if(table.begin(), table.end(), [&](const RegistryEntry& e) { return e.key == key; });
         if (keep_shared && entry->ownership == Ownership::shared) continue;
-        RegDeleteKeyW(root, classes_key(key).c_str());
-        for (auto slash = key.find_last_of(u'\\'); slash != std::u16string::npos && key.find(u'\\') < slash;
-             slash = key.find_last_of(u'\\', slash - 1)) {
-            if (!remove_if_empty(root, classes_key(key.substr(0, slash)))) break;
+        for (const REGSAM view : views_of(entry->ownership)) {
+            RegDeleteKeyExW(root, classes_key(key).c_str(), view, 0);
+            for (auto slash = key.find_last_of(u'\\'); slash != std::u16string::npos && key.find(u'\\') < slash;
+                 slash = key.find_last_of(u'\\', slash - 1)) {
+                if (!remove_if_empty(root, classes_key(key.substr(0, slash)), view)) break;
+            }
         }
     }
 }
@@ -185,10 +202,13 @@ using harrowtally::windows::module_state;
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         module_state().module = instance;
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded by FreeLibrary (at process exit the platform's modules may be gone already).
+        harrowtally::windows::release_type_info();
     }
     return TRUE;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/runtime_error.h"
+#include "owners.h"
 
 namespace harrowtally::windows {
 namespace {
@@ -81,6 +82,7 @@ std::wstring to_wide(const std::string& narrow) {
 }  // namespace
 
 void WindowsMessagePump::wait(std::chrono::nanoseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     using std::chrono::ceil;
     using std::chrono::milliseconds;
     const auto ms = ceil<milliseconds>(timeout).count();
@@ -100,6 +102,8 @@ void WindowsMessagePump::wait(std::chrono::nanoseconds timeout) {
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+        // A host that posts a message from each message must not keep the pause from ending.
+        if (std::chrono::steady_clock::now() >= deadline) return;
     }
 }
 
@@ -108,14 +112,13 @@ std::int64_t WindowsDirectoryListing::count_ordinary_files(std::u16string_view f
     if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
     pattern += L"*.*";
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    const FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
+    if (!find) return 0;
     std::int64_t count = 0;
     constexpr DWORD not_ordinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
         if ((entry.dwFileAttributes & not_ordinary) == 0) ++count;
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
     return count;
 }
 
@@ -128,6 +131,8 @@ NumberFormat user_number_format() {
     if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8) > 1) {
         format.group_separator = static_cast<char16_t>(buffer[0]);
     }
+    const int currency_length = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SCURRENCY, buffer, 8);
+    format.currency_symbol = currency_length == 2 ? static_cast<char16_t>(buffer[0]) : u'\0';
     return format;
 }
 

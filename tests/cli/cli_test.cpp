@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "cli_process.h"
+#include "sim_cli_test.h"
 
 namespace harrowtally::testing {
 namespace {
@@ -34,39 +34,13 @@ const char* const kDevice =
 constexpr int kDeviceBarcodes = 6;
 const std::string kTime = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
 
-class Cli : public ::testing::Test {
+class Cli : public SimCliTest {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "harrowtally-cli-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        state = dir / "device.txt";
+        SimCliTest::SetUp();
         write_state(kDevice);
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::permissions(dir, fs::perms::owner_all, ignored);
-        fs::remove_all(dir, ignored);
-    }
 
-    void write_state(const std::string& text) const { std::ofstream(state) << text; }
-    std::string state_text() const { return read(state); }
-    static std::string read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    // Barcodes the simulated scanner holds, from its state file.
-    int stored_barcodes() const {
-        std::istringstream in(state_text());
-        int count = 0;
-        for (std::string line; std::getline(in, line);) {
-            if (line.starts_with("barcode =")) ++count;
-            if (line.starts_with("barcodes_generated =")) count += std::stoi(line.substr(20));
-        }
-        return count;
-    }
     // Files in dir other than the state file: what a command left behind.
     std::vector<std::string> left_in_dir() const {
         std::vector<std::string> names;
@@ -76,14 +50,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    CliResult run(std::vector<std::string> args, CliRun options = {}) const {
-        options.args = std::move(args);
-        options.environment["HARROWTALLY_SIM_STATE"] = state.string();
-        return run_cli(options);
-    }
-
-    fs::path dir, state;
 };
 
 std::string crlf_to_lf(const std::string& text) {

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli_process.h"
+#include "sim_cli_test.h"
 
 namespace harrowtally::testing {
 namespace {
@@ -23,46 +23,17 @@ const char* const kScanner =
     "barcode = EAN-13 2026-01-02 03:04:05 4006381333931\n"
     "barcode = EAN-8 2026-12-04 16:59:01 96385074\n";
 
-class CliSafety : public ::testing::Test {
+class CliSafety : public SimCliTest {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "harrowtally-safety-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        state = dir / "device.txt";
+        SimCliTest::SetUp();
         erases = dir / "erases.txt";
-        std::ofstream(state) << kScanner;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
     }
 
-    static std::string read(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    int stored_barcodes() const {
-        std::istringstream in(read(state));
-        int count = 0;
-        for (std::string line; std::getline(in, line);) count += line.starts_with("barcode =") ? 1 : 0;
-        return count;
-    }
-    // Erases the stand-in library made.
-    long erase_calls() const {
-        const std::string text = read(erases);
-        return std::count(text.begin(), text.end(), '\n');
-    }
-
-    // With the simulated scanner of the state file.
+    // With the simulated scanner `device`.
     CliResult run(std::vector<std::string> args, const std::string& device = kScanner) const {
-        std::ofstream(state) << device;
-        CliRun options;
-        options.args = std::move(args);
-        options.environment["HARROWTALLY_SIM_STATE"] = state.string();
-        return run_cli(options);
+        write_state(device);
+        return SimCliTest::run(std::move(args));
     }
     // With the stand-in library on port 3, its scanner changing per connection as `stages` says.
     CliResult run_staged(std::vector<std::string> args, const std::string& stages) const {
@@ -73,8 +44,13 @@ protected:
         options.environment["HARROWTALLY_TEST_SCANNER_ERASES"] = erases.string();
         return run_cli(options);
     }
+    // Erases the stand-in library made.
+    long erase_calls() const {
+        const std::string text = read(erases);
+        return std::count(text.begin(), text.end(), '\n');
+    }
 
-    fs::path dir, state, erases;
+    fs::path erases;
 };
 
 // Each mistake is a usage error before any scanner call: the library named does not even exist.
@@ -136,27 +112,36 @@ TEST_F(CliSafety, OutputFormatFollowsTheExtension) {
     }
 }
 
-// A record whose field outgrew its width cannot be read back field by field: it is written, and the
-// scanner keeps everything.
-TEST_F(CliSafety, EmptyAfterRefusesARecordWhoseFieldsOverflow) {
+// A record whose field outgrew its width cannot be read back field by field, and one whose time
+// stamp held no date has only a stand-in date: it is written, and the scanner keeps everything.
+// CSV and JSON keep the stamp's text.
+TEST_F(CliSafety, EmptyAfterRefusesARecordThatDoesNotKeepEverything) {
     struct Case {
         const char* what;
         std::string device;
         std::string says;  // empty: emptied
+        int held;          // barcodes the scanner holds
+        std::string output = "scans.rec";
+        std::string file_holds = "V01";
     };
+    const std::string no_date = "port = 5\nfault_stamp_text = bad_date\nbarcode = 7 2026-12-04 16:59:01 A\n";
     const std::vector<Case> cases = {
         {"barcode of 14 characters", "port = 5\nbarcode = 28 2026-12-04 08:00:00 ABCDEFGHIJKLM1\n",
-         "barcode 1 has 14 characters and the field holds 13"},
-        {"type 128", "port = 5\nbarcode = 128 2026-12-04 08:00:00 ABCDEFGHIJKLM\n", "barcode 1 has type 128"},
+         "barcode 1 has 14 characters and the field holds 13", 1},
+        {"type 128", "port = 5\nbarcode = 128 2026-12-04 08:00:00 ABCDEFGHIJKLM\n", "barcode 1 has type 128", 1},
         {"1000 items", "port = 5\nbarcode = 7 2026-12-04 08:00:00 A\nbarcodes_generated = 999\n",
-         "item numbers over 999"},
-        {"every field fits", "port = 5\nbarcode = 99 2026-12-04 08:00:00 ABCDEFGHIJKLM\n", ""},
+         "item numbers over 999", 1000},
+        {"every field fits", "port = 5\nbarcode = 99 2026-12-04 08:00:00 ABCDEFGHIJKLM\n", "", 1},
+        {"time stamp without a date", no_date, "the time stamp of barcode 1 (\"16:59:01   00/00/26\") holds no date",
+         1},
+        {"time stamp without a date in CSV", no_date, "", 1, "scans.csv",
+         "1,A,7,2001-01-01 00:00:00,16:59:01   00/00/26,"},
     };
     for (const auto& c : cases) {
-        const fs::path output = dir / "scans.rec";
+        const fs::path output = dir / c.output;
         fs::remove(output);
         const auto result = run({"download", "--output", output.string(), "--empty-after"}, c.device);
-        EXPECT_TRUE(fs::exists(output)) << c.what;
+        EXPECT_NE(read(output).find(c.file_holds), std::string::npos) << c.what << ": " << read(output);
         if (c.says.empty()) {
             EXPECT_EQ(result.exit_status, 0) << c.what << ": " << result.err;
             EXPECT_EQ(stored_barcodes(), 0) << c.what;
@@ -165,7 +150,7 @@ TEST_F(CliSafety, EmptyAfterRefusesARecordWhoseFieldsOverflow) {
         EXPECT_EQ(result.exit_status, 1) << c.what;
         EXPECT_NE(result.err.find(c.says), std::string::npos) << c.what << ": " << result.err;
         EXPECT_NE(result.err.find("save as CSV or JSON"), std::string::npos) << c.what << ": " << result.err;
-        EXPECT_EQ(stored_barcodes(), 1) << c.what;
+        EXPECT_EQ(stored_barcodes(), c.held) << c.what;
         EXPECT_NE(read(state).find("barcode ="), std::string::npos) << c.what << ": the scanner keeps its barcodes";
     }
 }

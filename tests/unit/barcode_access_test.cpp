@@ -19,8 +19,8 @@ using testing::error_of;
 // A download of three barcodes whose third packet failed: item 3 stays empty.
 std::optional<Download> three_barcodes() {
     Download d(3);
-    d[1] = {u"4006381333931", 200, 46362.6, u"14:30:05   12/06/26"};
-    d[2] = {u"B", 3, 46362.7, u"16:48:00   12/06/26"};
+    d[1] = {u"4006381333931", 200, 46362.6, u"14:30:05   12/06/26", true};
+    d[2] = {u"B", 3, 46362.7, u"16:48:00   12/06/26", true};
     return d;
 }
 

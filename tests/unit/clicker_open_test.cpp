@@ -332,6 +332,9 @@ TEST_F(OpenClicker, StampTextsAreKeptAsTheLibraryGaveThem) {
     EXPECT_EQ(*stamp_texts_of(clicker), (std::vector<std::u16string>{u"", u"14:30:63   12/06/26", u"9",
                                                                      u"xx         02/30/26", u"13:00      02/30/26"}));
     EXPECT_EQ(times_of(clicker)->at(3), at(2001, 1, 1));
+    EXPECT_EQ(*testing::download_column(clicker, &DownloadedBarcode::stamp_read),
+              (std::vector<bool>{false, true, true, false, false}))
+        << "items 3 and 4 hold no calendar date";
 }
 
 class RecordingObserver : public DownloadObserver {

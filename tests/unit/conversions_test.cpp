@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 
 #include "common/conversions.h"
 #include "common/runtime_error.h"
@@ -127,6 +128,48 @@ TEST(Conversions, StrictReadingNeedsTheWholeText) {
     EXPECT_FALSE(parse_number(u" ").has_value());
     EXPECT_EQ(parse_number(u" 05 ").value(), 5);
     EXPECT_EQ(parse_number(u"-2.5").value(), -2.5L);
+}
+
+// Currency symbols and parentheses as the platform reads them; a text ends at its first null.
+TEST(Conversions, StrictReadingTakesCurrencyParenthesesAndStopsAtNull) {
+    const NumberFormat german{u',', u'.', u'\u20ac'};
+    struct Case {
+        std::u16string text;
+        const NumberFormat& format;
+        std::optional<long double> expected;
+    };
+    const NumberFormat us{};
+    const std::vector<Case> cases = {
+        {u"$3", us, 3},
+        {u"(3)", us, -3},
+        {u"3$", us, 3},
+        {u"($3)", us, -3},
+        {u"(-3)", us, -3},
+        {u" ( 3 ) ", us, -3},
+        {u"$ -3", us, -3},
+        {u"(3", us, {}},
+        {u"3)", us, {}},
+        {u"$", us, {}},
+        {u"()", us, {}},
+        {u"$$3", us, {}},
+        {u"\u20ac3", us, {}},
+        {u"\u20ac3", german, 3},
+        {u"3 \u20ac", german, 3},
+        {u"$3", german, {}},
+        {std::u16string(u"3\0x", 3), us, 3},
+        {std::u16string(u"\0"
+                        u"3",
+                        2),
+         us,
+         {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse_number(c.text, c.format), c.expected) << to_utf8(c.text);
+}
+
+TEST(Conversions, NegativeZeroIsWrittenAsZero) {
+    EXPECT_EQ(to_text(Variant::double_(-0.0)), u"0");
+    EXPECT_EQ(to_text(Variant::single(-0.0f)), u"0");
+    EXPECT_EQ(to_text(Variant::double_(-0.5)), u"-0.5");
 }
 
 }  // namespace

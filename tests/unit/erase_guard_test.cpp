@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -113,6 +114,25 @@ TEST(EraseGuard, ARefusalIsForgottenByTheNextEmpty) {
     clicker.EmptyScanner();
     EXPECT_FALSE(refused(clicker));
     EXPECT_TRUE(clicker.empty_ok());
+}
+
+// reset_params empties the scanner first; a refused erase leaves the scanner's parameters alone too.
+TEST(EraseGuard, ARefusalStopsResetParamsBeforeTheDefaults) {
+    for (const bool allow : {true, false}) {
+        testing::ScriptedRig<> rig;
+        rig.lib.init_results[3] = 0;
+        Clicker clicker(rig.services);
+        clicker.let_startport(Variant::integer(3));
+        clicker.newparams(Variant::string(u"010501"));
+        RecordingGuard guard(allow);
+        clicker.set_erase_guard(&guard);
+        clicker.reset_params();
+        const bool defaults_sent =
+            std::find(rig.lib.calls.begin(), rig.lib.calls.end(), "csp2SetDefaults()") != rig.lib.calls.end();
+        EXPECT_EQ(defaults_sent, allow);
+        EXPECT_EQ(rig.lib.written_params.size(), allow ? 1u : 0u);
+        EXPECT_FALSE(rig.lib.port_open);
+    }
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ struct Lists {
     std::vector<DownloadedBarcode> items;
 
     void add(std::u16string barcode, std::optional<std::int16_t> type, double time) {
-        items.push_back({std::move(barcode), type, time, {}});
+        items.push_back({std::move(barcode), type, time, {}, true});
     }
     std::optional<Download> download() const {
         Download d(static_cast<std::int16_t>(items.size()));

@@ -27,6 +27,8 @@
 #include "scanner/loaded_csp2.h"
 #include "windows_platform.h"
 
+#include "test_report.h"
+
 using namespace harrowtally;
 using namespace harrowtally::windows;
 
@@ -52,20 +54,11 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-int passed = 0, failed = 0;
-std::string arch = "?";
+wine_test::Report report("boundary");
+using wine_test::hex;
 
 void check(bool ok, const std::string& name, const std::string& detail = {}) {
-    std::printf("%s %s boundary: %s%s%s\n", ok ? "PASS" : "FAIL", arch.c_str(), name.c_str(),
-                ok || detail.empty() ? "" : " -- ", ok ? "" : detail.c_str());
-    std::fflush(stdout);
-    ++(ok ? passed : failed);
-}
-
-std::string hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08lx", static_cast<unsigned long>(hr));
-    return buf;
+    report.check(ok, name, detail);
 }
 
 enum class Thrown { bad_alloc, runtime_error, integer };
@@ -476,7 +469,6 @@ void memory_sweep(ITypeInfo* info, const ScannerServices& services, TrappedLibra
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
     if (argc < 2) {
         std::fprintf(stderr, "usage: boundary_test PATH_OF_CSP2A_DLL\n");
         return 2;
@@ -486,7 +478,7 @@ int wmain(int argc, wchar_t** argv) {
     const HRESULT loaded = clicker_type_info(&info);
     check(SUCCEEDED(loaded), "type information of _Clicker", hex(loaded));
     if (FAILED(loaded)) {
-        std::printf("boundary: %d passed, %d failed\n", passed, failed);
+        report.finish("boundary");
         return 1;
     }
 
@@ -588,6 +580,5 @@ int wmain(int argc, wchar_t** argv) {
     check(objects_left == 0, "no object left alive", std::to_string(objects_left));
     info->Release();
     CoUninitialize();
-    std::printf("boundary: %d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return report.finish("boundary");
 }

@@ -16,22 +16,15 @@
 #include "harrowtally_h.h"
 
 #include "counting_dispatch.h"
+#include "test_report.h"
 
 namespace {
 
-int passed = 0, failed = 0;
-std::string arch = "?";
+wine_test::Report report("early-bound");
+using wine_test::hex;
 
 void check(bool ok, const std::string& name, const std::string& detail = {}) {
-    std::printf("%s %s early-bound: %s%s%s\n", ok ? "PASS" : "FAIL", arch.c_str(), name.c_str(),
-                ok || detail.empty() ? "" : " -- ", ok ? "" : detail.c_str());
-    ++(ok ? passed : failed);
-}
-
-std::string hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08lx", static_cast<unsigned long>(hr));
-    return buf;
+    report.check(ok, name, detail);
 }
 
 std::wstring text(BSTR b) {
@@ -248,6 +241,44 @@ void type_library_slots(_Clicker* clicker) {
     if (library) library->Release();
     if (info) info->Release();
     if (dispatch_info) dispatch_info->Release();
+}
+
+// Every member and the class carry a description, as an object browser shows it.
+void type_library_descriptions(_Clicker* clicker) {
+    ITypeInfo* info = nullptr;
+    ITypeLib* library = nullptr;
+    ITypeInfo* coclass = nullptr;
+    UINT index = 0;
+    if (FAILED(clicker->GetTypeInfo(0, 0x409, &info)) || FAILED(info->GetContainingTypeLib(&library, &index)) ||
+        FAILED(library->GetTypeInfoOfGuid(CLSID_Clicker, &coclass))) {
+        check(false, "type information of the interface and the class");
+        return;
+    }
+    std::string missing;
+    const auto described = [&](ITypeInfo* of, MEMBERID member, const std::string& what) {
+        BSTR name = nullptr, description = nullptr;
+        const HRESULT hr = of->GetDocumentation(member, &name, &description, nullptr, nullptr);
+        if (FAILED(hr) || SysStringLen(description) < 10)
+            missing += what + (name ? " " + narrow(text(name)) : "") + "; ";
+        SysFreeString(name);
+        SysFreeString(description);
+    };
+    described(coclass, MEMBERID_NIL, "class");
+    described(info, MEMBERID_NIL, "interface");
+    TYPEATTR* attributes = nullptr;
+    info->GetTypeAttr(&attributes);
+    const UINT functions = attributes ? attributes->cFuncs : 0;
+    if (attributes) info->ReleaseTypeAttr(attributes);
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) == 0) described(info, f->memid, "member");
+        info->ReleaseFuncDesc(f);
+    }
+    check(functions >= 29 && missing.empty(), "the class and every member have a description", missing);
+    coclass->Release();
+    library->Release();
+    info->Release();
 }
 
 void slots_without_scanner(_Clicker* clicker) {
@@ -1012,14 +1043,11 @@ void resources(const wchar_t* path) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wstring(argv[1]) == L"--manifest") {
-        if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         without_registration(argv[2]);
         CoUninitialize();
-        std::printf("manifest: %d passed, %d failed\n", passed, failed);
-        return failed == 0 ? 0 : 1;
+        return report.finish("manifest");
     }
-    if (const char* a = std::getenv("HARROWTALLY_ARCH")) arch = a;
     if (argc < 2) {
         std::fprintf(stderr, "usage: early_bound PATH_OF_HARROWTALLY_DLL\n");
         return 2;
@@ -1031,6 +1059,7 @@ int wmain(int argc, wchar_t** argv) {
     check(SUCCEEDED(hr), "CoCreateInstance of the registered class", hex(hr));
     if (clicker) {
         type_library_slots(clicker);
+        type_library_descriptions(clicker);
         slots_without_scanner(clicker);
         dispatch_errors(clicker);
         slots_with_scanner(clicker);
@@ -1039,6 +1068,5 @@ int wmain(int argc, wchar_t** argv) {
     server_rules(argv[1]);
     resources(argv[1]);
     CoUninitialize();
-    std::printf("early-bound: %d passed, %d failed\n", passed, failed);
-    return failed == 0 ? 0 : 1;
+    return report.finish("early-bound");
 }

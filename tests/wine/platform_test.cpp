@@ -19,6 +19,7 @@
 #include "windows_platform.h"
 
 #include "counting_dispatch.h"
+#include "message_window.h"
 
 using namespace harrowtally;
 using namespace harrowtally::windows;
@@ -114,7 +115,11 @@ const Sample samples[] = {
     {VT_BSTR, 0, L"1.5"}, {VT_BSTR, 0, L"2.5"}, {VT_BSTR, 0, L"&H10"}, {VT_BSTR, 0, L"&O17"},
     {VT_BSTR, 0, L"1e3"}, {VT_BSTR, 0, L"12abc"}, {VT_BSTR, 0, L""}, {VT_BSTR, 0, L"1,234"},
     {VT_BSTR, 0, L"-3"}, {VT_BSTR, 0, L"+4"}, {VT_BSTR, 0, L"32768"}, {VT_BSTR, 0, L".5"}, {VT_BSTR, 0, L"5."},
-    {VT_BSTR, 0, L"1.5.2"}, {VT_BSTR, 0, L"1,5"}, {VT_BSTR, 0, L"abc"}, {VT_BSTR, 0, L"- 3"}, {VT_DISPATCH, 1},
+    {VT_BSTR, 0, L"1.5.2"}, {VT_BSTR, 0, L"1,5"}, {VT_BSTR, 0, L"abc"}, {VT_BSTR, 0, L"- 3"}, {VT_BSTR, 0, L"$3"},
+    {VT_BSTR, 0, L"(3)"}, {VT_BSTR, 0, L"\u20ac3"}, {VT_BSTR, 0, L"3$"}, {VT_BSTR, 0, L"-$3"}, {VT_BSTR, 0, L"$-3"},
+    {VT_BSTR, 0, L"($3)"}, {VT_BSTR, 0, L"(-3)"}, {VT_BSTR, 0, L" ( 3 ) "}, {VT_BSTR, 0, L"(3"}, {VT_BSTR, 0, L"3)"},
+    {VT_BSTR, 0, L"$"}, {VT_BSTR, 0, L"()"}, {VT_BSTR, 0, L"$ 3"}, {VT_BSTR, 0, L"3 \u20ac"}, {VT_R8, -0.0}, {VT_R4, -0.0},
+    {VT_DISPATCH, 1},
     {VT_DISPATCH, 0}, {VT_ERROR, 0}, {VT_ARRAY | VT_I4, 0},
 };
 // clang-format on
@@ -179,7 +184,7 @@ void conversions_side_by_side() {
         NumberFormat format;
         const char* name;
     };
-    const Locale locales[] = {{0x409, {u'.', u','}, "en-US"}, {0x407, {u',', u'.'}, "de-DE"}};
+    const Locale locales[] = {{0x409, {u'.', u',', u'$'}, "en-US"}, {0x407, {u',', u'.', u'\u20ac'}, "de-DE"}};
     for (const Locale& locale : locales) {
         int mismatches = 0;
         for (const Sample& s : samples) {
@@ -443,13 +448,7 @@ void drain() {
 }
 
 void message_pump() {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = window_procedure;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"HarrowtallyPumpTest";
-    RegisterClassW(&window_class);
-    HWND window = CreateWindowW(L"HarrowtallyPumpTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND window = wine_test::message_window(L"HarrowtallyPumpTest", window_procedure);
 
     // Messages waiting and messages arriving during the pause are dispatched; the wait does not spin.
     dispatched = 0;

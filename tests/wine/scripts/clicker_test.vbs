@@ -56,6 +56,13 @@ Class DefaultText
     End Property
 End Class
 
+' An object whose default member answers the object itself: no value behind it.
+Class SelfDefault
+    Public Default Property Get Value
+        Set Value = Me
+    End Property
+End Class
+
 ' ---- state and simple accessors -------------------------------------------------------------
 
 Sub NewObjectState()
@@ -145,6 +152,46 @@ Sub ByReferenceArgumentsUnchanged()
     ExpectError Err.Number, 13, "newparams array"
     Err.Clear
     Check IsArray(arr), "array argument unchanged"
+End Sub
+
+' Each by-reference property is handed a long text held in a variable, with other texts made and
+' dropped in between: the variable keeps its text, and the host's memory stays whole.
+Sub LongTextsByReference()
+    Dim c, x, kept, junk, i, member, members
+    Set c = NewClicker()
+    members = Array("lastport", "newparams", "cur_clicker_params", "pnewdatetime")
+    kept = String(100000, "7")
+    On Error Resume Next
+    For i = 1 To 25
+        For Each member In members
+            x = String(100000, "7")
+            Select Case member
+                Case "lastport": c.lastport = x
+                Case "newparams": c.newparams = x
+                Case "cur_clicker_params": c.cur_clicker_params = x
+                Case "pnewdatetime": c.pnewdatetime = x
+            End Select
+            Err.Clear
+            junk = String(50000 + i, "x") & member
+            Check Len(x) = 100000 And x = kept, member & " changed its argument (length " & Len(x) & ")"
+        Next
+    Next
+End Sub
+
+Sub SelfReturningDefaultMember()
+    Dim c
+    Set c = NewClicker()
+    On Error Resume Next
+    c.newparams = New SelfDefault
+    ExpectError Err.Number, 13, "newparams given an object that answers itself"
+    Err.Clear
+    c.cur_clicker_params = New SelfDefault
+    ExpectError Err.Number, 13, "cur_clicker_params given an object that answers itself"
+    Err.Clear
+    Set c.startport = New SelfDefault
+    c.open_clicker
+    ExpectError Err.Number, 13, "open_clicker with startport an object that answers itself"
+    Err.Clear
 End Sub
 
 Sub LetOnlyAndReadOnlyMembers()
@@ -251,6 +298,25 @@ Sub OpenWithoutScanner()
     Check Matches(c.log, "^OPNC(:\d{8}\*-1){16}$"), "log " & c.log
     Check Left(c.log, 7) = "OPNC:20", "search starts at 20: " & c.log
     CheckEqual c.serial, "", "serial untouched"
+End Sub
+
+' Port texts read as the platform reads numbers: a currency sign, parentheses for a negative
+' number ((3) searches from -3 upward), the text up to a null character; get_barcode alike.
+Sub PortTextsAsThePlatformReadsThem()
+    Dim c, v
+    UseDevice ""
+    Set c = NewClicker()
+    On Error Resume Next
+    For Each v In Array("$3", "(3)", "3" & Chr(0) & "x")
+        c.startport = v
+        c.open_clicker
+        ExpectError Err.Number, 0, "open_clicker with startport " & Shown(v)
+        Err.Clear
+        CheckEqual c.comport, CInt(3), "scanner found from startport " & Shown(v)
+    Next
+    c.get_barcode = "3" & Chr(0) & "x"
+    ExpectError Err.Number, 0, "get_barcode from a text with a null"
+    CheckEqual c.get_barcode, CInt(3), "get_barcode from a text with a null"
 End Sub
 
 Sub OpenInputErrors()
@@ -488,6 +554,12 @@ Select Case mode
         BeginCase "by-reference arguments left unchanged"
         ByReferenceArgumentsUnchanged
         EndCase
+        BeginCase "long texts handed by reference stay the caller's"
+        LongTextsByReference
+        EndCase
+        BeginCase "a default member that answers its own object: 13"
+        SelfReturningDefaultMember
+        EndCase
         BeginCase "let-only and read-only members, unknown members: 438"
         LetOnlyAndReadOnlyMembers
         EndCase
@@ -502,6 +574,9 @@ Select Case mode
         EndCase
         BeginCase "open_clicker without a scanner: OPNC"
         OpenWithoutScanner
+        EndCase
+        BeginCase "port texts with a currency sign, parentheses or a null"
+        PortTextsAsThePlatformReadsThem
         EndCase
         BeginCase "startport errors: 13, 94, 6"
         OpenInputErrors

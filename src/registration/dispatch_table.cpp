@@ -1,0 +1,135 @@
+#include "dispatch_table.h"
+
+#include <cwctype>
+
+#include "clicker_object.h"
+#include "owners.h"
+
+namespace harrowtally::windows {
+namespace {
+
+using Object = ClickerObject;
+
+template <HRESULT (STDMETHODCALLTYPE Object::*Method)()>
+HRESULT method(Object& object, VARIANT*) {
+    return (object.*Method)();
+}
+
+template <HRESULT (STDMETHODCALLTYPE Object::*Get)(VARIANT*)>
+HRESULT variant_get(Object& object, VARIANT* result) {
+    return (object.*Get)(result);
+}
+
+// A get of a value that is not a VARIANT, given as a VARIANT of type `Type`.
+template <VARTYPE Type, typename Value, HRESULT (STDMETHODCALLTYPE Object::*Get)(Value*)>
+HRESULT typed_get(Object& object, VARIANT* result) {
+    Value value{};
+    const HRESULT hr = (object.*Get)(&value);
+    if (FAILED(hr)) return hr;
+    if constexpr (Type == VT_I2) V_I2(result) = value;
+    if constexpr (Type == VT_BOOL) V_BOOL(result) = value;
+    if constexpr (Type == VT_BSTR) V_BSTR(result) = value;
+    V_VT(result) = Type;
+    return hr;
+}
+
+template <HRESULT (STDMETHODCALLTYPE Object::*Get)(short*)>
+constexpr auto short_get = typed_get<VT_I2, short, Get>;
+template <HRESULT (STDMETHODCALLTYPE Object::*Get)(VARIANT_BOOL*)>
+constexpr auto flag_get = typed_get<VT_BOOL, VARIANT_BOOL, Get>;
+template <HRESULT (STDMETHODCALLTYPE Object::*Get)(BSTR*)>
+constexpr auto text_get = typed_get<VT_BSTR, BSTR, Get>;
+
+constexpr INVOKEKIND get = INVOKE_PROPERTYGET, call = INVOKE_FUNC;
+
+// clang-format off
+constexpr FastMember fast_members[] = {
+    {DISPID_CLICKER_STARTPORT,     L"startport",     get,  variant_get<&Object::get_startport>},
+    {DISPID_CLICKER_GET_BARCODE,   L"get_barcode",   get,  short_get<&Object::get_get_barcode>},
+    {DISPID_CLICKER_OPEN_CLICKER,  L"open_clicker",  call, method<&Object::open_clicker>},
+    {DISPID_CLICKER_CLOSE_CLICKER, L"close_clicker", call, method<&Object::close_clicker>},
+    {DISPID_CLICKER_SERIAL,        L"serial",        get,  variant_get<&Object::get_serial>},
+    {DISPID_CLICKER_LOG,           L"log",           get,  variant_get<&Object::get_log>},
+    {DISPID_CLICKER_ALLDATA,       L"alldata",       get,  variant_get<&Object::get_alldata>},
+    {DISPID_CLICKER_COMPORT,       L"comport",       get,  short_get<&Object::get_comport>},
+    {DISPID_CLICKER_NUM_BARCODES,  L"num_barcodes",  get,  short_get<&Object::get_num_barcodes>},
+    {DISPID_CLICKER_HELLO,         L"hello",         get,  text_get<&Object::get_hello>},
+    {DISPID_CLICKER_NUM_FILES,     L"num_files",     get,  short_get<&Object::get_num_files>},
+    {DISPID_CLICKER_OPEN_OK,       L"open_ok",       get,  flag_get<&Object::get_open_ok>},
+    {DISPID_CLICKER_EMPTY_OK,      L"empty_ok",      get,  flag_get<&Object::get_empty_ok>},
+    {DISPID_CLICKER_EMPTYSCANNER,  L"EmptyScanner",  call, method<&Object::EmptyScanner>},
+    {DISPID_CLICKER_RESET_PARAMS,  L"reset_params",  call, method<&Object::reset_params>},
+    {DISPID_CLICKER_SHOWPARAMS,    L"showparams",    get,  variant_get<&Object::get_showparams>},
+    {DISPID_CLICKER_SWVERSION,     L"SwVersion",     get,  variant_get<&Object::get_SwVersion>},
+    {DISPID_CLICKER_GETDATE,       L"getdate",       call, method<&Object::getdate>},
+    {DISPID_CLICKER_SETDATE,       L"setdate",       call, method<&Object::setdate>},
+    {DISPID_CLICKER_SBARCODE,      L"sbarcode",      get,  variant_get<&Object::get_sbarcode>},
+    {DISPID_CLICKER_STIME,         L"stime",         get,  variant_get<&Object::get_stime>},
+    {DISPID_CLICKER_STYPE,         L"stype",         get,  variant_get<&Object::get_stype>},
+};
+// clang-format on
+
+std::wstring lower(const wchar_t* text) {
+    std::wstring out;
+    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
+    return out;
+}
+
+// Compares a lower-case member name with a name as the caller spelt it, without allocating: names
+// are looked up at every call from a script.
+bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
+    std::size_t i = 0;
+    for (; spelt[i] != L'\0'; ++i) {
+        if (i == lower_name.size()) return false;
+        const wchar_t c = spelt[i];
+        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
+                               : c < 0x80             ? c
+                                                      : static_cast<wchar_t>(std::towlower(c));
+        if (folded != lower_name[i]) return false;
+    }
+    return i == lower_name.size();
+}
+
+DispatchTable build_table(ITypeInfo* info) {
+    DispatchTable table;
+    TypeAttributes attributes(info);
+    if (FAILED(info->GetTypeAttr(attributes.out()))) return table;
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        FunctionDescription f(info);
+        if (FAILED(info->GetFuncDesc(i, f.out()))) continue;
+        Bstr name;
+        UINT count = 0;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0 || FAILED(info->GetNames(f->memid, name.out(), 1, &count)) ||
+            count != 1) {
+            continue;
+        }
+        const std::wstring key = lower(name.get());
+        if (table.find(key.c_str()) == DISPID_UNKNOWN) table.names.emplace_back(key, f->memid);
+        for (const FastMember& m : fast_members) {
+            if (m.id == f->memid && f->invkind == m.kind && f->cParams == 0 && lower(m.name) == key) {
+                table.fast[m.id] = &m;
+            }
+        }
+    }
+    return table;
+}
+
+}  // namespace
+
+DISPID DispatchTable::find(const wchar_t* spelt) const {
+    for (const auto& [name, id] : names) {
+        if (same_name(name, spelt)) return id;
+    }
+    return DISPID_UNKNOWN;
+}
+
+const DispatchTable* dispatch_table(ITypeInfo* info) noexcept {
+    try {
+        static const DispatchTable table = build_table(info);
+        return &table;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace harrowtally::windows

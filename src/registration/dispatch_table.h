@@ -1,0 +1,42 @@
+#pragma once
+// How IDispatch finds _Clicker's members: every name with its identifier, as the type library
+// gives them, and the members that Invoke runs straight through the vtable.
+#include <oaidl.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dispatch_ids.h"
+
+namespace harrowtally::windows {
+
+class ClickerObject;
+
+// A property get or a method without arguments that scripts call often. `call` runs it through
+// the vtable and leaves its value in `result` (empty on entry) when it succeeds.
+struct FastMember {
+    DISPID id;
+    const wchar_t* name;
+    INVOKEKIND kind;
+    HRESULT (*call)(ClickerObject& object, VARIANT* result);
+};
+
+inline constexpr DISPID highest_dispatch_id = DISPID_CLICKER_STYPE;
+
+struct DispatchTable {
+    std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
+    // By identifier: the fast members that the type library confirms (same name, kind and no
+    // parameters); a member it does not confirm is left to the type library's Invoke.
+    const FastMember* fast[highest_dispatch_id + 1] = {};
+
+    // The identifier of a name as a caller spelt it (any case), or DISPID_UNKNOWN.
+    DISPID find(const wchar_t* spelt) const;
+    const FastMember* fast_member(DISPID id) const { return id > 0 && id <= highest_dispatch_id ? fast[id] : nullptr; }
+};
+
+// Built from the type information at the first call and kept; nullptr when there was no memory to
+// build it (it is built again at the next call).
+const DispatchTable* dispatch_table(ITypeInfo* info) noexcept;
+
+}  // namespace harrowtally::windows

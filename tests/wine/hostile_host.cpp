@@ -1,0 +1,368 @@
+// A C++ host that uses the registered component carelessly or with hostile intent: it releases the
+// last reference from a timer while a member waits in the settling pause, keeps a chain of posted
+// messages going through the pause, passes malformed arguments, and calls _Clicker from another
+// apartment through the automation marshaler. Every call must come back, in time, with an HRESULT;
+// the heap must stay intact (run under WINEDEBUG=warn+heap, which fills and checks freed blocks).
+// The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
+// Usage: hostile_host [pause|chain|arguments|marshal]   (all by default)
+//        hostile_host surrogate   (the class registered for the other bitness only)
+#include <oaidl.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harrowtally_h.h"
+#include "message_window.h"
+#include "test_report.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+wine_test::Report report("hostile host");
+using wine_test::hex;
+
+void check(bool ok, const std::string& name, const std::string& detail = {}) {
+    report.check(ok, name, detail);
+}
+
+constexpr HRESULT type_mismatch = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
+
+ComPtr<_Clicker> new_clicker() {
+    ComPtr<_Clicker> clicker;
+    CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(clicker.GetAddressOf()));
+    return clicker;
+}
+
+HRESULT on_port_3(_Clicker* clicker) {
+    VARIANT port;
+    V_VT(&port) = VT_I2;
+    V_I2(&port) = 3;
+    return clicker->put_startport(port);
+}
+
+HRESULT can_unload_now() {
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    const auto can_unload = reinterpret_cast<CanUnload>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Harrowtally.dll"), "DllCanUnloadNow")));
+    return can_unload ? can_unload() : E_FAIL;
+}
+
+// The members that wait in the settling pause, called through the vtable.
+struct PausingMember {
+    const char* name;
+    std::function<HRESULT(_Clicker*)> call;
+};
+const PausingMember pausing_members[] = {
+    {"open_clicker", [](_Clicker* c) { return c->open_clicker(); }},
+    {"alldata",
+     [](_Clicker* c) {
+         VARIANT record;
+         VariantInit(&record);
+         const HRESULT hr = c->get_alldata(&record);
+         VariantClear(&record);
+         return hr;
+     }},
+    {"EmptyScanner", [](_Clicker* c) { return c->EmptyScanner(); }},
+};
+
+// The timer releases the host's only reference while the member waits.
+_Clicker* to_release = nullptr;
+ULONG left_after_release = 99;
+
+void CALLBACK release_from_timer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (to_release != nullptr) left_after_release = std::exchange(to_release, nullptr)->Release();
+}
+
+void release_during_pause() {
+    for (const PausingMember& member : pausing_members) {
+        ComPtr<_Clicker> clicker = new_clicker();
+        if (!clicker) {
+            check(false, std::string(member.name) + ": object created");
+            continue;
+        }
+        on_port_3(clicker.Get());
+        to_release = clicker.Detach();
+        left_after_release = 99;
+        SetTimer(nullptr, 0, 20, release_from_timer);
+        _Clicker* raw = to_release;
+        const HRESULT hr = member.call(raw);
+        const bool released = to_release == nullptr;
+        if (!released) to_release->Release();
+        to_release = nullptr;
+        check(released && SUCCEEDED(hr) && can_unload_now() == S_OK && HeapValidate(GetProcessHeap(), 0, nullptr),
+              std::string(member.name) + ": last reference released during the pause, object gone after the call",
+              "released " + std::to_string(released) + ", hr " + hex(hr) + ", references left " +
+                  std::to_string(left_after_release));
+    }
+}
+
+// A window that posts itself a message from each message it gets, as long as `chain_running`.
+// The chain stops itself 20 s after it began, so that a pause that never ends fails instead of
+// hanging (a timer would not do: WM_TIMER comes only when no posted message waits).
+bool chain_running = false;
+long chain_messages = 0;
+ULONGLONG chain_end = 0;
+
+LRESULT CALLBACK chain_window(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) {
+        ++chain_messages;
+        if (chain_running && GetTickCount64() < chain_end) PostMessageW(window, WM_APP, 0, 0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+void message_chain_during_pause() {
+    HWND window = wine_test::message_window(L"HarrowtallyChain", chain_window);
+    for (const PausingMember& member : pausing_members) {
+        ComPtr<_Clicker> clicker = new_clicker();
+        if (!clicker) continue;
+        on_port_3(clicker.Get());
+        ULONGLONG start = GetTickCount64();
+        member.call(clicker.Get());
+        const ULONGLONG alone = GetTickCount64() - start;
+        chain_running = true;
+        chain_messages = 0;
+        start = GetTickCount64();
+        chain_end = start + 20000;
+        PostMessageW(window, WM_APP, 0, 0);
+        const HRESULT hr = member.call(clicker.Get());
+        const ULONGLONG with_chain = GetTickCount64() - start;
+        chain_running = false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        check(SUCCEEDED(hr) && with_chain < alone + 2000 && chain_messages > 0,
+              std::string(member.name) + " returns on time while a posted-message chain runs",
+              hex(hr) + ", " + std::to_string(with_chain) + " ms with the chain (" + std::to_string(chain_messages) +
+                  " messages), " + std::to_string(alone) + " ms alone");
+    }
+    DestroyWindow(window);
+}
+
+// Arguments no script host sends, through the vtable and through Invoke: each must come back with
+// an error, not bring the process down.
+HRESULT invoke(IDispatch* object, const wchar_t* member, WORD flags, VARIANT* argument) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(member);
+    if (FAILED(object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id))) return DISP_E_UNKNOWNNAME;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{argument, &named, 1, 1};
+    EXCEPINFO exception{};
+    const HRESULT hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, nullptr, &exception, nullptr);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    return hr;
+}
+
+void malformed_arguments() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    VARIANT null_array;
+    V_VT(&null_array) = VT_BYREF | VT_ARRAY | VT_I4;
+    V_ARRAYREF(&null_array) = nullptr;
+    VARIANT self_reference;
+    V_VT(&self_reference) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&self_reference) = &self_reference;
+    std::vector<VARIANT> chain(100000);
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+        V_VT(&chain[i]) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&chain[i]) = &chain[i + 1];
+    }
+    V_VT(&chain.back()) = VT_I2;
+    V_I2(&chain.back()) = 3;
+    VARIANT bad_decimal;
+    VariantInit(&bad_decimal);
+    V_DECIMAL(&bad_decimal).scale = 200;
+    V_DECIMAL(&bad_decimal).Lo64 = 3;
+    V_VT(&bad_decimal) = VT_DECIMAL;
+    VARIANT number;
+    V_VT(&number) = VT_I4;
+    V_I4(&number) = 3;
+    // A DECIMAL of scale 200 is a value, not a malformed reference: the platform gives it a text,
+    // which pnewdatetime takes.
+    struct Argument {
+        const char* what;
+        VARIANT* value;
+        bool malformed_reference;
+    };
+    const Argument arguments[] = {{"a null by-reference array", &null_array, true},
+                                  {"a VARIANT that references itself", &self_reference, true},
+                                  {"a chain of 100000 VARIANT references", chain.data(), true},
+                                  {"a DECIMAL of scale 200", &bad_decimal, false}};
+    for (const Argument& a : arguments) {
+        const HRESULT hrs[] = {
+            clicker->put_startport(*a.value),
+            clicker->put_lastport(a.value),
+            clicker->put_newparams(a.value),
+            invoke(clicker.Get(), L"startport", DISPATCH_PROPERTYPUT, a.value),
+            invoke(clicker.Get(), L"lastport", DISPATCH_PROPERTYPUT, a.value),
+            invoke(clicker.Get(), L"cur_clicker_params", DISPATCH_PROPERTYPUT, a.value),
+            a.malformed_reference ? invoke(clicker.Get(), L"pnewdatetime", DISPATCH_PROPERTYPUT, a.value)
+                                  : DISP_E_TYPEMISMATCH,
+        };
+        std::string detail;
+        bool all_failed = true;
+        for (HRESULT hr : hrs) {
+            all_failed = all_failed && FAILED(hr);
+            detail += hex(hr) + " ";
+        }
+        check(all_failed, std::string(a.what) + " is refused through the vtable and Invoke", detail);
+    }
+    VARIANT empty;
+    VariantInit(&empty);
+    clicker->put_startport(empty);
+    const HRESULT set_value = clicker->putref_startport(number);
+    const HRESULT set_by_invoke = invoke(clicker.Get(), L"startport", DISPATCH_PROPERTYPUTREF, &number);
+    VARIANT held;
+    VariantInit(&held);
+    clicker->get_startport(&held);
+    check(set_value == type_mismatch && set_by_invoke == DISP_E_EXCEPTION && V_VT(&held) == VT_EMPTY,
+          "setting startport to a value that is no object: 13, startport unchanged",
+          hex(set_value) + " " + hex(set_by_invoke) + " vt " + std::to_string(V_VT(&held)));
+
+    LPOLESTR null_name[] = {nullptr};
+    LPOLESTR second_null[] = {const_cast<LPOLESTR>(L"startport"), nullptr};
+    DISPID ids[2] = {};
+    const HRESULT one = clicker->GetIDsOfNames(IID_NULL, null_name, 1, 0x409, ids);
+    const HRESULT two = clicker->GetIDsOfNames(IID_NULL, second_null, 2, 0x409, ids);
+    check(FAILED(one) && FAILED(two), "GetIDsOfNames with a null name fails", hex(one) + " " + hex(two));
+}
+
+// Calls through _Clicker's vtable on a proxy (another apartment, or the surrogate's process): texts,
+// by-reference arguments, a download and an error with its description. Returns what failed.
+std::vector<std::string> calls_through_proxy(IDispatch* dispatch) {
+    std::vector<std::string> failures;
+    ComPtr<_Clicker> clicker;
+    HRESULT hr = dispatch->QueryInterface(IID_PPV_ARGS(clicker.GetAddressOf()));
+    if (FAILED(hr)) return {"query _Clicker " + hex(hr)};
+    BSTR hello = nullptr;
+    hr = clicker->get_hello(&hello);
+    if (FAILED(hr) || hello == nullptr || std::wstring(hello) != L"Clicker control successfully installed") {
+        failures.push_back("hello " + hex(hr));
+    }
+    SysFreeString(hello);
+    VARIANT port;
+    V_VT(&port) = VT_BSTR;
+    V_BSTR(&port) = SysAllocString(L"3");
+    hr = clicker->put_lastport(&port);
+    VARIANT back;
+    VariantInit(&back);
+    clicker->get_startport(&back);
+    if (FAILED(hr) || V_VT(&back) != VT_BSTR || std::wstring(V_BSTR(&back)) != L"3" ||
+        std::wstring(V_BSTR(&port)) != L"3") {
+        failures.push_back("lastport by reference " + hex(hr));
+    }
+    VariantClear(&back);
+    VariantClear(&port);
+    BSTR stamp = SysAllocString(L"051710061226");
+    hr = clicker->put_pnewdatetime(&stamp);
+    if (FAILED(hr) || std::wstring(stamp) != L"051710061226") {
+        failures.push_back("pnewdatetime by reference " + hex(hr));
+    }
+    SysFreeString(stamp);
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    hr = clicker->open_clicker();
+    clicker->get_open_ok(&opened);
+    if (FAILED(hr) || opened != VARIANT_TRUE) failures.push_back("open_clicker " + hex(hr));
+    VARIANT null;
+    V_VT(&null) = VT_NULL;
+    clicker->put_startport(null);
+    hr = clicker->open_clicker();
+    if (hr != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94)) failures.push_back("error 94 " + hex(hr));
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(L"open_clicker");
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXCEPINFO exception{};
+    if (SUCCEEDED(dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id))) {
+        hr = dispatch->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
+    }
+    const std::wstring described = exception.bstrDescription ? exception.bstrDescription : L"";
+    const std::wstring source = exception.bstrSource ? exception.bstrSource : L"";
+    if (hr != DISP_E_EXCEPTION || exception.scode != MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 94) ||
+        described != L"Invalid use of Null" || source != L"Harrowtally") {
+        failures.push_back("error 94 through IDispatch " + hex(hr));
+    }
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    return failures;
+}
+
+// _Clicker used from a thread of its own apartment through the automation marshaler.
+struct CrossApartment {
+    IStream* stream = nullptr;
+    std::vector<std::string> failures;
+};
+
+DWORD WINAPI use_marshaled(void* argument) {
+    auto& state = *static_cast<CrossApartment*>(argument);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ComPtr<IDispatch> dispatch;
+        const HRESULT hr = CoGetInterfaceAndReleaseStream(state.stream, IID_PPV_ARGS(dispatch.GetAddressOf()));
+        state.failures =
+            SUCCEEDED(hr) ? calls_through_proxy(dispatch.Get()) : std::vector<std::string>{"unmarshal " + hex(hr)};
+    }
+    CoUninitialize();
+    return 0;
+}
+
+void marshaled_to_another_apartment() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    CrossApartment state;
+    const HRESULT hr = CoMarshalInterThreadInterfaceInStream(IID__Clicker, clicker.Get(), &state.stream);
+    check(SUCCEEDED(hr), "_Clicker marshals to another apartment", hex(hr));
+    if (FAILED(hr)) return;
+    HANDLE thread = CreateThread(nullptr, 0, use_marshaled, &state, 0, nullptr);
+    DWORD index = 0;
+    const HRESULT waited = CoWaitForMultipleHandles(0, 60000, 1, &thread, &index);
+    CloseHandle(thread);
+    std::string detail;
+    for (const std::string& f : state.failures) detail += f + "; ";
+    check(waited == S_OK && state.failures.empty(),
+          "every vtable call through the proxy works, by-reference arguments and errors included", detail);
+}
+
+// A host of the other bitness than the registered component: the class runs in the system's
+// surrogate, and _Clicker is marshaled across the processes.
+void through_surrogate() {
+    ComPtr<IDispatch> dispatch;
+    const HRESULT hr =
+        CoCreateInstance(CLSID_Clicker, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(dispatch.GetAddressOf()));
+    check(SUCCEEDED(hr), "created in the surrogate", hex(hr));
+    if (FAILED(hr)) return;
+    std::string detail;
+    for (const std::string& f : calls_through_proxy(dispatch.Get())) detail += f + "; ";
+    check(detail.empty(), "every vtable call through the surrogate works, by-reference arguments and errors included",
+          detail);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring only = argc > 1 ? argv[1] : L"";
+    const struct {
+        const wchar_t* name;
+        void (*run)();
+    } sections[] = {{L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause},
+                    {L"arguments", malformed_arguments},
+                    {L"marshal", marshaled_to_another_apartment}};
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    for (const auto& section : sections) {
+        if (only.empty() || only == section.name) section.run();
+    }
+    // Only when named: a host of the other bitness, served by the surrogate.
+    if (only == L"surrogate") through_surrogate();
+    CoUninitialize();
+    return report.finish("hostile host");
+}
