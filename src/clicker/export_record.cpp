@@ -123,7 +123,9 @@ private:
         auto day = static_cast<std::int64_t>(value);  // positive: truncation gives the whole days
         const double seconds_exact = (value - static_cast<double>(day)) * 86400.0;
         // Below one half the sum with 0.5 could round up to 1 in floating point; it rounds to 0.
-        auto seconds = seconds_exact < 0.5 ? 0u : static_cast<std::uint32_t>(seconds_exact + 0.5);
+        auto seconds = seconds_exact < 0.5
+                           ? 0u
+                           : static_cast<std::uint32_t>(seconds_exact + 0.5);  // NOLINT(bugprone-incorrect-roundings)
         if (seconds >= 86400) {
             seconds -= 86400;
             ++day;

@@ -113,7 +113,8 @@ TEST_F(SimFaults, EveryCallCanBeMadeToFail) {
             EXPECT_GE(call(), 0) << name << " with " << failing << " failing";
         }
         if (failing == "csp2GetPacket") lib.read_data();
-        const auto it = std::find_if(calls.begin(), calls.end(), [&](const auto& c) { return c.first == failing; });
+        const auto it = std::find_if(calls.begin(), calls.end(),
+                                     [&failing = failing](const auto& c) { return c.first == failing; });
         EXPECT_EQ(it->second(), result::injected) << failing;
     }
     use_state(example_device() + "fault_calls = csp2Init\n");

@@ -217,7 +217,7 @@ TEST_F(SimStateFile, PathsThatAreNoStateFileAreRefused) {
     const std::vector<Case> cases = {
         {"FIFO",
          [](const fs::path& f) {
-             const fs::path p = f / "fifo";
+             fs::path p = f / "fifo";
              EXPECT_EQ(::mkfifo(p.c_str(), 0600), 0);
              return p;
          }},
@@ -225,7 +225,7 @@ TEST_F(SimStateFile, PathsThatAreNoStateFileAreRefused) {
         {"folder", [](const fs::path& f) { return f; }},
         {"oversized file",
          [](const fs::path& f) {
-             const fs::path p = f / "huge.txt";
+             fs::path p = f / "huge.txt";
              std::ofstream(p) << "port = 0\n";
              fs::resize_file(p, (16u << 20) + 1);
              return p;

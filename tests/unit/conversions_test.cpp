@@ -112,7 +112,7 @@ TEST(Conversions, ExponentsInLeadingNumberAndInNumericText) {
     };
     for (const auto& [text, expected] : texts) {
         int got = 0;
-        const int e = error_of([&] { got = to_integer(Variant::string(text)); });
+        const int e = error_of([&got, &text = text] { got = to_integer(Variant::string(text)); });
         if (expected < 0) {
             EXPECT_EQ(e, -expected) << to_utf8(text);
         } else {

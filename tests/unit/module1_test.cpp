@@ -113,7 +113,7 @@ TEST(ParameterProcedures, PortThatDoesNotConvertFailsAfterThePauseBeforeInit) {
     for (const auto& [name, run] : procedures) {
         for (const auto& [port, error] : ports) {
             Rig rig;
-            EXPECT_EQ(error_of([&] { run(rig.services, port); }), error) << name;
+            EXPECT_EQ(error_of([&rig, &run = run, &port = port] { run(rig.services, port); }), error) << name;
             EXPECT_EQ(rig.lib.calls, std::string(name) == "info" ? Calls{} : Calls{"pause"}) << name;
         }
     }
