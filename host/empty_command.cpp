@@ -3,7 +3,6 @@
 // of `download --empty-after`.
 #include <ostream>
 
-#include "common/runtime_error.h"
 #include "common/text.h"
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
@@ -77,12 +76,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     }
     if (reader.help_asked()) return show_help(out, kHelp);
 
-    const ErrorAdvice advice = [&](int number) -> std::string {
-        if (!set_clock || number == harrowtally::err::overflow) return {};
-        return "the clock text " + *set_clock +
-               " could not be used: give now, or 12 digits ssmmhhDDMMYY of a real date and time";
-    };
-    return with_clicker(options, err, advice, [&](Clicker& clicker) {
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "clicker/download.h"
+#include "clicker/host_hooks.h"
 
 namespace harrowtally::host {
 

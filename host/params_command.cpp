@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/code_page.h"
-#include "common/runtime_error.h"
 #include "common/text.h"
 #include "common/trace_text.h"
 #include "host/arg_reader.h"
@@ -160,19 +159,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                                    "parameter number and a two-digit value, such as 0205011200");
     }
 
-    const ErrorAdvice advice = [&](int number) -> std::string {
-        using namespace harrowtally::err;
-        if (number != invalid_call && number != type_mismatch && number != overflow) return {};
-        if (action == "show") {
-            return "the parameter list " + *text +
-                   " could not be read: write the count, then each parameter number, two digits each, such as "
-                   "020731";
-        }
-        return "the parameter set " + *text +
-               " could not be read: write the count, then each parameter's number and value (0 to 255), two digits "
-               "each, such as 0205011200; nothing was changed";
-    };
-    return with_clicker(options, err, advice, [&](Clicker& clicker) {
+    return with_clicker(options, err, [&](Clicker& clicker) {
         if (action == "show") {
             if (port) {
                 clicker.let_startport(Variant::long_(*port));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "clicker/download.h"
+#include "clicker/host_hooks.h"
 #include "clicker/member_outcomes.h"
 #include "common/services.h"
 #include "common/variant.h"

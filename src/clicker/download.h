@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace harrowtally {
@@ -33,23 +32,6 @@ public:
 
 private:
     std::vector<DownloadedBarcode> items_;
-};
-
-// Told of each barcode as a download fetches it; not part of the automation interface.
-class DownloadObserver {
-public:
-    virtual ~DownloadObserver() = default;
-    virtual void on_barcode(int index, int count) = 0;
-};
-
-// Asked by EmptyScanner, inside the connection that erases, whether the scanner may be erased: after
-// the member has read the scanner's count and before the first erase. `count` is the count the
-// member read; `serial` is the scanner's serial number read in that connection, as serial() gives
-// it. Not part of the automation interface.
-class EraseGuard {
-public:
-    virtual ~EraseGuard() = default;
-    virtual bool allow_erase(std::int16_t count, std::u16string_view serial) = 0;
 };
 
 }  // namespace harrowtally
