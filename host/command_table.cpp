@@ -9,7 +9,7 @@ constexpr Command kCommands[] = {
      run_download},
     {"empty", "[--port N] [--set-clock now|TEXT] [--discard]", run_empty},
     {"clock", "[get|set] [--port N]", run_clock},
-    {"params", "show LIST | apply SET [--discard]  [--port N]", run_params},
+    {"params", "show LIST | apply SET [--discard] [--port N]", run_params},
     {"info", "", run_info},
 };
 }  // namespace
