@@ -56,10 +56,10 @@ Variant Clicker::showparams() {
         const int count = read_parameter_count(list, services_.number_format);
         for (int k = 1; k <= count; ++k) {
             const std::int16_t number = read_list_entry(list, k, services_.number_format);
-            const std::int16_t value = Module1::get_scanner_param(services_, startport_, number);
-            parameter_report_.entries.push_back({number, value});
+            const ParameterReading reading = Module1::read_scanner_param(services_, startport_, number);
+            parameter_report_.entries.push_back(reading);
             report += two_digit_text(number);
-            report += two_digit_text(value);
+            report += two_digit_text(reading.value);
         }
     }
     report += u":";

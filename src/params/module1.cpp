@@ -37,14 +37,20 @@ void scanner_pause(const ScannerServices& services) {
 }
 
 std::int16_t get_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number) {
+    return static_cast<std::int16_t>(read_scanner_param(services, port, number).value);
+}
+
+ParameterReading read_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number) {
     scanner_pause(services);
     ScannerPort connection(*services.library);
     open_connection(services, port, connection);
     std::array<std::uint8_t, csp2_size::param> buffer{};
-    connection.library().csp2GetParam(number, buffer.data(), csp2_size::param);
-    const std::int16_t value = buffer[0];
+    ParameterReading reading;
+    reading.number = number;
+    reading.getter_result = connection.library().csp2GetParam(number, buffer.data(), csp2_size::param);
+    reading.value = buffer[0];
     close_connection(connection);
-    return value;
+    return reading;
 }
 
 bool set_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number, std::int32_t value) {

@@ -17,6 +17,8 @@ void scanner_pause(const ScannerServices& services);
 // The first byte of the parameter's data, 0 to 255; 0 when the library wrote nothing. A port that
 // does not convert to a 32-bit integer fails with 13, 6 or 94 after the pause, before csp2Init.
 std::int16_t get_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number);
+// The same reading with csp2GetParam's result kept beside the value.
+ParameterReading read_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number);
 
 // Writes value as the parameter's first byte; true exactly when csp2SetParam returned 0. A value
 // outside 0 to 255 is not sent: the connection is closed and the call fails with 5.

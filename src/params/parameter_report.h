@@ -19,9 +19,18 @@ struct ScannerInfo {
     std::int32_t rtc_mode = 0;
 };
 
-// The last showparams: the listed parameters with the values read, and the scanner information.
+// A parameter as csp2GetParam read it: the value the report shows and the getter's result, which
+// the report's text leaves out (a negative one read nothing, and the value is then 0).
+struct ParameterReading {
+    std::int16_t number = 0;
+    std::int32_t value = 0;
+    std::int32_t getter_result = 0;
+    bool read() const { return getter_result >= 0; }
+};
+
+// The last showparams: the listed parameters as read, and the scanner information.
 struct ParameterReport {
-    std::vector<ParameterEntry> entries;
+    std::vector<ParameterReading> entries;
     ScannerInfo info;
 };
 

@@ -17,16 +17,17 @@ TEST(ShowParams, ReportsTheListedParametersAndTheScannerInformation) {
         std::u16string report;  // before ":" and the information
         std::vector<int> read;
         int error = 0;
+        std::vector<std::int32_t> results = {};  // csp2GetParam's, kept in the typed report only
     };
     const std::vector<Case> cases = {
         {u"", u"", {}},
         {u"ab", u"ab", {}},  // two characters are not converted at all
         {u"00xyz", u"00", {}},
-        {u"0205 7", u"02050107200", {5, 7}},
-        {u" 1 5", u" 10501", {5}},  // the count as stored, the entries reformatted
-        {u"020505", u"0205010501", {5, 5}},
-        {u"0109", u"010900", {9}},  // a parameter the library leaves alone reads as 00
-        {u"01-1", u"01-0100", {-1}},
+        {u"0205 7", u"02050107200", {5, 7}, 0, {0, 0}},
+        {u" 1 5", u" 10501", {5}, 0, {0}},  // the count as stored, the entries reformatted
+        {u"020505", u"0205010501", {5, 5}, 0, {0, 0}},
+        {u"0109", u"010900", {9}, 0, {-1}},  // a parameter the library leaves alone reads as 00
+        {u"01-1", u"01-0100", {-1}, 0, {-1}},
         {u"x105", u"", {}, 13},       // the count fails before any connection
         {u"0205", u"", {5}, 13},      // the second entry lies beyond the end
         {u"0305xx07", u"", {5}, 13},  // an entry that is no number
@@ -50,6 +51,11 @@ TEST(ShowParams, ReportsTheListedParametersAndTheScannerInformation) {
         }
         if (c.error == 0) {
             EXPECT_EQ(report, Variant::string(c.report + u":" + info)) << to_utf8(c.list);
+            std::vector<std::int32_t> results;
+            for (const ParameterReading& entry : clicker.parameter_report().entries) {
+                results.push_back(entry.getter_result);
+            }
+            EXPECT_EQ(results, c.results) << to_utf8(c.list);
             expected.insert(expected.end(), {"csp2Init(4)", "csp2WakeUp()", "csp2Interrogate()", "csp2GetProtocol()",
                                              "csp2GetSystemStatus()", "csp2GetSwVersion(10)", "csp2GetASCIIMode()",
                                              "csp2GetRTCMode()", "csp2PowerDown()", "csp2Restore()"});
