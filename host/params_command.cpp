@@ -25,7 +25,7 @@ constexpr const char* kHelp =
     "       harrowtally params apply SET [--port N] [--discard]\n"
     "  show   reads the listed parameters and the scanner's information. LIST is the count and\n"
     "         exactly that many parameter numbers, two digits each: 020731 lists parameters 7 and 31\n"
-    "  apply  empties the scanner, restores its default parameters, writes SET and reads the set's\n"
+    "  apply  empties the scanner, asks it to restore its defaults, writes SET and reads the set's\n"
     "         parameters back. SET is the count, then exactly that many entries of number and value,\n"
     "         two digits each: 0205011200 sets 5 to 1 and 12 to 0\n"
     "  --discard  let apply erase barcodes the scanner still holds; without it a scanner holding\n"
@@ -66,6 +66,11 @@ std::optional<std::vector<std::vector<int>>> strict_entries(const std::string& t
     return entries;
 }
 
+// Why a parameter has no value: what the scanner library answered.
+std::string not_read_reason(const ParameterReading& entry) {
+    return "(the scanner library returned " + std::to_string(entry.getter_result) + ")";
+}
+
 // Reads back the parameters a set wrote (the last value of a number written twice); the lines
 // naming each parameter that holds another value, none when all hold theirs.
 std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector<std::vector<int>>& set) {
@@ -77,10 +82,13 @@ std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector
     clicker.cur_clicker_params(Variant::string(list));
     clicker.showparams();
     std::vector<std::string> differing;
-    const std::vector<ParameterEntry>& read = clicker.parameter_report().entries;
-    for (const ParameterEntry& entry : read) {
+    const std::vector<ParameterReading>& read = clicker.parameter_report().entries;
+    for (const ParameterReading& entry : read) {
         const int wanted = expected.at(entry.number);
-        if (entry.value != wanted) {
+        if (!entry.read()) {
+            differing.push_back("parameter " + to_utf8(two_digit_text(entry.number)) + " was not read back " +
+                                not_read_reason(entry) + ", so it is not known to hold " + std::to_string(wanted));
+        } else if (entry.value != wanted) {
             differing.push_back("parameter " + to_utf8(two_digit_text(entry.number)) + " reads back " +
                                 std::to_string(entry.value) + ", not " + std::to_string(wanted));
         }
@@ -96,14 +104,22 @@ std::string info_field(std::int32_t value) {
     return text;
 }
 
-// Prints the report in words; false when the scanner did not answer the information requests.
+// Prints the report in words; false when a parameter was not read or the scanner did not answer
+// the information requests.
 bool print_report(const ParameterReport& report, std::u16string_view report_text, std::int32_t port, std::ostream& out,
                   std::ostream& err) {
     out << "Parameters on port " << port << ": ";
     if (report.entries.empty()) out << "none listed";
+    bool all_read = true;
     for (std::size_t i = 0; i < report.entries.size(); ++i) {
-        const ParameterEntry& entry = report.entries[i];
-        out << (i == 0 ? "" : ", ") << to_utf8(two_digit_text(entry.number)) << " = " << entry.value;
+        const ParameterReading& entry = report.entries[i];
+        out << (i == 0 ? "" : ", ") << to_utf8(two_digit_text(entry.number));
+        if (entry.read()) {
+            out << " = " << entry.value;
+        } else {
+            out << " not read " << not_read_reason(entry);
+            all_read = false;
+        }
     }
     out << "\n";
 
@@ -118,7 +134,8 @@ bool print_report(const ParameterReport& report, std::u16string_view report_text
         err << "the scanner on port " << port << " did not answer\n";
         return false;
     }
-    return true;
+    if (!all_read) err << "not every parameter listed was read from the scanner on port " << port << "\n";
+    return all_read;
 }
 
 }  // namespace
@@ -199,14 +216,25 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                                         ? std::string()
                                         : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
                                               yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
+        // Only what was checked is claimed: csp2SetDefaults' answer is not, and a port that did not
+        // open took nothing.
         if (!clicker.empty_ok()) {
             err << "the scanner on port " << found
-                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome
-                << "; its defaults and the set " << *text << " were still sent\n";
+                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome;
+            const EmptyOutcome::Result result = clicker.empty_outcome().result;
+            if (result == EmptyOutcome::Result::not_opened || result == EmptyOutcome::Result::no_port) {
+                err << "; the port did not open, so the defaults and the set " << *text
+                    << " may not have reached the scanner\n";
+            } else {
+                err << "; it was still asked to restore its defaults and sent the set " << *text << "\n";
+            }
             return kExitFailed;
         }
-        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome())
-            << "), restored its default parameters and sent the set " << *text << outcome << ".\n";
+        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome());
+        // What was erased is what the scanner held in the erasing connection.
+        const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
+        if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
+        out << "), asked it to restore its defaults and sent the set " << *text << outcome << ".\n";
         const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
         for (const std::string& line : differing) err << "not applied: " << line << "\n";
         if (!differing.empty()) return kExitFailed;

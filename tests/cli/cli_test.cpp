@@ -431,8 +431,9 @@ TEST_F(Cli, ParamsShowAndApply) {
 
     const auto applied = run({"params", "apply", "010502", "--discard"});
     EXPECT_EQ(applied.exit_status, 0) << applied.err;
-    EXPECT_EQ(applied.out.find("Emptied the scanner on port 5 (erased at try 1), restored its default parameters "
-                               "and sent the set 010502.\nRead back: every parameter of the set holds its value.\n"),
+    EXPECT_EQ(applied.out.find("Emptied the scanner on port 5 (erased at try 1, 6 barcodes discarded), asked it to "
+                               "restore its defaults and sent the set 010502.\nRead back: every parameter of the set "
+                               "holds its value.\n"),
               0u)
         << applied.out;
     EXPECT_EQ(stored_barcodes(), 0);
