@@ -1,7 +1,9 @@
 // `clock get`: getdate on the scanner's port. `clock set`: setdate, which addresses port 0 only,
 // then getdate to see whether the clock took the computer's time.
 #include <cmath>
+#include <optional>
 #include <ostream>
+#include <sstream>
 
 #include "common/date_value.h"
 #include "common/text.h"
@@ -96,14 +98,19 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
                    "while emptying\n";
             return kExitFailed;
         }
+        const double asked = local_now_value();
         clicker.setdate();
-        out << "Set the clock of the scanner on port 0 to this computer's time.\n";
+        // The read-back decides what is said: the success line only for a clock that holds the time.
+        std::ostringstream read_back;
         std::optional<double> difference;
-        if (!read_clock(clicker, 0, out, err, &difference)) return kExitFailed;
-        if (!difference || std::fabs(*difference) > kSetTolerance) {
-            err << "the scanner's clock did not take the time\n";
+        const bool read = read_clock(clicker, 0, read_back, err, &difference);
+        if (!read || !difference || std::fabs(*difference) > kSetTolerance) {
+            out << read_back.str();
+            err << "clock not set: the scanner on port 0 was asked to take this computer's time ("
+                << date_value_text(asked) << ") and did not take it\n";
             return kExitFailed;
         }
+        out << "Set the clock of the scanner on port 0 to this computer's time.\n" << read_back.str();
         return kExitOk;
     });
 }
