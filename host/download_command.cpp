@@ -41,9 +41,10 @@ constexpr const char* kHelp =
     "                   --format overrides it, and another extension needs --format\n"
     "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced,\n"
     "                   holds every barcode the scanner reported, and, as a record, fits its field\n"
-    "                   widths; and only the scanner downloaded (same serial number) still holding\n"
-    "                   exactly the barcodes saved; otherwise the scanner keeps its barcodes and the\n"
-    "                   reason is printed\n"
+    "                   widths and loses no blank; and only the scanner downloaded (same serial\n"
+    "                   number) still holding exactly the barcodes saved; otherwise the scanner keeps\n"
+    "                   its barcodes and the reason is printed. Not with --format table, which does\n"
+    "                   not keep the exact text\n"
     "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
     "Exit status: 0 done; 1 no scanner, an error, barcodes that could not be read, an output that\n"
     "could not be written, or a scanner that was not emptied; 2 a mistake in the command line.\n";
@@ -117,6 +118,13 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
             throw UsageError("download: the format of " + o.output +
                              " cannot be told from its extension: name it .csv, .json or .rec, or give --format");
         }
+    }
+    // The table is for reading: it escapes what a terminal cannot show and has no stamp texts, so
+    // it cannot be the only copy of what is erased.
+    if (o.empty_after && o.format == DownloadFormat::table) {
+        throw UsageError(
+            "download: --empty-after does not go with --format table, which does not keep the exact text: use "
+            "--format csv or json (or record)");
     }
     return o;
 }

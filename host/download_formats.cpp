@@ -42,7 +42,10 @@ std::u16string serial_of(const Clicker& c) {
 Row table_row(const Clicker& c, int k) {
     const DownloadedBarcode* item = filled_item(c, k);
     if (!item) return {std::to_string(k), "(not read)", "", ""};
-    return {std::to_string(k), terminal_text(item->barcode), std::to_string(*item->type), scan_time(*item)};
+    // A stamp the date rule could not read has only the component's stand-in date: show its text.
+    std::string time =
+        item->stamp_read ? scan_time(*item) : "stamp \"" + terminal_text(item->stamp_text) + "\" not read as a date";
+    return {std::to_string(k), terminal_text(item->barcode), std::to_string(*item->type), std::move(time)};
 }
 
 void table_line(std::string& out, const Row& r, const std::size_t (&width)[3], bool heading) {
@@ -241,6 +244,11 @@ std::optional<std::string> record_loss(const Clicker& clicker) {
         if (item->barcode.size() > record_width::barcode) {
             return "barcode " + std::to_string(k) + " has " + std::to_string(item->barcode.size()) +
                    " characters and the field holds " + std::to_string(record_width::barcode);
+        }
+        // The field is padded with blanks: "ABC" and "ABC " give the same bytes.
+        if (item->barcode.size() < record_width::barcode && !item->barcode.empty() && item->barcode.back() == u' ') {
+            return "barcode " + std::to_string(k) + " (\"" + terminal_text(item->barcode) +
+                   "\") ends in a blank, which the record's padding hides";
         }
         if (*item->type < 0 || *item->type > 99) {
             return "barcode " + std::to_string(k) + " has type " + std::to_string(*item->type) +

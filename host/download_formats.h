@@ -20,7 +20,8 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& path);
 
 // What the export record of this download does not keep, in words: the first field that outgrew
 // its width (a barcode over 13 characters, a type over 99, an item number over 999: the record
-// cannot be read back field by field), or a time stamp that held no date (the record has only the
+// cannot be read back field by field), a shorter barcode that ends in a blank (the field's padding
+// hides it), or a time stamp that held no date (the record has only the
 // stand-in date for it); nullopt when it keeps everything.
 std::optional<std::string> record_loss(const Clicker& clicker);
 

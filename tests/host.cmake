@@ -7,6 +7,8 @@ if(TARGET harrowtally)
   add_executable(exit_one ${CMAKE_CURRENT_SOURCE_DIR}/host/child/exit_one.cpp)
 
   file(GLOB host_test_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host/*.cpp)
+  # The scripted library gives the host's pure parts a real download to work on.
+  list(APPEND host_test_sources ${CMAKE_CURRENT_SOURCE_DIR}/support/scripted_csp2.cpp)
   add_executable(harrowtally_host_tests ${host_test_sources})
   target_compile_definitions(harrowtally_host_tests PRIVATE
     HARROWTALLY_EXE="$<TARGET_FILE:harrowtally>"
