@@ -63,6 +63,8 @@ TEST_F(CliSafety, MistakesAreRefusedBeforeTheScanner) {
     const std::vector<Case> cases = {
         {{"download", "--output", dir_text + "/scans"}, "cannot be told from its extension"},
         {{"download", "--output", dir_text + "/scans.txt", "--empty-after"}, "cannot be told from its extension"},
+        {{"download", "--output", dir_text + "/scans", "--format", "table", "--empty-after"},
+         "--empty-after does not go with --format table"},
         {{"empty", "--set-clock", "999999999999"}, "of a real date and time"},
         {{"empty", "--set-clock", "005900290226"}, "of a real date and time"},  // 29 February 2026
         {{"empty", "--set-clock", "0059002902261"}, "of a real date and time"},
@@ -220,8 +222,9 @@ TEST_F(CliSafety, ClockAndParametersAreReadBack) {
         std::string device_extra;
         int exit_status;
         std::string says;
+        std::string never = {};  // empty: nothing checked
+        std::string scanner = "port = 5\n";
     };
-    const std::string empty_scanner = "port = 5\n";
     const std::vector<Case> cases = {
         {"clock set",
          {"empty", "--set-clock", "000000010127"},
@@ -248,12 +251,49 @@ TEST_F(CliSafety, ClockAndParametersAreReadBack) {
          "fault_calls = csp2SetParam\nparam 5 = 3\n",
          1,
          "not applied: parameter 05 reads back 1, not 2\nnot applied: parameter 12 reads back 0, not 3\n"},
+        {"parameters not read back",
+         {"params", "apply", "010502"},
+         "fault_calls = csp2GetParam\n",
+         1,
+         "not applied: parameter 05 was not read back (the scanner library returned -8), so it is not known to "
+         "hold 2\n",
+         "reads back"},
+        {"parameters not read",
+         {"params", "show", "020731", "--port", "5"},
+         "fault_calls = csp2GetParam\n",
+         1,
+         "Parameters on port 5: 07 not read (the scanner library returned -8), 31 not read (the scanner library "
+         "returned -8)\n",
+         " = 0"},
+        {"barcodes discarded by apply",
+         {"params", "apply", "010501", "--discard"},
+         "barcode = EAN-8 2026-12-04 16:59:01 96385074\nbarcode = EAN-8 2026-12-04 16:59:02 96385074\n",
+         0,
+         "2 barcodes discarded), asked it to restore its defaults and sent the set 010501.",
+         "restored"},
+        {"clock set on port 0",
+         {"clock", "set"},
+         "",
+         0,
+         "Set the clock of the scanner on port 0 to this computer's time.\nScanner clock on port 0: ",
+         "did not take",
+         "port = 0\n"},
+        {"clock set refused on port 0",
+         {"clock", "set", "--port", "0"},
+         "fault_calls = csp2SetTime\nclock_offset = -86400\n",
+         1,
+         "clock not set: the scanner on port 0 was asked to take this computer's time (",
+         "Set the clock",
+         "port = 0\n"},
     };
     for (const auto& c : cases) {
-        const auto result = run(c.args, empty_scanner + c.device_extra);
+        const auto result = run(c.args, c.scanner + c.device_extra);
+        const std::string shown = result.out + result.err;
         EXPECT_EQ(result.exit_status, c.exit_status) << c.what << ": " << result.err;
-        EXPECT_NE((result.out + result.err).find(c.says), std::string::npos)
-            << c.what << ": " << result.out << result.err;
+        EXPECT_NE(shown.find(c.says), std::string::npos) << c.what << ": " << shown;
+        if (!c.never.empty()) {
+            EXPECT_EQ(shown.find(c.never), std::string::npos) << c.what << ": " << shown;
+        }
     }
 }
 
