@@ -411,6 +411,10 @@ TEST_F(Cli, ClockReadsAndSetsOnlyWhereTheComponentCan) {
     write_state("port = 0\nclock_offset = -3600\n");
     const auto set = run({"clock", "set", "--port", "0"});
     EXPECT_EQ(set.exit_status, 0) << set.err;
+    EXPECT_EQ(
+        set.out.rfind("Set the clock of the scanner on port 0 to this computer's time.\nScanner clock on port 0: ", 0),
+        0u)
+        << set.out;
     EXPECT_TRUE(std::regex_search(set.out, std::regex(R"(\), (the same as|[1-2] seconds? (behind|ahead of)) this)")))
         << set.out;
     EXPECT_EQ(state_text().find("clock_offset = -3600"), std::string::npos) << state_text();
