@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "common/text.h"
 
@@ -55,7 +56,11 @@ INSTANTIATE_TEST_SUITE_P(Builds, RegistrationTable,
                          testing::Values(Build{Bitness::x86, Scope::machine, u"win32", true},
                                          Build{Bitness::x86, Scope::user, u"win32", false},
                                          Build{Bitness::x64, Scope::machine, u"win64", false},
-                                         Build{Bitness::x64, Scope::user, u"win64", false}));
+                                         Build{Bitness::x64, Scope::user, u"win64", false}),
+                         [](const testing::TestParamInfo<Build>& info) {
+                             return std::string(info.param.bitness == Bitness::x86 ? "x86" : "x64") +
+                                    (info.param.scope == Scope::machine ? "_machine" : "_user");
+                         });
 
 TEST(RegistrationTableKeys, EveryKeyOnceAndBelowKeysBeforeTheKeysAboveThem) {
     const auto table = registration_table(path, Bitness::x86, Scope::machine);
