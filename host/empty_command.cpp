@@ -61,9 +61,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
-            const bool digits =
-                set_clock->size() == 12 && set_clock->find_first_not_of("0123456789") == std::string::npos;
-            if (*set_clock != "now" && (!digits || !clock_text_value(ascii(*set_clock)))) {
+            // clock_text_value takes only twelve digits of a real date and time.
+            if (*set_clock != "now" && !clock_text_value(ascii(*set_clock))) {
                 throw UsageError(
                     "empty: --set-clock takes now or 12 digits ssmmhhDDMMYY of a real date and time, not \"" +
                     *set_clock + "\"");
