@@ -64,7 +64,9 @@ bool Simulator::load() {
     device_ = nullptr;
     path_ = std::filesystem::path(variable);
     std::error_code ec;
-    if (!std::filesystem::exists(*path_, ec)) {
+    // Whatever keeps the path from being looked at (a loop of links, a denied folder) is left to
+    // the read to report; only a path that is plainly missing (or a link to one) starts anew.
+    if (!std::filesystem::exists(*path_, ec) && !ec) {
         // A new state file starts as a copy of the demo device.
         Device fresh = demo_device(local_now());
         if (!save(fresh)) return false;
@@ -72,29 +74,33 @@ bool Simulator::load() {
     } else {
         std::string text, error;
         if (!read_state_file(*path_, text, error)) {
-            std::fprintf(stderr, "csp2a simulator: %s\n", error.c_str());
+            errors_.report(error);
             return false;
         }
         std::istringstream in(text);
         try {
             file_device_ = read_device(in);
         } catch (const FormatError& e) {
-            std::fprintf(stderr, "csp2a simulator: %s: %s\n", path_->string().c_str(), e.what());
+            errors_.report(path_->string() + ": " + e.what());
             return false;
         }
+        errors_.clear();
     }
     device_ = &*file_device_;
     return true;
 }
 
-bool Simulator::save(const Device& device) const {
+bool Simulator::save(const Device& device) {
     if (!path_) return true;
     std::ostringstream out;
     write_device(out, device);
     std::string error;
-    if (replace_state_file(*path_, out.str(), error)) return true;
-    std::fprintf(stderr, "csp2a simulator: %s\n", error.c_str());
-    return false;
+    if (!replace_state_file(*path_, out.str(), error)) {
+        errors_.report(error);
+        return false;
+    }
+    errors_.clear();
+    return true;
 }
 
 template <typename Change>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device.h"
+#include "error_report.h"
 
 namespace harrowtally::sim {
 
@@ -59,7 +60,7 @@ private:
     // Applies `change` to a copy of the device, stores the copy and only then adopts it.
     template <typename Change>
     std::int32_t commit(Change&& change);
-    bool save(const Device& device) const;
+    bool save(const Device& device);
     void drop_packets();
 
     std::optional<Device> demo_;                 // the built-in device, changed in memory only
@@ -67,6 +68,7 @@ private:
     std::optional<std::filesystem::path> path_;  // the state file behind device_, none for the demo
     Device* device_ = nullptr;
     bool open_ = false;
+    ErrorReport errors_;  // what went wrong with the state file, each message said once
 
     // The packets of the last csp2ReadData, one after another; packet i starts at offsets_[i].
     bool data_read_ = false;

@@ -55,6 +55,40 @@ bool write_all(int fd, const std::string& text) {
     return true;
 }
 
+// As many links in a row as the system itself follows before giving up on a loop.
+constexpr int max_link_hops = 40;
+
+// Where the state path's chain of symbolic links ends: the path itself when it is no link. A
+// relative link target counts from the link's folder. The end need not exist yet.
+bool follow_links(std::filesystem::path path, std::filesystem::path& end, std::string& error) {
+    for (int hops = 0; hops <= max_link_hops; ++hops) {
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(path, ec);
+        if (ec && status.type() != std::filesystem::file_type::not_found) {
+            error = "cannot look at " + path.string() + ": " + ec.message();
+            return false;
+        }
+        if (!std::filesystem::is_symlink(status)) {
+            end = std::move(path);
+            return true;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            error = "cannot read the link " + path.string() + ": " + ec.message();
+            return false;
+        }
+        // Not normalised: ".." in a target must climb from the folder the system would be in.
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    error = "too many symbolic links from " + path.string();
+    return false;
+}
+
+// The file that is replaced, named for messages: "target (linked from path)" when they differ.
+std::string describe(const std::filesystem::path& target, const std::filesystem::path& path) {
+    return target == path ? target.string() : target.string() + " (linked from " + path.string() + ")";
+}
+
 }  // namespace
 
 bool read_state_file(const std::filesystem::path& path, std::string& text, std::string& error) {
@@ -101,17 +135,28 @@ bool read_state_file(const std::filesystem::path& path, std::string& text, std::
 }
 
 bool replace_state_file(const std::filesystem::path& path, const std::string& text, std::string& error) {
+    // A link stays a link: the file it leads to is the one replaced, from beside it.
+    std::filesystem::path target;
+    if (!follow_links(path, target, error)) return false;
+    const std::string name = describe(target, path);
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(target, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        error = name + " is not a regular file";
+        return false;
+    }
+
     std::random_device entropy;
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = path;
+        temporary = target;
         temporary += ".tmp-" + std::to_string(current_process()) + "-" + std::to_string(entropy());
         fd = open_path(temporary, O_WRONLY | O_CREAT | O_EXCL | no_follow | binary, 0644);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
-        error = reason("cannot create a file beside " + path.string());
+        error = reason("cannot create a file beside " + name);
         return false;
     }
     bool ok = write_all(fd, text);
@@ -120,11 +165,10 @@ bool replace_state_file(const std::filesystem::path& path, const std::string& te
         error = reason("cannot write " + temporary.string());
         ok = false;
     }
-    std::error_code ec;
     if (ok) {
-        std::filesystem::rename(temporary, path, ec);
+        std::filesystem::rename(temporary, target, ec);
         if (ec) {
-            error = "cannot replace " + path.string() + ": " + ec.message();
+            error = "cannot replace " + name + ": " + ec.message();
             ok = false;
         }
     }
