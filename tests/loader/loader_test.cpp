@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -197,6 +198,197 @@ TEST(Loader, BuffersCrossWithTheirLengths) {
     EXPECT_EQ(text_of(version.data(), 10), std::string("TEST 1.07") + '\0');
     EXPECT_EQ(library.csp2Restore(), 0);
     EXPECT_EQ(library.csp2ReadData(), -1);
+}
+
+std::string hex_of(const std::uint8_t* p, std::size_t n) {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", unsigned{p[i]});
+        text += byte;
+    }
+    return text;
+}
+
+std::string file_text(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// The stand-in library staged by a script, as the command-line tests stage a hostile scanner. Each
+// case loads a copy of its own, so that the library's state (its first clear) starts afresh.
+TEST(Loader, ScriptedScannerAnswersExactlyWhatItsScriptSays) {
+    using namespace std::string_literals;
+    using Observe = std::function<std::string(LoadedCSP2&, const fs::path& folder)>;
+    struct Case {
+        const char* what;
+        std::string script;
+        Observe observe;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"barcode bytes",
+         "# a comment\n\n"
+         R"(barcode=7,A\x00\xADB ,08:14:03   12/04/26)",
+         [](LoadedCSP2& l, const fs::path&) {
+             std::array<std::uint8_t, 500> packet;
+             packet.fill(0xEE);
+             const auto init = l.csp2Init(3), count = l.csp2ReadData(), n = l.csp2GetPacket(packet.data(), 0, 500);
+             return std::to_string(init) + " " + std::to_string(count) + " " + std::to_string(n) + " " +
+                    text_of(packet.data(), 12);
+         },
+         "0 1 11 \x0A\x07"
+         "A\0\xAD"
+         "B \xFE\0\0\0\xEE"s},
+        {"stamp text of the second barcode", R"(barcode=7,A,08:14:03   12/04/26
+barcode=255,x\x2Cy\\,12:00:00   01/01/27, at\x0D\x0A
+)",
+         [](LoadedCSP2& l, const fs::path&) {
+             l.csp2Init(3);
+             std::array<std::uint8_t, 500> packet{};
+             const auto n = l.csp2GetPacket(packet.data(), 1, 500);
+             std::array<std::uint8_t, 4> stamp{packet[6], packet[7], packet[8], packet[9]};
+             std::array<std::uint8_t, 30> text;
+             text.fill(0xEE);
+             const auto wide = l.csp2TimeStamp2Str(stamp.data(), text.data(), 30);
+             std::string seen = std::to_string(n) + " " + text_of(&packet[2], 4) + " " + std::to_string(wide) + " " +
+                                text_of(text.data(), 27);
+             text.fill(0xEE);
+             const auto narrow = l.csp2TimeStamp2Str(stamp.data(), text.data(), 5);
+             return seen + "|" + std::to_string(narrow) + " " + text_of(text.data(), 6);
+         },
+         "10 x,y\\ 25 12:00:00   01/01/27, at\r\n\0\xEE|5 12:00\xEE"s},
+        {"device ID", "device_id=0A0B0C0D0E0F10ff\n",
+         [](LoadedCSP2& l, const fs::path&) {
+             std::array<std::uint8_t, 9> id;
+             id.fill(0xEE);
+             l.csp2Init(3);
+             const auto result = l.csp2GetDeviceId(id.data(), 9);
+             return std::to_string(result) + " " + hex_of(id.data(), 9);
+         },
+         "9 0A 0B 0C 0D 0E 0F 10 FF 00"},
+        {"failed device ID read", "device_id=0A0B0C0D0E0F1011\ndevice_id_result=-4\n",
+         [](LoadedCSP2& l, const fs::path&) {
+             std::array<std::uint8_t, 9> id;
+             id.fill(0xEE);
+             l.csp2Init(3);
+             const auto result = l.csp2GetDeviceId(id.data(), 9);
+             return std::to_string(result) + " " + hex_of(id.data(), 9);
+         },
+         "-4 EE EE EE EE EE EE EE EE EE"},
+        {"call log", "barcode=1,AB,x\ncount=3\npackets_fail_from=2\nstatus=-6\ninit.4=-2\n",
+         [](LoadedCSP2& l, const fs::path& folder) {
+             std::array<std::uint8_t, 500> packet{};
+             std::array<std::uint8_t, 30> text{};
+             l.csp2Init(4);
+             l.csp2Init(3);
+             l.csp2ReadData();
+             l.csp2GetPacket(packet.data(), 1, 500);
+             l.csp2TimeStamp2Str(&packet[4], text.data(), 30);
+             l.csp2GetPacket(packet.data(), 2, 500);
+             l.csp2GetSystemStatus();
+             l.csp2ClearData();
+             l.csp2ReadData();
+             l.csp2Restore();
+             return file_text(folder / "calls");
+         },
+         "csp2Init(4) = -2\ncsp2Init(3) = 0\ncsp2ReadData() = 3\ncsp2GetPacket(1,500) = 8\n"
+         "csp2TimeStamp2Str(30) = 1\ncsp2GetPacket(2,500) = -5\ncsp2GetSystemStatus() = -6\n"
+         "csp2ClearData() = 0\ncsp2ReadData() = 0\ncsp2Restore() = 0\n"},
+        {"clears, clock and parameters",
+         "clear_results=-3,-4\nread_data_after_clear=7\nclock=255,30,14,6,12,26\nget_time_result=2\nparam.200=9\n",
+         [](LoadedCSP2& l, const fs::path&) {
+             std::string seen = std::to_string(l.csp2Init(3));
+             for (int i = 0; i < 3; ++i) seen += " " + std::to_string(l.csp2ClearData());
+             seen += " " + std::to_string(l.csp2ReadData());
+             std::array<std::uint8_t, 6> clock{};
+             std::array<std::uint8_t, 10> param{};
+             const auto got = l.csp2GetTime(clock.data());
+             seen += " " + std::to_string(got) + " " + hex_of(clock.data(), 6);
+             l.csp2GetParam(200, param.data(), 10);
+             seen += " " + hex_of(param.data(), 2);
+             // What the program sets stays through a new connection with the same script.
+             std::array<std::uint8_t, 6> set{1, 2, 3, 4, 5, 6};
+             std::array<std::uint8_t, 1> value{1};
+             l.csp2SetTime(set.data());
+             l.csp2SetParam(200, value.data(), 1);
+             l.csp2Restore();
+             l.csp2Init(3);
+             l.csp2GetTime(clock.data());
+             l.csp2GetParam(200, param.data(), 10);
+             return seen + "|" + hex_of(clock.data(), 6) + " " + hex_of(param.data(), 2);
+         },
+         "0 -3 -4 0 7 2 FF 1E 0E 06 0C 1A C8 09|01 02 03 04 05 06 C8 01"},
+        {"watched file at the first clear", "",
+         [](LoadedCSP2& l, const fs::path& folder) {
+             write_file(folder / "watched", "1,A\r\n\0 "s);
+             l.csp2Init(3);
+             l.csp2ClearData();
+             write_file(folder / "watched", "changed");
+             l.csp2ClearData();
+             return file_text(folder / "watched.at-first-clear") +
+                    (fs::exists(folder / "watched.at-first-clear.missing") ? "(missing)" : "");
+         },
+         "1,A\r\n\0 "s},
+        {"watched file missing at the first clear", "",
+         [](LoadedCSP2& l, const fs::path& folder) {
+             l.csp2Init(3);
+             l.csp2ClearData();
+             write_file(folder / "watched", "too late");
+             l.csp2ClearData();
+             return std::string(fs::exists(folder / "watched.at-first-clear") ? "copied " : "") +
+                    (fs::exists(folder / "watched.at-first-clear.missing") ? "missing" : "");
+         },
+         "missing"},
+        {"malformed lines", "",
+         [](LoadedCSP2& l, const fs::path& folder) {
+             const std::vector<std::string> lines = {
+                 "count=x",
+                 "count=1 ",
+                 "count=",
+                 "status",
+                 "colour=red",
+                 "clock=1,2,3,4,5",
+                 "clock=1,2,3,4,5,256",
+                 "barcode=256,A,x",
+                 "barcode=1,A",
+                 R"(barcode=1,A\x4,x)",
+                 R"(barcode=1,A\n,x)",
+                 "barcode=1," + std::string(251, 'a') + ",x",
+                 "device_id=0102",
+                 "device_id=010203040506070G",
+                 "init.x=0",
+                 "param.256=1",
+                 "clear_results=1,",
+                 "count=2147483648",
+             };
+             std::string accepted;
+             for (const auto& line : lines) {
+                 write_file(folder / "script", "barcode=1,A,x\n" + line + "\n");
+                 ::testing::internal::CaptureStderr();
+                 const auto init = l.csp2Init(3);
+                 const std::string err = ::testing::internal::GetCapturedStderr();
+                 if (init != -7 || err.find(" line 2 ") == std::string::npos) accepted += line + " ";
+             }
+             return accepted;
+         },
+         ""},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        const fs::path own = folder.path() / "library.so";
+        fs::copy_file(TEST_LIBRARY, own);
+        write_file(folder.path() / "script", c.script);
+        ScopedEnv script("HARROWTALLY_TEST_SCANNER_SCRIPT", (folder.path() / "script").c_str());
+        ScopedEnv calls("HARROWTALLY_TEST_SCANNER_CALLS", (folder.path() / "calls").c_str());
+        ScopedEnv watch("HARROWTALLY_TEST_SCANNER_WATCH", (folder.path() / "watched").c_str());
+        auto library = loaded(own.string());
+        EXPECT_EQ(c.observe(library, folder.path()), c.expected) << c.what;
+    }
 }
 
 // The probe copied into a folder of its own, so that what lies beside it is up to the test.
