@@ -16,6 +16,8 @@
 
 namespace harrowtally {
 
+class ScannerPort;  // scanner/scanner_port.h
+
 class Clicker {
 public:
     explicit Clicker(const ScannerServices& services);
@@ -59,6 +61,19 @@ public:
     // Outside the automation interface: a check EmptyScanner runs before it erases. Without one
     // the member erases as the interface describes.
     void set_erase_guard(EraseGuard* guard) { erase_guard_ = guard; }
+    // Outside the automation interface: a download, the keeping of it and the erase in one
+    // connection. The port search, serial number and barcodes as open_clicker fetches them; then,
+    // with the port still open, `keeper` keeps the download; only when it says the download is
+    // kept, the settling pause, the erase as EmptyScanner makes it (its tries and count checks,
+    // shown by empty_ok, empty_outcome and log), and the clock snapshot. The port is released
+    // at the end either way. empty_outcome is `refused` when the keeper refused.
+    void download_keep_and_empty(DownloadKeeper& keeper);
+    // Outside the automation interface: the export record of the fields as they are now, as
+    // alldata builds it after its download. Throws RuntimeError(9) as alldata does.
+    std::u16string export_record() const;
+    // Outside the automation interface: whether csp2GetDeviceId answered without failing at the
+    // last download, so serial() holds the scanner's identity and not an untouched buffer.
+    bool serial_was_read() const { return device_id_result_.value_or(-1) >= 0; }
     // Read-only views of private state for the platform hosts and tests.
     const std::u16string& clock_text() const { return clock_text_; }
     char16_t clock_flag() const { return clock_flag_; }
@@ -77,6 +92,10 @@ public:
 
 private:
     void clear_clicker(int attempts);
+    // open_clicker's steps, shared with download_keep_and_empty.
+    bool search_port(ScannerPort& connection);
+    void fetch_download(ScannerPort& connection);
+    void take_clock_snapshot(ScannerPort& connection);
 
     ScannerServices services_;
     DownloadObserver* observer_ = nullptr;
@@ -85,6 +104,7 @@ private:
     Variant startport_;
     std::int16_t get_barcode_ = 0;
     std::u16string serial_text_;
+    std::optional<std::int32_t> device_id_result_;
     std::u16string log_text_;
     std::int16_t port_no_ = 0;
     std::int16_t barcode_count_ = 0;

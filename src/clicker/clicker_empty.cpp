@@ -9,6 +9,13 @@
 namespace harrowtally {
 namespace {
 constexpr int erase_tries = 5;
+
+bool allowed_by(EraseGuard& guard, std::int16_t count, ScannerPort& connection) {
+    std::int32_t result = 0;
+    const std::u16string serial = connection.read_serial(&result);
+    return guard.allow_erase(count, result >= 0 ? std::optional<std::u16string_view>(serial) : std::nullopt);
+}
+
 }  // namespace
 
 void Clicker::EmptyScanner() {
@@ -54,7 +61,7 @@ void Clicker::EmptyScanner() {
     // The guard looks at the scanner in this connection, so nothing can change between its check
     // and the erase. The count is the one just read: a second csp2ReadData would transfer every
     // barcode again.
-    if (erase_guard_ && !erase_guard_->allow_erase(barcode_count_, connection.read_serial())) {
+    if (erase_guard_ && !allowed_by(*erase_guard_, barcode_count_, connection)) {
         empty_outcome_.result = EmptyOutcome::Result::refused;
         connection.close();
         return;
@@ -71,11 +78,36 @@ void Clicker::EmptyScanner() {
     connection.close();
 }
 
+void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
+    empty_flag_ = false;
+    empty_outcome_ = {};
+    ScannerPort connection(*services_.library);
+    if (!search_port(connection)) {
+        empty_outcome_.result = EmptyOutcome::Result::not_opened;
+        return;
+    }
+    empty_outcome_.answer = search_answers_.back();
+    fetch_download(connection);
+    // Nothing is erased that the keeper has not kept, and nothing can reach the scanner between
+    // what it kept and the erase: the port stays open.
+    if (!keeper.keep(*this)) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        connection.close();
+        return;
+    }
+    // One settling pause serves both: the erase's, and the download's before its clock read.
+    services_.pause->scanner_pause();
+    clear_clicker(erase_tries);
+    empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
+    take_clock_snapshot(connection);
+}
+
 void Clicker::clear_clicker(int attempts) {
     CSP2& lib = *services_.library;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         empty_outcome_.tries = attempt;
         const std::int32_t cleared = lib.csp2ClearData();
+        empty_outcome_.clear_result = cleared;
         log_text_ += u":" + decimal_text(cleared);
         bool empty = cleared == 0;
         if (!empty) {

@@ -62,18 +62,24 @@ void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observe
 }  // namespace
 
 void Clicker::open_clicker() {
-    CSP2& library = *services_.library;
+    ScannerPort connection(*services_.library);
+    if (!search_port(connection)) return;
+    fetch_download(connection);
+    services_.pause->scanner_pause();
+    take_clock_snapshot(connection);
+}
+
+// The port search from startport; the port stays open when a scanner was accepted.
+bool Clicker::search_port(ScannerPort& connection) {
+    CSP2& library = connection.library();
     open_flag_ = false;
     port_no_ = no_port;
     log_text_.clear();
     search_answers_.clear();
 
-    ScannerPort connection(library);
-
     // The search port: the starting value converted once, then counted upward as a number. An
     // empty starting value is port 0.
     double port = 0;
-    bool accepted = false;
     for (int attempt = 1; attempt <= search_attempts; ++attempt) {
         if (attempt == 1) port = static_cast<double>(to_number(startport_, services_.number_format));
         const std::int32_t port_number = round_to_long(port);
@@ -99,25 +105,27 @@ void Clicker::open_clicker() {
                 log_text_.insert(0, u"OPOK");
                 port_no_ = round_to_integer(port);
                 open_flag_ = true;
-                accepted = true;
-                break;
+                return true;
             }
             connection.close();
         }
         port += 1;
         if (port == port_wrap) port = 0;
     }
-    if (!accepted) {
-        log_text_.insert(0, u"OPNC");
-        return;
-    }
+    log_text_.insert(0, u"OPNC");
+    return false;
+}
 
-    serial_text_ = connection.read_serial();
+// The serial number and every barcode, on the port the search accepted.
+void Clicker::fetch_download(ScannerPort& connection) {
+    std::int32_t device_id_result = 0;
+    serial_text_ = connection.read_serial(&device_id_result);
+    device_id_result_ = device_id_result;
+    if (barcode_count_ > 0) fetch_barcodes(connection.library(), download_.emplace(barcode_count_), observer_);
+}
 
-    if (barcode_count_ > 0) fetch_barcodes(library, download_.emplace(barcode_count_), observer_);
-
-    services_.pause->scanner_pause();
-
+// Reads the clock and releases the port.
+void Clicker::take_clock_snapshot(ScannerPort& connection) {
     const ClockBuffer clock = connection.read_clock();
     connection.close();
     const ClockSnapshot snapshot = clock_snapshot(clock);

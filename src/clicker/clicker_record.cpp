@@ -6,8 +6,12 @@ namespace harrowtally {
 
 Variant Clicker::alldata() {
     open_clicker();
+    return Variant::string(export_record());
+}
+
+std::u16string Clicker::export_record() const {
     const RecordHeader header{serial_text_, clock_flag_, clock_text_, barcode_count_};
-    return Variant::string(build_export_record(header, download_));
+    return build_export_record(header, download_);
 }
 
 }  // namespace harrowtally

@@ -2,9 +2,12 @@
 // Hooks a host can hand the Clicker, outside the automation interface: the COM layer sets none, and
 // without them every member behaves exactly as the interface describes.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace harrowtally {
+
+class Clicker;
 
 // Told of each barcode as a download fetches it; not part of the automation interface.
 class DownloadObserver {
@@ -16,11 +19,21 @@ public:
 // Asked by EmptyScanner, inside the connection that erases, whether the scanner may be erased: after
 // the member has read the scanner's count and before the first erase. `count` is the count the
 // member read; `serial` is the scanner's serial number read in that connection, as serial() gives
-// it. Not part of the automation interface.
+// it, or nullopt when csp2GetDeviceId failed. Not part of the automation interface.
 class EraseGuard {
 public:
     virtual ~EraseGuard() = default;
-    virtual bool allow_erase(std::int16_t count, std::u16string_view serial) = 0;
+    virtual bool allow_erase(std::int16_t count, std::optional<std::u16string_view> serial) = 0;
+};
+
+// Asked by download_keep_and_empty, with the scanner's port still open after every barcode was
+// fetched, to keep the download (the Clicker's fields as after open_clicker, before the clock
+// snapshot). The scanner is erased only when it answers true: the download is kept where nothing
+// can lose it. Not part of the automation interface.
+class DownloadKeeper {
+public:
+    virtual ~DownloadKeeper() = default;
+    virtual bool keep(const Clicker& clicker) = 0;
 };
 
 }  // namespace harrowtally

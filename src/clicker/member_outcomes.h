@@ -29,6 +29,9 @@ struct EmptyOutcome {
     Result result = Result::not_run;
     PortAnswer answer;
     int tries = 0;  // erase tries made
+    // csp2ClearData's result at the last try: the scanner counts as erased also when this failed
+    // but the count and status read afterwards showed it empty.
+    std::optional<std::int32_t> clear_result;
 };
 
 }  // namespace harrowtally

@@ -110,6 +110,75 @@ std::optional<double> stamp_date(std::u16string_view text) {
     return std::nullopt;
 }
 
+namespace {
+
+// A cursor over a stamp text for the exact reading.
+class StampReader {
+public:
+    explicit StampReader(std::u16string_view text) : text_(text) {}
+
+    void blanks() {
+        while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+    }
+    bool blank_follows() const { return pos_ < text_.size() && is_blank(text_[pos_]); }
+    bool at_end() const { return pos_ == text_.size(); }
+    bool take(char16_t c) {
+        if (pos_ == text_.size() || text_[pos_] != c) return false;
+        ++pos_;
+        return true;
+    }
+    // Between `min` and `max` decimal digits.
+    std::optional<int> number(std::size_t min, std::size_t max) {
+        const std::size_t start = pos_;
+        int v = 0;
+        while (pos_ < text_.size() && pos_ - start < max && is_digit(text_[pos_])) v = v * 10 + (text_[pos_++] - u'0');
+        if (pos_ - start < min || (pos_ < text_.size() && is_digit(text_[pos_]))) return std::nullopt;
+        return v;
+    }
+    // "AM" or "PM" in either case: 0 or 12 hours to add; nullopt when neither is there.
+    std::optional<int> half_day() {
+        if (text_.size() - pos_ < 2 || upper(text_[pos_ + 1]) != u'M') return std::nullopt;
+        const char16_t half = upper(text_[pos_]);
+        if (half != u'A' && half != u'P') return std::nullopt;
+        pos_ += 2;
+        return half == u'P' ? 12 : 0;
+    }
+
+private:
+    std::u16string_view text_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+std::optional<double> stamp_exact_time(std::u16string_view text) {
+    StampReader r(text);
+    r.blanks();
+    auto hour = r.number(1, 2);
+    if (!hour || !r.take(u':')) return std::nullopt;
+    const auto minute = r.number(2, 2);
+    if (!minute || !r.take(u':')) return std::nullopt;
+    const auto second = r.number(2, 2);
+    if (!second || !r.blank_follows()) return std::nullopt;
+    r.blanks();
+    if (const auto half = r.half_day()) {
+        if (*hour < 1 || *hour > 12 || !r.blank_follows()) return std::nullopt;
+        hour = *hour % 12 + *half;
+        r.blanks();
+    }
+    const auto month = r.number(1, 2);
+    if (!month || !r.take(u'/')) return std::nullopt;
+    const auto day = r.number(1, 2);
+    if (!day || !r.take(u'/')) return std::nullopt;
+    const auto yy = r.number(2, 2);
+    if (!yy) return std::nullopt;
+    r.blanks();
+    if (!r.at_end()) return std::nullopt;
+    const int year = expand_two_digit_year(*yy);
+    if (!is_valid_date(year, *month, *day) || !is_valid_time(*hour, *minute, *second)) return std::nullopt;
+    return date_serial(year, *month, *day) + time_serial(*hour, *minute, *second);
+}
+
 double stamp_date_value(std::u16string_view text) {
     return stamp_date(text).value_or(unreadable_stamp_date);
 }

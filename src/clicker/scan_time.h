@@ -32,4 +32,11 @@ inline constexpr double unreadable_stamp_date = 36892.0;
 // As stamp_date_value, with nullopt instead of that date.
 std::optional<double> stamp_date(std::u16string_view text);
 
+// The date and time a stamp text states exactly, for checking a copy that keeps only the scan time:
+// the whole text is a time of day with seconds (h:mm:ss, hours 0-23, or 1-12 followed by AM or PM)
+// and a date MM/DD/YY (month and day of one or two digits, a year of two: 2000-2099), blanks
+// around and between them and nothing else. nullopt for any other text, a masked one included:
+// such a stamp states no time the component's scan time can be checked against.
+std::optional<double> stamp_exact_time(std::u16string_view text);
+
 }  // namespace harrowtally

@@ -39,6 +39,47 @@ std::u16string from_utf8(std::string_view s) {
     return out;
 }
 
+std::optional<std::u16string> from_utf8_strictly(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char b = byte(i);
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        // The length and the smallest code point of that length (shorter forms are overlong).
+        std::size_t len = 0;
+        char32_t cp = 0, least = 0;
+        if ((b & 0xE0) == 0xC0) {
+            len = 2, cp = b & 0x1Fu, least = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3, cp = b & 0x0Fu, least = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4, cp = b & 0x07u, least = 0x10000;
+        } else {
+            return std::nullopt;
+        }
+        if (s.size() - i < len) return std::nullopt;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
+            cp = (cp << 6) | (byte(i + k) & 0x3Fu);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
 std::string to_utf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());

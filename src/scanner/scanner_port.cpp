@@ -37,11 +37,12 @@ void ScannerPort::set_clock(ClockBuffer clock) {
     library_.csp2PowerDown();
 }
 
-std::u16string ScannerPort::read_serial() {
+std::u16string ScannerPort::read_serial(std::int32_t* result) {
     constexpr std::size_t serial_bytes = 8;
     constexpr char16_t hex[] = u"0123456789ABCDEF";
     std::array<std::uint8_t, csp2_size::device_id> id{};
-    library_.csp2GetDeviceId(id.data(), csp2_size::device_id);
+    const std::int32_t answer = library_.csp2GetDeviceId(id.data(), csp2_size::device_id);
+    if (result) *result = answer;
     std::u16string text;
     text.reserve(2 * serial_bytes);
     for (std::size_t i = 0; i < serial_bytes; ++i) {

@@ -28,8 +28,10 @@ public:
     ClockBuffer read_clock();
     void set_clock(ClockBuffer clock);
 
-    // The scanner's serial number: the first 8 bytes of csp2GetDeviceId as 16 hexadecimal digits.
-    std::u16string read_serial();
+    // The scanner's serial number: the first 8 bytes of csp2GetDeviceId as 16 hexadecimal digits,
+    // whatever the call returned (an untouched buffer gives 16 zeros). The result goes to `result`
+    // when given: a negative one means the identity was not read.
+    std::u16string read_serial(std::int32_t* result = nullptr);
 
     // Every other call goes to the library directly.
     CSP2& library() const { return library_; }

@@ -19,9 +19,9 @@ using testing::Bytes;
 class RecordingGuard : public EraseGuard {
 public:
     explicit RecordingGuard(bool allow) : allow_(allow) {}
-    bool allow_erase(std::int16_t count, std::u16string_view serial) override {
+    bool allow_erase(std::int16_t count, std::optional<std::u16string_view> serial) override {
         seen_count = count;
-        seen_serial = std::u16string(serial);
+        seen_serial = serial ? std::u16string(*serial) : u"(not read)";
         return allow_;
     }
     std::optional<std::int16_t> seen_count;
