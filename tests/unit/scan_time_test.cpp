@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -145,6 +146,37 @@ TEST(ScanTime, AnyBufferGivesADateInRangeOrErrorFive) {
     }
     EXPECT_GT(dates, 0);
     EXPECT_GT(errors, 0);
+}
+
+// What a stamp states exactly is read only from a time with seconds and a date, and nothing else:
+// what the download's reading fills in or rewrites states nothing.
+TEST(ScanTime, ExactTimeOnlyFromACompleteStamp) {
+    struct ExactCase {
+        const char* text;
+        std::optional<double> stated;
+    };
+    const ExactCase cases[] = {
+        {"14:30:05   12/06/26", at(2026, 12, 6, 14, 30, 5)},
+        {" 2:30:05 PM 12/6/26 ", at(2026, 12, 6, 14, 30, 5)},
+        {"12:00:00 am 01/01/30", at(2030, 1, 1)},
+        {"08:14:03   12/04/63", at(2063, 12, 4, 8, 14, 3)},  // the download reads year 2000
+        {"08.14.03   12/04/26", std::nullopt},               // the download reads 00:00:00
+        {"08:14      12/04/26", std::nullopt},               // no seconds
+        {"08:14:??   12/04/26", std::nullopt},
+        {"13:00:00 PM 12/06/26", std::nullopt},
+        {"24:00:00   12/06/26", std::nullopt},
+        {"14:30:05   02/29/25", std::nullopt},
+        {"14:30:05   12/06/2026", std::nullopt},
+        {"14:30:05   12/06/26 x", std::nullopt},
+        {"14:30:05 12/06/26x", std::nullopt},
+        {"14:30:0512/06/26", std::nullopt},
+        {"14:30:05   12/ 6/26", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(stamp_exact_time(ascii(c.text)), c.stated);
+    }
 }
 
 }  // namespace

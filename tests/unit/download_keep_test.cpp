@@ -1,0 +1,102 @@
+// download_keep_and_empty: one connection, and the erase only after the keeper kept the download.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "clicker/clicker.h"
+#include "support/scripted_csp2.h"
+#include "support/scripted_rig.h"
+
+namespace harrowtally {
+namespace {
+
+using Calls = std::vector<std::string>;
+using testing::ScriptedCSP2;
+
+// Answers as told, after looking at what it was given and at the port.
+class Keeper : public DownloadKeeper {
+public:
+    Keeper(std::function<bool()> answer, const ScriptedCSP2& lib) : answer_(std::move(answer)), lib_(lib) {}
+    bool keep(const Clicker& clicker) override {
+        kept_count = clicker.num_barcodes();
+        port_open = lib_.port_open;
+        calls_before = lib_.calls.size();
+        return answer_();
+    }
+    int kept_count = -1;
+    bool port_open = false;
+    std::size_t calls_before = 0;
+
+private:
+    std::function<bool()> answer_;
+    const ScriptedCSP2& lib_;
+};
+
+TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
+    const Calls download = {"csp2Init(3)",          "csp2ReadData()",       "csp2GetSystemStatus()",
+                            "csp2GetDeviceId(9)",   "csp2GetPacket(0,500)", "csp2TimeStamp2Str(30)",
+                            "csp2GetPacket(1,500)", "csp2TimeStamp2Str(30)"};
+    const Calls erase_and_clock = {"pause",         "csp2ClearData()", "csp2WakeUp()",
+                                   "csp2GetTime()", "csp2PowerDown()", "csp2Restore()"};
+    struct Case {
+        const char* what;
+        std::function<bool()> answer;
+        Calls after_download;
+        bool erased;
+        bool throws;
+    };
+    const std::vector<Case> cases = {
+        {"kept: one pause, the erase, the clock", [] { return true; }, erase_and_clock, true, false},
+        {"not kept: released at once", [] { return false; }, {"csp2Restore()"}, false, false},
+        {"the keeper fails: released, the failure passes on",
+         []() -> bool { throw std::runtime_error("disk"); },
+         {"csp2Restore()"},
+         false,
+         true},
+    };
+    for (const Case& c : cases) {
+        testing::ScriptedRig<> rig;
+        rig.record_pauses();
+        rig.lib.init_results[3] = 0;
+        rig.lib.read_data_default = 2;
+        rig.lib.packets = {ScriptedCSP2::packet(10, "12345670"), ScriptedCSP2::packet(3, "ABC-42")};
+        rig.lib.clock_value = std::array<std::uint8_t, 6>{5, 30, 14, 6, 12, 26};
+        Clicker clicker(rig.services);
+        clicker.let_startport(Variant::integer(3));
+        Keeper keeper(c.answer, rig.lib);
+        if (c.throws) {
+            EXPECT_THROW(clicker.download_keep_and_empty(keeper), std::runtime_error) << c.what;
+        } else {
+            clicker.download_keep_and_empty(keeper);
+        }
+        Calls expected = download;
+        expected.insert(expected.end(), c.after_download.begin(), c.after_download.end());
+        EXPECT_EQ(rig.lib.calls, expected) << c.what;
+        EXPECT_EQ(keeper.calls_before, download.size()) << c.what;
+        EXPECT_TRUE(keeper.port_open) << c.what;
+        EXPECT_EQ(keeper.kept_count, 2) << c.what;
+        EXPECT_FALSE(rig.lib.port_open) << c.what;
+        EXPECT_EQ(clicker.empty_ok(), c.erased) << c.what;
+        if (c.throws) continue;
+        EXPECT_EQ(clicker.empty_outcome().result,
+                  c.erased ? EmptyOutcome::Result::erased : EmptyOutcome::Result::refused)
+            << c.what;
+        EXPECT_EQ(clicker.clock_text(), c.erased ? u"053014061226" : std::u16string(12, u'\0')) << c.what;
+    }
+}
+
+TEST(DownloadKeep, NoScannerNoKeeper) {
+    testing::ScriptedRig<> rig;
+    Clicker clicker(rig.services);
+    Keeper keeper([] { return true; }, rig.lib);
+    clicker.download_keep_and_empty(keeper);
+    EXPECT_EQ(keeper.kept_count, -1);
+    EXPECT_FALSE(clicker.open_ok());
+    EXPECT_EQ(rig.lib.calls.size(), 16u);  // the 16 ports of the search, nothing else
+}
+
+}  // namespace
+}  // namespace harrowtally
