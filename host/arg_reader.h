@@ -13,13 +13,22 @@ namespace harrowtally::host {
 // A port number given on the command line; throws UsageError.
 std::int32_t parse_port(const std::string& command, const std::string& text);
 
-// Unknown options and an option given twice are usage errors. --help (or -h) ends the walk: the command shows its help
-// whatever else was given after it.
+// Whether an argument asks for help: --help or -h.
+bool is_help_option(std::string_view arg);
+
+// The words for an option of harrowtally itself given after the command word ("download:
+// --verbose is an option of harrowtally itself: put it before the command word (...)"); empty when
+// `arg` is none of them.
+std::string misplaced_global_option(const std::string& command, std::string_view arg);
+
+// Unknown options and an option given twice are usage errors. --help (or -h) anywhere among the
+// arguments means help and nothing else: the walk ends before the first argument, so the command
+// shows its help whatever else was given.
 class ArgReader {
 public:
     ArgReader(std::string command, const std::vector<std::string>& args);
 
-    // The next argument; false at the end or at --help. Sets option() when it is an option.
+    // The next argument; false at the end, or at once when help is asked. Sets option() when it is an option.
     bool next();
     bool help_asked() const { return help_asked_; }
     bool is_option(std::string_view name) const { return option_ == name; }

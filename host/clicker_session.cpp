@@ -6,6 +6,7 @@
 
 #include "common/runtime_error.h"
 #include "host/error_words.h"
+#include "host/outcome_words.h"
 #include "host/terminal_text.h"
 
 namespace harrowtally::host {
@@ -26,8 +27,8 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body, con
     return kExitFailed;
 }
 
-int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
-                 const std::function<int(Clicker&)>& body) {
+int with_session(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Session&)>& body) {
     std::unique_ptr<Session> session;
     const auto words = [&](int number) -> std::vector<std::string> {
         if (!session) return {};
@@ -41,22 +42,33 @@ int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdv
         }
         return {};
     };
-    return with_runtime_errors(
+    const int status = with_runtime_errors(
         err,
         [&] {
-            session = std::make_unique<Session>(options);
-            return body(session->clicker);
+            session = std::make_unique<Session>(options, err);
+            return body(*session);
         },
         words);
+    if (options.verbose && session) err << component_state_line(session->clicker) << "\n";
+    return status;
 }
 
-bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose) {
+int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Clicker&)>& body) {
+    return with_session(options, err, advice, [&](Session& session) { return body(session.clicker); });
+}
+
+std::string component_state_line(const Clicker& clicker) {
+    const std::u16string log = clicker.log().as_string();
+    return std::string("component: open_ok ") + yes_no(clicker.open_ok()) + ", empty_ok " + yes_no(clicker.empty_ok()) +
+           ", log " + (log.empty() ? std::string("(empty)") : terminal_text(log));
+}
+
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err) {
     if (port) clicker.let_startport(Variant::long_(*port));
     clicker.open_clicker();
     if (!clicker.open_ok()) {
-        err << no_scanner_words(clicker, port.value_or(0));
-        if (verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
-        err << "\n";
+        err << no_scanner_words(clicker, port.value_or(0)) << "\n";
         return false;
     }
     clicker.let_startport(Variant::integer(clicker.comport()));

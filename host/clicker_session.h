@@ -1,6 +1,6 @@
 #pragma once
 // One Clicker over the real scanner library for a command, the member's runtime errors turned into
-// words and an exit status, and the port search.
+// words and an exit status, what --verbose adds, and the port search.
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -14,9 +14,11 @@
 
 namespace harrowtally::host {
 
-// One Clicker over the scanner library the options name.
+// One Clicker over the scanner library the options name; with --verbose every library call is
+// written to `trace` as it happens.
 struct Session {
-    explicit Session(const GlobalOptions& options) : host(options.library), clicker(host.services()) {}
+    Session(const GlobalOptions& options, std::ostream& trace)
+        : host(options.library, options.verbose ? &trace : nullptr), clicker(host.services()) {}
     HostServices host;
     Clicker clicker;
 };
@@ -29,19 +31,25 @@ using ErrorWords = std::function<std::vector<std::string>(int number)>;
 // lines `words` gives for it, and gives kExitFailed, as does running out of memory.
 int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words = {});
 
-// Runs body with the Clicker of a Session over the options' library, under with_runtime_errors.
-// A library that cannot be used is explained by what the loader tried, an overflow by what the
-// port search found, other errors by `advice` (one line, or empty).
+// Runs body with a Session over the options' library, under with_runtime_errors. A library that
+// cannot be used is explained by what the loader tried, an overflow by what the port search found,
+// other errors by `advice` (one line, or empty). With --verbose the component's trace and flags
+// follow on err once the body has ended, whether it succeeded or not.
 using ErrorAdvice = std::function<std::string(int number)>;
+int with_session(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
+                 const std::function<int(Session&)>& body);
+// The same, for a body that needs only the Clicker.
 int with_clicker(const GlobalOptions& options, std::ostream& err, const ErrorAdvice& advice,
                  const std::function<int(Clicker&)>& body);
 inline int with_clicker(const GlobalOptions& options, std::ostream& err, const std::function<int(Clicker&)>& body) {
     return with_clicker(options, err, ErrorAdvice(), body);
 }
 
+// "component: open_ok yes, empty_ok no, log OPOK:...": what --verbose adds at the end of a command.
+std::string component_state_line(const Clicker& clicker);
+
 // The port search of open_clicker from `port` (port 0 when none is given). Prints why when no
-// scanner was accepted (with the trace when verbose) and returns false; startport is left at the
-// port found otherwise.
-bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err, bool verbose);
+// scanner was accepted and returns false; startport is left at the port found otherwise.
+bool find_scanner(Clicker& clicker, std::optional<std::int32_t> port, std::ostream& err);
 
 }  // namespace harrowtally::host

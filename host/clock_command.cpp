@@ -24,8 +24,8 @@ constexpr const char* kHelp =
     "       sets the clock while emptying)\n"
     "  --port N  the port the clock is read on, exactly (without it: the scanner is first searched\n"
     "            for on ports 0 to 15, which takes a download's time)\n"
-    "Exit status: 0 done; 1 no scanner, no clock read, a clock that did not take the time, or an\n"
-    "error; 2 a mistake in the command line.\n";
+    "Exit status: 0 done; 1 no scanner, no clock read, a clock that did not take the time or could\n"
+    "not be read back, or an error; 2 a mistake in the command line.\n";
 
 // A clock read further from the computer's than this did not take the time.
 constexpr double kSetTolerance = 5;
@@ -87,7 +87,7 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
 
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (!port) {
-            if (!find_scanner(clicker, std::nullopt, err, options.verbose)) return kExitFailed;
+            if (!find_scanner(clicker, std::nullopt, err)) return kExitFailed;
             port = clicker.comport();
         }
         if (!set) return read_clock(clicker, *port, out, err) ? kExitOk : kExitFailed;
@@ -101,10 +101,15 @@ int run_clock(const GlobalOptions& options, const std::vector<std::string>& args
         const double asked = local_now_value();
         clicker.setdate();
         // The read-back decides what is said: the success line only for a clock that holds the time.
-        std::ostringstream read_back;
+        std::ostringstream read_back, not_read;
         std::optional<double> difference;
-        const bool read = read_clock(clicker, 0, read_back, err, &difference);
-        if (!read || !difference || std::fabs(*difference) > kSetTolerance) {
+        if (!read_clock(clicker, 0, read_back, not_read, &difference)) {
+            err << "clock not checked: the scanner on port 0 was set to this computer's time ("
+                << date_value_text(asked) << "), but its clock could not be read back (clock text "
+                << terminal_text(clicker.clock_text()) << ")\n";
+            return kExitFailed;
+        }
+        if (!difference || std::fabs(*difference) > kSetTolerance) {
             out << read_back.str();
             err << "clock not set: the scanner on port 0 was asked to take this computer's time ("
                 << date_value_text(asked) << ") and did not take it\n";

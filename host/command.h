@@ -17,7 +17,7 @@ inline constexpr int kExitUsage = 2;
 struct GlobalOptions {
     std::string library;   // scanner library file; empty: the default name and search
     bool typed = false;    // print values as TypeName:value
-    bool verbose = false;  // add the component's trace and flags to what the commands say
+    bool verbose = false;  // trace every library call, then the component's trace and flags
 };
 
 // A mistake in the command line: reported with the usage text, exit status 2.

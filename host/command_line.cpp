@@ -1,7 +1,10 @@
 #include "host/command_line.h"
 
+#include <algorithm>
 #include <ostream>
 #include <string_view>
+
+#include "host/arg_reader.h"
 
 namespace harrowtally::host {
 namespace {
@@ -9,6 +12,19 @@ namespace {
 const Command* find_command(std::string_view name) {
     for (const auto& command : commands()) {
         if (name == command.name) return &command;
+    }
+    return nullptr;
+}
+
+// The command a line asking for help names: its first word that is neither an option nor the value
+// of --library, whatever mistakes the options hold. Null when there is none.
+const Command* command_asked_about(const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--library") {
+            ++i;
+        } else if (!args[i].starts_with("-")) {
+            return find_command(args[i]);
+        }
     }
     return nullptr;
 }
@@ -25,7 +41,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (is_help_option(arg)) {
             line.help = true;
             return line;
         }
@@ -61,9 +77,11 @@ void print_usage(std::ostream& out) {
     for (const auto& command : commands()) out << "  " << command.name << " " << command.synopsis << "\n";
     out << "options:\n"
            "  --library PATH  the scanner library file to load instead of libcsp2a.so\n"
-           "  --typed         print each value as TypeName:value, control characters as \\xNN\n"
-           "  --verbose       add the component's trace (log) and flags to what the commands say\n"
-           "Each command has --help. Output is UTF-8; the scanner's bytes are read as Windows-1252.\n";
+           "  --typed         (invoke only) print each value as TypeName:value, control characters as \\xNN\n"
+           "  --verbose       write each scanner library call as it happens, and at the end the\n"
+           "                  component's trace (log) and flags, to standard error\n"
+           "These options go before the command word; each command has --help.\n"
+           "Output is UTF-8; the scanner's bytes are read as Windows-1252.\n";
 }
 
 void print_command_usage(std::ostream& out, const Command& command) {
@@ -74,13 +92,18 @@ void print_command_usage(std::ostream& out, const Command& command) {
 int run_host(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Command* running = nullptr;
     try {
-        const CommandLine line = parse_command_line(args);
-        if (line.help) {
+        // Help anywhere on the line is all that is done: the help of the command named, if any.
+        if (std::any_of(args.begin(), args.end(), [](const std::string& arg) { return is_help_option(arg); })) {
+            if (const Command* command = command_asked_about(args)) return command->run({}, {"--help"}, out, err);
             print_usage(out);
             return kExitOk;
         }
+        const CommandLine line = parse_command_line(args);
         running = find_command(line.command);
         if (running == nullptr) throw UsageError("unknown command " + line.command);
+        if (line.options.typed && std::string_view(running->name) != "invoke") {
+            throw UsageError("--typed goes with invoke only, not with " + line.command);
+        }
         return running->run(line.options, line.args, out, err);
     } catch (const UsageError& e) {
         err << "harrowtally: " << e.what() << "\n";

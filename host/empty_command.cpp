@@ -76,13 +76,15 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
     if (reader.help_asked()) return show_help(out, kHelp);
 
     return with_clicker(options, err, [&](Clicker& clicker) {
-        if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
+        if (!find_scanner(clicker, port, err)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();
         if (held > 0 && !discard) {
-            err << "not emptied: the scanner on port " << found << " holds " << held
-                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
-                   "--empty-after`, or give --discard to erase them\n";
+            const char* them = held == 1 ? "it" : "them";
+            err << "not emptied: the scanner on port " << found << " holds " << plural(held, "barcode")
+                << " that would be lost; save " << them
+                << " with `harrowtally download --output FILE --empty-after`, or give --discard to erase " << them
+                << "\n";
             return kExitFailed;
         }
         // Without --discard only a scanner still holding nothing is erased, checked in the erasing
@@ -100,30 +102,31 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         const auto started = std::chrono::steady_clock::now();
         clicker.EmptyScanner();
         clicker.set_erase_guard(nullptr);
-        const std::u16string log = clicker.log().as_string();
-        const std::string words = empty_outcome_words(clicker.empty_outcome());
-        if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
+        const EmptyOutcome& outcome = clicker.empty_outcome();
+        if (outcome.result == EmptyOutcome::Result::refused) {
             err << "not emptied: " << nothing_held.refusal() << "; nothing was erased";
             if (set_clock) err << " and the clock was not set";
             err << "\n";
             return kExitFailed;
         }
-        if (!clicker.empty_ok()) {
-            err << "not emptied: " << words;
-            if (options.verbose) {
-                err << " (port " << found << ", open_ok " << yes_no(clicker.open_ok()) << ", empty_ok no, log "
-                    << terminal_text(log) << ")";
-            }
+        const bool emptied = clicker.empty_ok();
+        // EmptyScanner sets the clock just before it erases, in a connection that opened and answered
+        // well: whether or not the erase then worked.
+        const bool clock_sent = set_clock && (outcome.result == EmptyOutcome::Result::erased ||
+                                              outcome.result == EmptyOutcome::Result::not_erased);
+        if (emptied) {
+            out << "Emptied the scanner on port " << found << ": " << empty_outcome_words(outcome);
+            // What was erased is what the scanner held in the erasing connection.
+            const std::int32_t discarded = outcome.answer.count.value_or(held);
+            if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
+            out << ".\n";
+        } else {
+            err << "not emptied: " << empty_outcome_words(outcome);
+            if (set_clock && !clock_sent) err << "; the clock was not set either";
             err << "\n";
-            return kExitFailed;
         }
-        out << "Emptied the scanner on port " << found << ": " << words;
-        // What was erased is what the scanner held in the erasing connection.
-        const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
-        if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
-        if (options.verbose) out << " (open_ok yes, empty_ok yes, log " << terminal_text(log) << ")";
-        out << ".\n";
-        if (!set_clock) return kExitOk;
+        const int status = emptied ? kExitOk : kExitFailed;
+        if (!clock_sent) return status;
 
         const double expected = *clock_text_value(clock_text);
         clicker.let_startport(Variant::integer(found));
@@ -132,7 +135,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             return kExitFailed;
         }
         out << "Clock set to " << date_value_text(expected) << " (read back from the scanner).\n";
-        return kExitOk;
+        return status;
     });
 }
 

@@ -1,9 +1,11 @@
 #include "host/error_words.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/runtime_error.h"
 #include "host/outcome_words.h"
+#include "host/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -11,8 +13,53 @@ namespace {
 constexpr std::int32_t kLargestCount = std::numeric_limits<std::int16_t>::max();
 constexpr std::int32_t kSearchedPorts = 16;
 
+constexpr std::int32_t kNoScannerThere = -1;  // csp2Init's usual answer on a port without a scanner
+
 bool answered(const PortAnswer& answer) {
     return answer.init == 0 && answer.count && answer.status;
+}
+
+// "4", "3, 7 and 8", "3 to 15 and 0 to 2": ports in the order searched, three or more neighbours
+// as a range.
+std::string port_ranges(const std::vector<std::int32_t>& ports) {
+    std::vector<std::string> ranges;
+    for (std::size_t i = 0; i < ports.size();) {
+        std::size_t last = i;
+        while (last + 1 < ports.size() && static_cast<std::int64_t>(ports[last + 1]) == ports[last] + 1LL) ++last;
+        if (last > i + 1) {
+            ranges.push_back(std::to_string(ports[i]) + " to " + std::to_string(ports[last]));
+            i = last + 1;
+        } else {
+            ranges.push_back(std::to_string(ports[i++]));
+        }
+    }
+    std::string words;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (i > 0) words += i + 1 == ranges.size() ? " and " : ", ";
+        words += ranges[i];
+    }
+    return words;
+}
+
+// The ports whose opening failed otherwise than with the usual no-scanner answer, by code: a busy
+// port or a library fault may hide a scanner. Empty when there are none.
+std::string unusual_openings(const std::vector<PortAnswer>& answers) {
+    std::vector<std::pair<std::int32_t, std::vector<std::int32_t>>> by_code;
+    for (const PortAnswer& answer : answers) {
+        if (answer.init == 0 || answer.init == kNoScannerThere) continue;
+        auto same =
+            std::find_if(by_code.begin(), by_code.end(), [&](const auto& entry) { return entry.first == answer.init; });
+        if (same == by_code.end()) same = by_code.insert(by_code.end(), {answer.init, {}});
+        same->second.push_back(answer.port);
+    }
+    std::string words;
+    for (const auto& [code, ports] : by_code) {
+        const bool one = ports.size() == 1;
+        words += words.empty() ? " (" : "; ";
+        words += (one ? "port " : "ports ") + port_ranges(ports) + ": the scanner library returned " +
+                 std::to_string(code) + " on opening " + (one ? "it" : "them");
+    }
+    return words.empty() ? words : words + ")";
 }
 
 }  // namespace
@@ -21,7 +68,7 @@ std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& lib
     std::vector<std::string> lines;
     if (number == err::dll_function_missing) {
         const auto& tried = library.load_attempts();
-        const std::string file = tried.empty() ? std::string("the scanner library") : tried.back().file;
+        const std::string file = tried.empty() ? std::string("the scanner library") : terminal_path(tried.back().file);
         lines.push_back(file + " has no function " + library.missing_function() +
                         ": it is not the scanner library this program needs, or an older version of it");
         return lines;
@@ -31,8 +78,10 @@ std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& lib
                                                   : "the scanner library could not be loaded; tried, in order:");
     int k = 0;
     for (const LoadAttempt& attempt : library.load_attempts()) {
-        lines.push_back("  " + std::to_string(++k) + ". " + attempt.file + " (" + attempt.source +
-                        "): " + attempt.reason);
+        // The file names and the loader's reasons come from the command line and the system: they
+        // may hold anything.
+        lines.push_back("  " + std::to_string(++k) + ". " + terminal_path(attempt.file) + " (" + attempt.source +
+                        "): " + terminal_path(attempt.reason));
     }
     lines.push_back("give the library's file with --library FILE, or put libcsp2a.so beside harrowtally");
     return lines;
@@ -70,7 +119,9 @@ std::string no_scanner_words(const Clicker& clicker, std::int32_t start) {
         words +=
             "the scanner on port " + std::to_string(answer.port) + " answered but reported " + bad_answer_words(answer);
     }
-    if (words.empty()) return "no scanner answered on " + searched_ports(start);
+    if (words.empty()) {
+        return "no scanner answered on " + searched_ports(start) + unusual_openings(clicker.search_answers());
+    }
     return words + " (a negative value is a failure the scanner library reports: check the scanner and try again)";
 }
 

@@ -20,7 +20,9 @@ std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& lib
 std::string overflow_words(const Clicker& clicker);
 
 // What the port search found when no scanner was accepted: "no scanner answered on ports 0 to
-// 15", or "the scanner on port 5 answered but reported status -8".
+// 15", naming the ports that failed to open with another code than the usual -1 ("(port 4: the
+// scanner library returned -2 on opening it)"), or "the scanner on port 5 answered but reported
+// status -8".
 std::string no_scanner_words(const Clicker& clicker, std::int32_t start);
 
 // "3 days 4 hours 5 minutes 6 seconds", leaving out the parts that are 0; "0 seconds" for 0.

@@ -4,8 +4,10 @@
 
 namespace harrowtally::host {
 
-HostServices::HostServices(const std::string& library) : library_(platform_library_opener(library)) {
+HostServices::HostServices(const std::string& library, std::ostream* trace)
+    : library_(platform_library_opener(library)) {
     services_.library = &library_;
+    if (trace != nullptr) services_.library = &tracing_.emplace(library_, *trace);
     services_.clock = &clock_;
     services_.pause = &pause_;
     services_.listing = &listing_;

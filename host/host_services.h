@@ -1,21 +1,26 @@
 #pragma once
 // The real collaborators of a Clicker in the command-line host: the scanner library loaded from
 // its file, the system clock, the settling pause (sleeping: the host has no message queue) and
-// the file system.
+// the file system. With a trace stream every scanner library call is also written there.
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "common/clock.h"
 #include "common/posix/posix_directory_listing.h"
 #include "common/services.h"
+#include "host/signals.h"
+#include "host/tracing_csp2.h"
 #include "scanner/loaded_csp2.h"
 
 namespace harrowtally::host {
 
 class HostServices {
 public:
-    // `library`: the scanner library file, or empty for the default name and search.
-    explicit HostServices(const std::string& library);
+    // `library`: the scanner library file, or empty for the default name and search. `trace`: where
+    // each scanner library call is written as it happens (--verbose), or none.
+    explicit HostServices(const std::string& library, std::ostream* trace = nullptr);
     HostServices(const HostServices&) = delete;
     HostServices& operator=(const HostServices&) = delete;
 
@@ -26,8 +31,9 @@ public:
 
 private:
     LoadedCSP2 library_;
+    std::optional<TracingCSP2> tracing_;
     SystemClock clock_;
-    SleepingPump pump_;
+    InterruptiblePump pump_;
     SettlingPause pause_{pump_};
     PosixDirectoryListing listing_;
     ScannerServices services_;

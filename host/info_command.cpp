@@ -25,11 +25,11 @@ int run_info(const GlobalOptions& options, const std::vector<std::string>& args,
     ArgReader reader("info", args);
     while (reader.next()) reader.unknown();
     if (reader.help_asked()) return show_help(out, kHelp);
-    return with_runtime_errors(err, [&] {
-        Session session(options);
+    return with_session(options, err, ErrorAdvice(), [&](Session& session) {
         Clicker& clicker = session.clicker;
         out << "hello: " << terminal_text(clicker.hello()) << "\n";
-        out << "data files in " << session.host.folder(Clicker::data_folder) << ": " << clicker.num_files() << "\n";
+        out << "data files in " << terminal_path(session.host.folder(Clicker::data_folder)) << ": "
+            << clicker.num_files() << "\n";
         std::u16string version;
         try {
             version = clicker.SwVersion().as_string();
@@ -43,7 +43,8 @@ int run_info(const GlobalOptions& options, const std::vector<std::string>& args,
             return kExitFailed;
         }
         const auto& tried = session.host.library().load_attempts();
-        out << "scanner library: " << (tried.empty() ? std::string("loaded") : tried.back().file) << "\n";
+        out << "scanner library: " << (tried.empty() ? std::string("loaded") : terminal_path(tried.back().file))
+            << "\n";
         while (!version.empty() && (version.back() == u'\0' || version.back() == u' ')) version.pop_back();
         if (version.empty()) {
             out << "scanner software version: not reported\n";

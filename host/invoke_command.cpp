@@ -1,14 +1,15 @@
 // `invoke STEP...`: one Clicker, its members called by name in order. A failing step prints
 // "error N: text" and the run goes on; the exit status tells whether any step failed.
+#include <algorithm>
 #include <new>
 #include <ostream>
 
 #include "clicker/clicker.h"
 #include "common/runtime_error.h"
 #include "host/arg_reader.h"
+#include "host/clicker_session.h"
 #include "host/command.h"
 #include "host/error_words.h"
-#include "host/host_services.h"
 #include "host/member_table.h"
 #include "host/step_parser.h"
 #include "host/value_format.h"
@@ -49,41 +50,44 @@ constexpr const char* kHelp =
 
 int run_invoke(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err) {
-    for (const auto& arg : args) {
-        if (arg == "--help" || arg == "-h") return show_help(out, kHelp);
+    if (std::any_of(args.begin(), args.end(), [](const std::string& arg) { return is_help_option(arg); })) {
+        return show_help(out, kHelp);
     }
     if (args.empty()) throw UsageError("invoke needs at least one step");
     std::vector<Step> steps;
     steps.reserve(args.size());
-    for (const auto& arg : args) steps.push_back(parse_step(arg));
-
-    HostServices services(options.library);
-    Clicker clicker(services.services());
-    bool failed = false;
-    bool library_explained = false;
-    for (const auto& step : steps) {
-        int error = 0;
-        try {
-            run_step(clicker, step, options.typed, out);
-        } catch (const RuntimeError& e) {
-            error = e.number();
-        } catch (const std::bad_alloc&) {
-            error = harrowtally::err::out_of_memory;
-        }
-        if (error != 0) {
-            failed = true;
-            out << "error " << error << ": " << standard_error_text(error) << "\n";
-            // The standard line is the contract; why the library failed is told once, beside it.
-            const auto lines = library_failure_lines(error, services.library());
-            if (!lines.empty() && !library_explained) {
-                out.flush();
-                for (const auto& line : lines) err << line << "\n";
-                library_explained = error != harrowtally::err::dll_function_missing;
-            }
-        }
-        out.flush();
+    for (const auto& arg : args) {
+        if (std::string words = misplaced_global_option("invoke", arg); !words.empty()) throw UsageError(words);
+        steps.push_back(parse_step(arg));
     }
-    return failed ? kExitFailed : kExitOk;
+
+    return with_session(options, err, ErrorAdvice(), [&](Session& session) {
+        bool failed = false;
+        bool library_explained = false;
+        for (const auto& step : steps) {
+            int error = 0;
+            try {
+                run_step(session.clicker, step, options.typed, out);
+            } catch (const RuntimeError& e) {
+                error = e.number();
+            } catch (const std::bad_alloc&) {
+                error = harrowtally::err::out_of_memory;
+            }
+            if (error != 0) {
+                failed = true;
+                out << "error " << error << ": " << standard_error_text(error) << "\n";
+                // The standard line is the contract; why the library failed is told once, beside it.
+                const auto lines = library_failure_lines(error, session.host.library());
+                if (!lines.empty() && !library_explained) {
+                    out.flush();
+                    for (const auto& line : lines) err << line << "\n";
+                    library_explained = error != harrowtally::err::dll_function_missing;
+                }
+            }
+            out.flush();
+        }
+        return failed ? kExitFailed : kExitOk;
+    });
 }
 
 }  // namespace harrowtally::host

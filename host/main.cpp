@@ -6,14 +6,23 @@
 #include <vector>
 
 #include "host/command_line.h"
+#include "host/signals.h"
+#include "host/standard_output.h"
 
 int main(int argc, char** argv) {
+    using namespace harrowtally::host;
+    ignore_broken_pipe();
+    catch_interruptions();
+    StandardOutput out;
+    int status = 3;
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        return harrowtally::host::run_host(args, std::cout, std::cerr);
+        status = run_host(std::vector<std::string>(argv + 1, argv + argc), out.stream(), std::cerr);
+    } catch (const Interrupted&) {
+        // Everything the run held is given back by now: the part file, the scanner's port.
     } catch (const std::exception& e) {
-        std::cout.flush();
         std::cerr << "harrowtally: internal failure: " << e.what() << "\n";
-        return 3;
     }
+    status = out.finish(status, std::cerr);
+    if (const int signal = interruption()) end_by_signal(signal);
+    return status;
 }

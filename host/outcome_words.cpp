@@ -32,6 +32,12 @@ std::string bad_answer_words(const PortAnswer& answer) {
 std::string empty_outcome_words(const EmptyOutcome& outcome) {
     switch (outcome.result) {
         case EmptyOutcome::Result::erased:
+            // The erase call may have failed while the scanner still reported itself empty after it.
+            if (outcome.clear_result && *outcome.clear_result != 0) {
+                return "the erase call failed at try " + std::to_string(outcome.tries) +
+                       " (the scanner library returned " + std::to_string(*outcome.clear_result) +
+                       "), but the scanner then reported no barcodes";
+            }
             return "erased at try " + std::to_string(outcome.tries);
         case EmptyOutcome::Result::not_erased:
             return "the scanner answered, but every erase try failed";

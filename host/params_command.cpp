@@ -180,7 +180,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         if (action == "show") {
             if (port) {
                 clicker.let_startport(Variant::long_(*port));
-            } else if (!find_scanner(clicker, std::nullopt, err, options.verbose)) {
+            } else if (!find_scanner(clicker, std::nullopt, err)) {
                 return kExitFailed;
             }
             clicker.cur_clicker_params(Variant::string(from_utf8(*text)));
@@ -190,14 +190,13 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                        : kExitFailed;
         }
 
-        if (!find_scanner(clicker, port, err, options.verbose)) return kExitFailed;
+        if (!find_scanner(clicker, port, err)) return kExitFailed;
         const std::int16_t found = clicker.comport();
         const std::int16_t held = clicker.num_barcodes();
         if (held > 0 && !discard) {
             err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
-                << " holds " << held
-                << " barcodes that would be lost; save them with `harrowtally download --output FILE "
-                   "--empty-after`, or give --discard\n";
+                << " holds " << plural(held, "barcode") << " that would be lost; save " << (held == 1 ? "it" : "them")
+                << " with `harrowtally download --output FILE --empty-after`, or give --discard\n";
             return kExitFailed;
         }
         // Without --discard only a scanner still holding nothing is erased and set, checked in the
@@ -211,16 +210,11 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             err << "not applied: " << nothing_held.refusal() << "; nothing was erased or changed\n";
             return kExitFailed;
         }
-        const std::u16string log = clicker.log().as_string();
-        const std::string outcome = !options.verbose
-                                        ? std::string()
-                                        : " (open_ok " + std::string(yes_no(clicker.open_ok())) + ", empty_ok " +
-                                              yes_no(clicker.empty_ok()) + ", log " + terminal_text(log) + ")";
         // Only what was checked is claimed: csp2SetDefaults' answer is not, and a port that did not
         // open took nothing.
         if (!clicker.empty_ok()) {
             err << "the scanner on port " << found
-                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome()) << outcome;
+                << " was not emptied: " << empty_outcome_words(clicker.empty_outcome());
             const EmptyOutcome::Result result = clicker.empty_outcome().result;
             if (result == EmptyOutcome::Result::not_opened || result == EmptyOutcome::Result::no_port) {
                 err << "; the port did not open, so the defaults and the set " << *text
@@ -234,7 +228,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         // What was erased is what the scanner held in the erasing connection.
         const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
         if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
-        out << "), asked it to restore its defaults and sent the set " << *text << outcome << ".\n";
+        out << "), asked it to restore its defaults and sent the set " << *text << ".\n";
         const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
         for (const std::string& line : differing) err << "not applied: " << line << "\n";
         if (!differing.empty()) return kExitFailed;

@@ -1,7 +1,9 @@
 #pragma once
 // Texts of the scanner and the component written for a terminal: UTF-8, with every control
-// character (C0, DEL, C1) written as \xNN so that a scanned label cannot move the cursor or start
-// an escape sequence, and every character the terminal cannot show written the same way.
+// character (C0, DEL, C1), every invisible format character (the soft hyphen, zero-width and
+// direction marks, ...) and the line and paragraph separators written as escapes, so that a scanned
+// label cannot move the cursor, start an escape sequence or hide and reorder what is shown; every
+// character the terminal cannot show is written the same way.
 #include <string>
 #include <string_view>
 
@@ -15,8 +17,8 @@ struct Escapes {
 };
 
 // NN is the character's byte in the scanner's character set (Windows-1252), which is the
-// character's code below U+0100; a character without such a byte is written as \uNNNN, as is an
-// unpaired surrogate.
+// character's code below U+0100; a character without such a byte is written as \uNNNN (one beyond
+// U+FFFF as its two surrogates), as is an unpaired surrogate.
 std::string terminal_text(std::u16string_view text, Escapes escapes);
 
 // The escapes for this process's terminal: ASCII only unless the locale's character set (from
@@ -25,5 +27,14 @@ Escapes terminal_escapes();
 
 // With the escapes of this process's terminal.
 std::string terminal_text(std::u16string_view text);
+
+// A file name (bytes, normally UTF-8) for the terminal: what is valid UTF-8 is escaped as
+// terminal_text escapes it, every byte that is not is written as \xNN.
+std::string terminal_path(std::string_view bytes, Escapes escapes);
+std::string terminal_path(std::string_view bytes);
+
+// Whether the terminal on `fd` may be sent escape sequences (moving the cursor, clearing a line):
+// only when fd is a terminal and TERM names one that is not "dumb".
+bool terminal_escapes_allowed(int fd);
 
 }  // namespace harrowtally::host

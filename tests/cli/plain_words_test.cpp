@@ -102,7 +102,7 @@ const std::vector<WordsCase>& cases() {
          kScanner + std::string("system_status = -8\n"),
          {"--verbose", "download"},
          1,
-         {"reported status -8", "(log OPNC:00"}},
+         {"reported status -8", "\ncomponent: open_ok no, empty_ok no, log OPNC:00"}},
         {"emptied without the trace",
          kScanner,
          {"empty", "--discard"},

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -88,6 +89,12 @@ ProcessResult run_process_with(const std::vector<std::string>& argv, const Proce
     // closes the pipe without a word.
     int exec_report[2];
     if (::pipe2(exec_report, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    int readerless[2] = {-1, -1};
+    if (options.stdout_reader_gone) {
+        if (::pipe(readerless) != 0) throw std::runtime_error("pipe failed");
+        ::close(readerless[0]);
+    }
+    const char* stdout_file = options.stdout_file ? options.stdout_file->c_str() : out_file.c_str();
 
     // Everything the child needs is prepared above: between fork and exec it only calls functions
     // that are safe there.
@@ -100,7 +107,12 @@ ProcessResult run_process_with(const std::vector<std::string>& argv, const Proce
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
         const int null_in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(out_file.c_str(), O_WRONLY | O_TRUNC);
+        const int out = options.stdout_reader_gone ? readerless[1] : ::open(stdout_file, O_WRONLY | O_TRUNC);
+        if (options.stdout_reader_gone) {
+            struct sigaction default_action {};
+            default_action.sa_handler = SIG_DFL;
+            ::sigaction(SIGPIPE, &default_action, nullptr);
+        }
         const int err = ::open(err_file.c_str(), O_WRONLY | O_TRUNC);
         ::dup2(null_in, 0);
         ::dup2(options.stdout_on_terminal ? slave : out, 1);
@@ -114,10 +126,12 @@ ProcessResult run_process_with(const std::vector<std::string>& argv, const Proce
         ::_exit(127);
     }
     ::close(exec_report[1]);
+    if (readerless[1] >= 0) ::close(readerless[1]);
     int exec_error = 0;
     const bool started = ::read(exec_report[0], &exec_error, sizeof exec_error) <= 0;
     ::close(exec_report[0]);
 
+    if (started && options.while_running) options.while_running(pid);
     ProcessResult result;
     if (terminal) {
         ::close(slave);
@@ -133,6 +147,7 @@ ProcessResult run_process_with(const std::vector<std::string>& argv, const Proce
     int status = 0;
     ::waitpid(pid, &status, 0);
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = slurp(out_file);
     result.err = slurp(err_file);
     if (!started) throw std::runtime_error("cannot start " + argv[0]);

@@ -20,6 +20,7 @@ struct ProcessResult {
     std::string err;
     std::string terminal;                    // what went to a terminal, instead of `out` or `err`
     std::vector<std::string> lines() const;  // stdout split at newlines
+    int signal = 0;                          // the signal that ended it, when one did
 };
 
 struct ProcessOptions {
@@ -31,6 +32,13 @@ struct ProcessOptions {
     bool stderr_on_terminal = false;
     // Called with everything the terminal has shown so far, each time more arrives.
     std::function<void(const std::string&)> on_terminal_output;
+    // Standard output to this file (such as /dev/full) instead of being collected.
+    std::optional<std::string> stdout_file;
+    // Standard output to a pipe whose reader has gone away before the child starts, with SIGPIPE at
+    // its default action in the child, as after `| head -1`.
+    bool stdout_reader_gone = false;
+    // Called with the child's process ID once it runs, before its end is awaited (to signal it).
+    std::function<void(int pid)> while_running;
 };
 
 ProcessResult run_process_with(const std::vector<std::string>& argv, const ProcessOptions& options);

@@ -1,0 +1,47 @@
+#pragma once
+// The scanner library seen through --verbose: every call goes on to the library, and a line with
+// its arguments and result ("library: csp2Init(3) = 0") goes to the trace stream as it happens.
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "scanner/csp2.h"
+
+namespace harrowtally::host {
+
+class TracingCSP2 : public CSP2 {
+public:
+    TracingCSP2(CSP2& library, std::ostream& trace) : library_(library), trace_(trace) {}
+
+    std::int32_t csp2Init(std::int32_t port) override;
+    std::int32_t csp2Restore() override;
+    std::int32_t csp2WakeUp() override;
+    std::int32_t csp2Interrogate() override;
+    std::int32_t csp2PowerDown() override;
+    std::int32_t csp2ReadData() override;
+    std::int32_t csp2GetPacket(std::uint8_t* buffer, std::int32_t index, std::int32_t max_length) override;
+    std::int32_t csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) override;
+    std::int32_t csp2GetDeviceId(std::uint8_t* id, std::int32_t max_length) override;
+    std::int32_t csp2GetSystemStatus() override;
+    std::int32_t csp2ClearData() override;
+    std::int32_t csp2GetTime(std::uint8_t* clock) override;
+    std::int32_t csp2SetTime(std::uint8_t* clock) override;
+    std::int32_t csp2SetDefaults() override;
+    std::int32_t csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) override;
+    std::int32_t csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) override;
+    std::int32_t csp2GetProtocol() override;
+    std::int32_t csp2GetASCIIMode() override;
+    std::int32_t csp2GetRTCMode() override;
+    std::int32_t csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) override;
+
+private:
+    // Makes the call and writes its line: "name(arguments) = result", or, when the library could
+    // not be used, the error the call ended with.
+    template <typename Call>
+    std::int32_t traced(const char* name, const std::string& arguments, Call call);
+
+    CSP2& library_;
+    std::ostream& trace_;
+};
+
+}  // namespace harrowtally::host
