@@ -1,19 +1,23 @@
-// `download`: reads alldata and writes the barcodes; with --empty-after it empties the scanner,
-// but only once every barcode it held is safely in the output file.
+// `download`: reads alldata and writes the barcodes. With --empty-after it downloads, saves and
+// empties in one connection, and erases only once the saved file, read back, gives back every
+// barcode exactly as the scanner gave it.
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <ostream>
 
 #include "common/runtime_error.h"
 #include "host/arg_reader.h"
 #include "host/clicker_session.h"
+#include "host/download_check.h"
 #include "host/download_formats.h"
-#include "host/erase_guards.h"
 #include "host/error_words.h"
 #include "host/outcome_words.h"
 #include "host/safe_output.h"
+#include "host/signals.h"
 #include "host/terminal_text.h"
 
 namespace harrowtally::host {
@@ -27,63 +31,86 @@ constexpr const char* kHelp =
     "                   wrapping from 15 to 0 (without it: ports 0 to 15)\n"
     "  --format table   item, barcode, type and scan time in columns, under the scanner's serial\n"
     "                   number, port, clock and count (the default when writing to a terminal);\n"
-    "                   control characters and characters the terminal cannot show are written\n"
-    "                   as \\xNN (their byte from the scanner)\n"
+    "                   control and invisible characters and characters the terminal cannot show\n"
+    "                   are written as \\xNN (their byte from the scanner)\n"
     "  --format record  the export record exactly, with no line end (the default on a pipe)\n"
     "  --format csv     RFC 4180 with a header row:\n"
     "                   item,barcode,type,scan_time,stamp_text,serial,scanner_clock\n"
-    "  --format json    one object: serial, port, scanner_clock, count, complete, barcodes\n"
-    "                   (stamp_text: the scanner library's text of each time stamp, as it gave it)\n"
-    "                   (CSV and JSON keep every text exactly, in UTF-8)\n"
+    "  --format json    one object: serial, port, scanner_clock, clock_text, clock_flag, count,\n"
+    "                   complete and barcodes, a list of objects: item, barcode, type, scan_time,\n"
+    "                   stamp_text (the scanner library's text of the time stamp, as it gave it)\n"
+    "                   CSV and JSON keep every text exactly, in UTF-8; a value not read is empty\n"
+    "                   in CSV and null in JSON\n"
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
-    "                   is only replaced with --overwrite, which keeps its mode, owner and group.\n"
-    "                   The format follows FILE's extension: .csv, .json, or .rec for the record;\n"
-    "                   --format overrides it, and another extension needs --format\n"
-    "  --empty-after    empty the scanner afterwards, only when FILE was written in full and synced,\n"
-    "                   holds every barcode the scanner reported, and, as a record, fits its field\n"
-    "                   widths and loses no blank; and only the scanner downloaded (same serial\n"
-    "                   number) still holding exactly the barcodes saved; otherwise the scanner keeps\n"
-    "                   its barcodes and the reason is printed. Not with --format table, which does\n"
-    "                   not keep the exact text\n"
-    "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
+    "                   is only replaced with --overwrite, which keeps its mode, owner and group;\n"
+    "                   a symbolic link is never written through. The format follows FILE's\n"
+    "                   extension: .csv, .json, or .rec for the record; --format overrides it, and\n"
+    "                   another extension needs --format. --output - is standard output\n"
+    "  --empty-after    download, save and empty in one connection: FILE is written, synced,\n"
+    "                   renamed and read back with the reader of its format, and the scanner is\n"
+    "                   emptied only when every barcode reads back exactly as the scanner gave it\n"
+    "                   (the text, the type and the time stamp: CSV and JSON keep the stamp's text,\n"
+    "                   a record must hold the scan time the stamp states exactly); otherwise the\n"
+    "                   scanner keeps its barcodes and the first difference is printed. The\n"
+    "                   scanner's clock is read after the erase, so the file holds none. Needs a\n"
+    "                   FILE, not --format table\n"
+    "Progress (barcode k of n) goes to standard error when that is a terminal. SIGINT, SIGTERM or\n"
+    "SIGHUP stop the run without erasing and remove the unfinished file.\n"
     "Exit status: 0 done; 1 no scanner, an error, barcodes that could not be read, an output that\n"
-    "could not be written, or a scanner that was not emptied; 2 a mistake in the command line.\n";
+    "could not be written, or a scanner that was not emptied; 2 a mistake in the command line;\n"
+    "128 + N when signal N stopped it.\n";
 
 struct DownloadOptions {
     std::optional<std::int32_t> port;
     std::optional<DownloadFormat> format;
-    std::string output;
+    std::string output;  // empty: standard output
     bool overwrite = false;
     bool empty_after = false;
 };
 
-// "barcode k of n" on one terminal line, at most ten times a second.
-class TerminalProgress : public DownloadObserver {
+// Shows "barcode k of n" on one terminal line, at most ten times a second, and stops the download
+// at the next barcode once a signal came.
+class DownloadProgress : public DownloadObserver {
 public:
-    explicit TerminalProgress(std::ostream& err) : err_(err) {}
-    ~TerminalProgress() override { clear(); }
+    explicit DownloadProgress(std::ostream& err)
+        : err_(err),
+          shown_on_terminal_(::isatty(STDERR_FILENO) == 1),
+          escapes_(terminal_escapes_allowed(STDERR_FILENO)) {}
+    ~DownloadProgress() override { clear(); }
 
     void on_barcode(int index, int count) override {
+        stop_if_interrupted();
+        if (!shown_on_terminal_) return;
         const auto now = std::chrono::steady_clock::now();
         if (index != count && index != 1 && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        err_ << "\rbarcode " << index << " of " << count << std::flush;
-        shown_ = true;
+        std::string line = "barcode " + std::to_string(index) + " of " + std::to_string(count);
+        width_ = std::max(width_, line.size());
+        err_ << "\r" << line << std::flush;
     }
 
+    // Takes the line away again: a terminal that knows no escape sequences gets blanks over it.
     void clear() {
-        if (shown_) err_ << "\r\x1b[K" << std::flush;
-        shown_ = false;
+        if (width_ == 0) return;
+        if (escapes_) {
+            err_ << "\r\x1b[K" << std::flush;
+        } else {
+            err_ << "\r" << std::string(width_, ' ') << "\r" << std::flush;
+        }
+        width_ = 0;
     }
 
 private:
     std::ostream& err_;
+    bool shown_on_terminal_;
+    bool escapes_;
     std::chrono::steady_clock::time_point last_{};
-    bool shown_ = false;
+    std::size_t width_ = 0;
 };
 
 DownloadOptions read_options(const std::vector<std::string>& args, std::ostream& out, bool& help) {
     DownloadOptions o;
+    bool to_standard_output = false;
     ArgReader reader("download", args);
     while (reader.next()) {
         if (reader.is_option("--port")) {
@@ -95,6 +122,10 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         } else if (reader.is_option("--output")) {
             o.output = reader.value();
             if (o.output.empty()) throw UsageError("download: --output needs a file name");
+            if (o.output == "-") {
+                o.output.clear();
+                to_standard_output = true;
+            }
         } else if (reader.is_option("--overwrite")) {
             o.overwrite = true;
         } else if (reader.is_option("--empty-after")) {
@@ -109,18 +140,20 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         return o;
     }
     if (o.empty_after && o.output.empty()) {
-        throw UsageError("download: --empty-after needs --output FILE: the scanner is emptied only into a file");
+        throw UsageError(std::string("download: --empty-after needs --output FILE") +
+                         (to_standard_output ? ", not standard output" : "") +
+                         ": the scanner is emptied only once the file reads back whole");
     }
     if (o.overwrite && o.output.empty()) throw UsageError("download: --overwrite goes with --output FILE");
     if (!o.output.empty() && !o.format) {
         o.format = format_of_file_name(o.output);
         if (!o.format) {
-            throw UsageError("download: the format of " + o.output +
+            throw UsageError("download: the format of " + terminal_path(o.output) +
                              " cannot be told from its extension: name it .csv, .json or .rec, or give --format");
         }
     }
-    // The table is for reading: it escapes what a terminal cannot show and has no stamp texts, so
-    // it cannot be the only copy of what is erased.
+    // The table is for reading: it escapes what a terminal cannot show and has no stamp texts, and
+    // has no reader, so it cannot be the only copy of what is erased.
     if (o.empty_after && o.format == DownloadFormat::table) {
         throw UsageError(
             "download: --empty-after does not go with --format table, which does not keep the exact text: use "
@@ -129,39 +162,180 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     return o;
 }
 
-// Empties the scanner the download found, now that its barcodes are safe: only that scanner (its
-// serial number) holding exactly the barcodes saved. Returns the exit status.
-int empty_after(Clicker& clicker, const std::string& output, bool verbose, std::ostream& out, std::ostream& err) {
-    const std::int16_t port = clicker.comport();
-    ExpectedScanner guard(clicker.serial().as_string(), clicker.num_barcodes());
-    clicker.set_erase_guard(&guard);
-    clicker.let_startport(Variant::integer(port));
-    clicker.EmptyScanner();
-    clicker.set_erase_guard(nullptr);
-    const std::string log = terminal_text(clicker.log().as_string());
-    if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
-        err << "not emptied: " << guard.refusal() << "; nothing was erased, and the download is saved in " << output
-            << "\n";
-        return kExitFailed;
-    }
-    if (!clicker.empty_ok()) {
-        err << "not emptied: " << empty_outcome_words(clicker.empty_outcome());
-        if (verbose) err << " (port " << port << ", open_ok " << yes_no(clicker.open_ok()) << ", log " << log << ")";
-        err << "; the barcodes are saved in " << output << "\n";
-        return kExitFailed;
-    }
-    out << "Emptied the scanner on port " << port << ": " << empty_outcome_words(clicker.empty_outcome());
-    if (verbose) out << " (empty_ok yes, log " << log << ")";
-    out << ".\n";
-    return kExitOk;
-}
-
 std::string download_advice(int number) {
     if (number == harrowtally::err::invalid_call) {
         return "the scanner library gave a barcode packet or a time stamp text the component cannot read; nothing "
                "was written and the scanner keeps its barcodes";
     }
     return {};
+}
+
+// "scanner 4A58010C7F0093E2 (port 3)", or without the serial number when it was not read.
+std::string scanner_words(const Clicker& clicker) {
+    if (!clicker.serial_was_read()) {
+        return "the scanner on port " + std::to_string(clicker.comport()) + " (serial number not read)";
+    }
+    return "scanner " + terminal_text(clicker.serial().as_string()) + " (port " + std::to_string(clicker.comport()) +
+           ")";
+}
+
+std::string not_downloaded_words(int filled, int count) {
+    return "only " + std::to_string(filled) + " of " + plural(count, "barcode") +
+           " could be read: the download stopped at barcode " + std::to_string(filled + 1);
+}
+
+int no_scanner(const Clicker& clicker, const DownloadOptions& o, std::ostream& err) {
+    err << no_scanner_words(clicker, o.port.value_or(0)) << "; nothing was written\n";
+    return kExitFailed;
+}
+
+// Keeps the download in the output file, there and then, while the scanner's port stays open: the
+// scanner is erased only when the file, read back with its format's reader, gives back every
+// barcode exactly.
+class FileKeeper : public DownloadKeeper {
+public:
+    FileKeeper(OutputFile& file, DownloadFormat format, DownloadProgress& progress)
+        : file_(file), format_(format), progress_(progress) {}
+
+    bool keep(const Clicker& clicker) override {
+        progress_.clear();
+        stop_if_interrupted();
+        count_ = clicker.num_barcodes();
+        filled_ = filled_count(clicker);
+        complete_ = download_complete(clicker);
+        const std::u16string record = format_ == DownloadFormat::record ? clicker.export_record() : u"";
+        const WriteOutcome written = file_.commit(render_download(clicker, format_, record));
+        if (!written.ok) {
+            not_saved_ = written.reason;
+            return false;
+        }
+        saved_ = true;
+        difference_ = saved_download_difference(clicker, format_, written.read_back);
+        if (difference_) return false;
+        stop_if_interrupted();  // the last moment at which nothing is erased
+        return true;
+    }
+
+    bool saved() const { return saved_; }
+    int count() const { return count_; }
+    int filled() const { return filled_; }
+    bool complete() const { return complete_; }
+    const std::string& not_saved() const { return not_saved_; }
+    const std::optional<std::string>& difference() const { return difference_; }
+
+private:
+    OutputFile& file_;
+    DownloadFormat format_;
+    DownloadProgress& progress_;
+    bool saved_ = false;
+    bool complete_ = false;
+    int count_ = 0;
+    int filled_ = 0;
+    std::string not_saved_;
+    std::optional<std::string> difference_;
+};
+
+// download --output FILE --empty-after: download, save, read back and empty in one connection.
+int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFile& file, std::ostream& out,
+                            std::ostream& err) {
+    const DownloadFormat format = *o.format;
+    DownloadProgress progress(err);
+    clicker.set_download_observer(&progress);
+    if (o.port) clicker.let_startport(Variant::long_(*o.port));
+    FileKeeper keeper(file, format, progress);
+    try {
+        clicker.download_keep_and_empty(keeper);
+    } catch (const Interrupted&) {
+        // Signals are taken only before the erase begins.
+        progress.clear();
+        err << "stopped by a signal: nothing was erased";
+        if (keeper.saved()) err << ", and the download is saved in " << terminal_path(o.output);
+        err << "\n";
+        throw;
+    }
+    clicker.set_download_observer(nullptr);
+    progress.clear();
+    if (!clicker.open_ok()) return no_scanner(clicker, o, err);
+
+    const int count = keeper.count();
+    const std::string output = terminal_path(o.output);
+    if (!keeper.saved()) {
+        err << "not saved: " << keeper.not_saved() << "\n";
+        err << "not emptied: the download was not saved; the scanner keeps its " << plural(count, "barcode") << "\n";
+        return kExitFailed;
+    }
+    out << "Saved " << plural(keeper.filled(), "barcode") << " from " << scanner_words(clicker) << " in " << output
+        << ".\n";
+    if (!keeper.complete()) err << not_downloaded_words(keeper.filled(), count) << "\n";
+    if (keeper.difference()) {
+        err << "not emptied: " << *keeper.difference() << "; the scanner keeps its " << plural(count, "barcode");
+        if (keeper.complete() && format == DownloadFormat::record) {
+            err << " (save as CSV or JSON, which keep every barcode and its time stamp's text exactly)";
+        }
+        err << "\n";
+        return kExitFailed;
+    }
+    const std::string words = empty_outcome_words(clicker.empty_outcome());
+    if (!clicker.empty_ok()) {
+        err << "not emptied: " << words << "; the barcodes are saved in " << output << "\n";
+        return kExitFailed;
+    }
+    out << "Emptied the scanner on port " << clicker.comport() << ": " << words << ".\n";
+    if (const auto clock = scanner_clock(clicker)) {
+        out << "Scanner clock: " << *clock << ".\n";
+    } else if (clicker.clock_flag() == u'L') {
+        out << "The scanner has lost its clock; set it with `harrowtally empty --set-clock now`.\n";
+    }
+    return kExitOk;
+}
+
+// A download that leaves the scanner as it is: alldata, written to standard output or a file.
+int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat format, std::optional<OutputFile>& file,
+                  std::ostream& out, std::ostream& err) {
+    DownloadProgress progress(err);
+    clicker.set_download_observer(&progress);
+    if (o.port) clicker.let_startport(Variant::long_(*o.port));
+    Variant record;
+    try {
+        record = clicker.alldata();
+    } catch (const RuntimeError& e) {
+        // A port that opened but answered badly leaves its count without lists: the record
+        // cannot be built, and the search found no scanner.
+        if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner(clicker, o, err);
+        throw;
+    }
+    clicker.set_download_observer(nullptr);
+    progress.clear();
+    if (!clicker.open_ok()) return no_scanner(clicker, o, err);
+    const int count = clicker.num_barcodes();
+    const int filled = filled_count(clicker);
+    std::string text = render_download(clicker, format, record.as_string());
+    record = Variant();
+
+    int status = kExitOk;
+    if (!file) {
+        errno = 0;
+        out << text << std::flush;
+        // A reader that stopped reading (`| head`) took what it wanted.
+        if (!out && errno != EPIPE) {
+            err << "cannot write the download to standard output\n";
+            status = kExitFailed;
+        }
+    } else {
+        const WriteOutcome written = file->commit(text);
+        if (written.ok) {
+            out << "Saved " << plural(filled, "barcode") << " from " << scanner_words(clicker) << " in "
+                << terminal_path(o.output) << ".\n";
+        } else {
+            err << "not saved: " << written.reason << "\n";
+            status = kExitFailed;
+        }
+    }
+    if (!download_complete(clicker)) {
+        err << not_downloaded_words(filled, count) << "\n";
+        status = kExitFailed;
+    }
+    return status;
 }
 
 }  // namespace
@@ -188,80 +362,8 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     ::signal(SIGXFSZ, SIG_IGN);
 
     return with_clicker(options, err, download_advice, [&](Clicker& clicker) {
-        TerminalProgress progress(err);
-        if (::isatty(STDERR_FILENO) == 1) clicker.set_download_observer(&progress);
-        if (o.port) clicker.let_startport(Variant::long_(*o.port));
-        const auto no_scanner = [&] {
-            err << no_scanner_words(clicker, o.port.value_or(0));
-            if (options.verbose) err << " (log " << terminal_text(clicker.log().as_string()) << ")";
-            err << "; nothing was written\n";
-            return kExitFailed;
-        };
-        Variant record;
-        try {
-            record = clicker.alldata();
-        } catch (const RuntimeError& e) {
-            // A port that opened but answered badly leaves its count without lists: the record
-            // cannot be built, and the search found no scanner.
-            if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner();
-            throw;
-        }
-        clicker.set_download_observer(nullptr);
-        progress.clear();
-        if (!clicker.open_ok()) return no_scanner();
-        const int count = clicker.num_barcodes();
-        const int filled = filled_count(clicker);
-        const bool complete = download_complete(clicker);
-        std::string text = render_download(clicker, format, record.as_string());
-        record = Variant();
-
-        int status = kExitOk;
-        bool saved = true;
-        if (o.output.empty()) {
-            out << text << std::flush;
-            if (!out) {
-                err << "cannot write the download to standard output\n";
-                status = kExitFailed;
-            }
-        } else {
-            const WriteOutcome written = file->commit(text);
-            if (written.ok) {
-                out << "Saved " << plural(filled, "barcode") << " from scanner "
-                    << terminal_text(clicker.serial().as_string()) << " (port " << clicker.comport() << ") in "
-                    << o.output << ".\n";
-            } else {
-                err << "not saved: " << written.reason << "\n";
-                saved = false;
-                status = kExitFailed;
-            }
-        }
-        if (!complete) {
-            err << "only " << filled << " of " << plural(count, "barcode")
-                << " could be read: the download stopped at barcode " << filled + 1 << "\n";
-            status = kExitFailed;
-        }
-        if (!o.empty_after) return status;
-
-        std::string refusal;
-        if (!saved) {
-            refusal = "the download was not saved";
-        } else if (!complete) {
-            refusal =
-                "barcodes " + std::to_string(filled + 1) + " to " + std::to_string(count) + " were not downloaded";
-        } else if (filled != clicker.num_barcodes()) {
-            refusal = "the file holds " + std::to_string(filled) + " barcodes, the scanner reported " +
-                      std::to_string(clicker.num_barcodes());
-        } else if (format == DownloadFormat::record) {
-            if (const auto loss = record_loss(clicker)) {
-                refusal = "the record does not keep everything: " + *loss +
-                          " (save as CSV or JSON to keep every barcode and its time stamp exactly)";
-            }
-        }
-        if (!refusal.empty()) {
-            err << "not emptied: " << refusal << "; the scanner keeps its " << plural(count, "barcode") << "\n";
-            return kExitFailed;
-        }
-        return empty_after(clicker, o.output, options.verbose, out, err);
+        if (o.empty_after) return download_save_and_empty(clicker, o, *file, out, err);
+        return download_only(clicker, o, format, file, out, err);
     });
 }
 

@@ -29,12 +29,7 @@ struct Row {
     std::string item, barcode, type, time;
 };
 
-// "YYYY-MM-DD hh:mm:ss", or empty for a value no calendar date has.
-std::string scan_time(const DownloadedBarcode& item) {
-    return is_valid_date_value(item.time) ? date_value_text(item.time) : std::string();
-}
-
-std::u16string serial_of(const Clicker& c) {
+std::u16string serial_text(const Clicker& c) {
     const Variant serial = c.serial();
     return serial.type() == VarType::String ? serial.as_string() : std::u16string();
 }
@@ -44,7 +39,7 @@ Row table_row(const Clicker& c, int k) {
     if (!item) return {std::to_string(k), "(not read)", "", ""};
     // A stamp the date rule could not read has only the component's stand-in date: show its text.
     std::string time =
-        item->stamp_read ? scan_time(*item) : "stamp \"" + terminal_text(item->stamp_text) + "\" not read as a date";
+        written_scan_time(*item).value_or("stamp \"" + terminal_text(item->stamp_text) + "\" not read as a date");
     return {std::to_string(k), terminal_text(item->barcode), std::to_string(*item->type), std::move(time)};
 }
 
@@ -65,7 +60,7 @@ std::string table(const Clicker& c) {
     const auto clock = scanner_clock(c);
     const int count = c.num_barcodes();
     std::string out;
-    out += "Serial number  " + terminal_text(serial_of(c)) + "\n";
+    out += "Serial number  " + (c.serial_was_read() ? terminal_text(serial_text(c)) : std::string("not read")) + "\n";
     out += "Port           " + std::to_string(c.comport()) + "\n";
     out += "Scanner clock  " +
            (clock                    ? *clock
@@ -106,9 +101,10 @@ void csv_field(std::string& out, const std::string& text) {
 
 std::string csv(const Clicker& c) {
     const int count = c.num_barcodes();
-    std::string out = "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
+    std::string out(kCsvHeader);
+    out += "\r\n";
     std::string fixed = ",";  // the serial and clock columns, the same on every line
-    csv_field(fixed, to_utf8(serial_of(c)));
+    csv_field(fixed, to_utf8(saved_serial(c, DownloadFormat::csv).value_or(u"")));
     fixed += ',';
     csv_field(fixed, scanner_clock(c).value_or(""));
     fixed += "\r\n";
@@ -121,7 +117,7 @@ std::string csv(const Clicker& c) {
             out += ',';
             out += std::to_string(*item->type);
             out += ',';
-            out += scan_time(*item);
+            out += written_scan_time(*item).value_or("");
             out += ',';
             csv_field(out, to_utf8(item->stamp_text));
         } else {
@@ -165,6 +161,14 @@ void json_string(std::string& out, const std::string& utf8_text) {
     out += '"';
 }
 
+void json_string_or_null(std::string& out, const std::optional<std::u16string>& text) {
+    if (text) {
+        json_string(out, to_utf8(*text));
+    } else {
+        out += "null";
+    }
+}
+
 void json_time(std::string& out, const std::optional<std::string>& time) {
     if (!time) {
         out += "null";
@@ -178,14 +182,16 @@ void json_time(std::string& out, const std::optional<std::string>& time) {
 std::string json(const Clicker& c) {
     const int count = c.num_barcodes();
     std::string out = "{\n  \"serial\": ";
-    json_string(out, to_utf8(serial_of(c)));
+    json_string_or_null(out, saved_serial(c, DownloadFormat::json));
     out += ",\n  \"port\": " + std::to_string(c.comport());
     out += ",\n  \"scanner_clock\": ";
     json_time(out, scanner_clock(c));
+    // Before the clock is read (a download that empties the scanner reads it last) there is none.
+    const bool clock_read = c.clock_flag() != u'\0';
     out += ",\n  \"clock_text\": ";
-    json_string(out, to_utf8(c.clock_text()));
+    json_string_or_null(out, clock_read ? std::optional(c.clock_text()) : std::nullopt);
     out += ",\n  \"clock_flag\": ";
-    json_string(out, to_utf8(std::u16string(1, c.clock_flag())));
+    json_string_or_null(out, clock_read ? std::optional(std::u16string(1, c.clock_flag())) : std::nullopt);
     out += ",\n  \"count\": " + std::to_string(count);
     out += ",\n  \"complete\": ";
     out += download_complete(c) ? "true" : "false";
@@ -197,8 +203,7 @@ std::string json(const Clicker& c) {
         if (const DownloadedBarcode* item = filled_item(c, k)) {
             json_string(out, to_utf8(item->barcode));
             out += ", \"type\": " + std::to_string(*item->type) + ", \"scan_time\": ";
-            const std::string time = scan_time(*item);
-            json_time(out, time.empty() ? std::nullopt : std::optional<std::string>(time));
+            json_time(out, written_scan_time(*item));
             out += ", \"stamp_text\": ";
             json_string(out, to_utf8(item->stamp_text));
         } else {
@@ -232,34 +237,14 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
     return std::nullopt;
 }
 
-std::optional<std::string> record_loss(const Clicker& clicker) {
-    constexpr int widest_item_number = 999;
-    if (clicker.num_barcodes() > widest_item_number) {
-        return "it has " + std::to_string(clicker.num_barcodes()) + " items and item numbers over " +
-               std::to_string(widest_item_number) + " do not fit their field";
-    }
-    for (int k = 1; k <= clicker.num_barcodes(); ++k) {
-        const DownloadedBarcode* item = filled_item(clicker, k);
-        if (!item) continue;
-        if (item->barcode.size() > record_width::barcode) {
-            return "barcode " + std::to_string(k) + " has " + std::to_string(item->barcode.size()) +
-                   " characters and the field holds " + std::to_string(record_width::barcode);
-        }
-        // The field is padded with blanks: "ABC" and "ABC " give the same bytes.
-        if (item->barcode.size() < record_width::barcode && !item->barcode.empty() && item->barcode.back() == u' ') {
-            return "barcode " + std::to_string(k) + " (\"" + terminal_text(item->barcode) +
-                   "\") ends in a blank, which the record's padding hides";
-        }
-        if (*item->type < 0 || *item->type > 99) {
-            return "barcode " + std::to_string(k) + " has type " + std::to_string(*item->type) +
-                   " and the field holds two digits";
-        }
-        if (!item->stamp_read) {
-            return "the time stamp of barcode " + std::to_string(k) + " (\"" + terminal_text(item->stamp_text) +
-                   "\") holds no date, and the record has only 2001-01-01 00:00:00 for it";
-        }
-    }
-    return std::nullopt;
+std::optional<std::string> written_scan_time(const DownloadedBarcode& item) {
+    if (!item.stamp_read || !is_valid_date_value(item.time)) return std::nullopt;
+    return date_value_text(item.time);
+}
+
+std::optional<std::u16string> saved_serial(const Clicker& clicker, DownloadFormat format) {
+    if (format != DownloadFormat::record && !clicker.serial_was_read()) return std::nullopt;
+    return serial_text(clicker);
 }
 
 const DownloadedBarcode* filled_item(const Clicker& clicker, int k) {

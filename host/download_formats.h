@@ -4,12 +4,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "clicker/clicker.h"
 
 namespace harrowtally::host {
 
 enum class DownloadFormat { table, record, csv, json };
+
+// The CSV header line, without its line end.
+inline constexpr std::string_view kCsvHeader = "item,barcode,type,scan_time,stamp_text,serial,scanner_clock";
 
 // nullopt for a name that is none of table, record, csv, json.
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
@@ -18,12 +22,13 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name);
 // matter); nullopt for any other name.
 std::optional<DownloadFormat> format_of_file_name(const std::string& path);
 
-// What the export record of this download does not keep, in words: the first field that outgrew
-// its width (a barcode over 13 characters, a type over 99, an item number over 999: the record
-// cannot be read back field by field), a shorter barcode that ends in a blank (the field's padding
-// hides it), or a time stamp that held no date (the record has only the
-// stand-in date for it); nullopt when it keeps everything.
-std::optional<std::string> record_loss(const Clicker& clicker);
+// The scan time CSV and JSON give a barcode, "YYYY-MM-DD hh:mm:ss": nullopt for a stamp the date
+// rule could not read (the component's stand-in date is not a scan time).
+std::optional<std::string> written_scan_time(const DownloadedBarcode& item);
+
+// The serial number a format gives: the record has the component's field as it is; CSV and JSON
+// have none when csp2GetDeviceId failed (the field would be an untouched buffer's zeros).
+std::optional<std::u16string> saved_serial(const Clicker& clicker, DownloadFormat format);
 
 // The download a Clicker holds after alldata, read where it is: items 1 to num_barcodes.
 // Item k when a packet filled it, else null.

@@ -7,9 +7,10 @@ namespace harrowtally::host {
 
 bool ExpectedScanner::allow_erase(std::int16_t count, std::optional<std::u16string_view> serial) {
     if (serial_ && !serial) {
-        refusal_ = "the serial number of the scanner now on the port could not be read, so it is not known to be "
-                   "scanner " +
-                   terminal_text(*serial_);
+        refusal_ =
+            "the serial number of the scanner now on the port could not be read, so it is not known to be "
+            "scanner " +
+            terminal_text(*serial_);
         return false;
     }
     if (serial_ && *serial != *serial_) {

@@ -10,12 +10,10 @@
 #include <cstring>
 #include <utility>
 
+#include "host/terminal_text.h"
+
 namespace harrowtally::host {
 namespace {
-
-std::string system_reason(const std::string& what) {
-    return what + ": " + std::strerror(errno);
-}
 
 std::string folder_of(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -28,10 +26,14 @@ std::string name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::size_t name_max_of(const std::string& folder) {
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
 // A new, empty file beside the target; -1 with errno set when none can be made.
 int create_temporary(const std::string& folder, const std::string& name, std::string& temporary) {
-    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-    const std::size_t name_max = limit > 0 ? static_cast<std::size_t>(limit) : 255;
+    const std::size_t name_max = name_max_of(folder);
     const std::string stem = ".part-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = folder + "/" + part_file_name(name, stem + std::to_string(attempt), name_max);
@@ -72,28 +74,25 @@ bool publish(const std::string& temporary, const std::string& path, bool replace
     return true;
 }
 
-bool read_back_matches(const std::string& path, std::string_view content) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// The whole file, read back through a new descriptor; false when it cannot be read.
+bool read_whole(const std::string& path, std::size_t expected_size, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
+    text.clear();
+    text.reserve(expected_size);
     char buffer[65536];
-    bool same = true;
-    std::size_t offset = 0;
+    bool read = true;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            same = n == 0 && offset == content.size();
+            read = n == 0;
             break;
         }
-        const auto got = static_cast<std::size_t>(n);
-        if (offset + got > content.size() || std::memcmp(buffer, content.data() + offset, got) != 0) {
-            same = false;
-            break;
-        }
-        offset += got;
+        text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    return same;
+    return read;
 }
 
 }  // namespace
@@ -101,8 +100,11 @@ bool read_back_matches(const std::string& path, std::string_view content) {
 std::string existing_output_problem(const std::string& path, bool replace) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return {};
-    if (!S_ISREG(st.st_mode)) return path + " exists and is not an ordinary file";
-    if (!replace) return path + " already exists (give --overwrite to replace it)";
+    if (S_ISLNK(st.st_mode)) {
+        return terminal_path(path) + " is a symbolic link: name the file itself (a link is never written through)";
+    }
+    if (!S_ISREG(st.st_mode)) return terminal_path(path) + " exists and is not an ordinary file";
+    if (!replace) return terminal_path(path) + " already exists (give --overwrite to replace it)";
     return {};
 }
 
@@ -118,17 +120,29 @@ std::string part_file_name(const std::string& name, const std::string& suffix, s
 
 OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)), replace_(replace) {
     if (path_.empty() || path_.back() == '/') {
-        problem_ = "\"" + path_ + "\" is not a file name";
+        // Built in place: GCC 12 at -O3 takes "\"" + std::string for an overlapping copy.
+        problem_ = terminal_path(path_);
+        problem_.insert(0, 1, '"');
+        problem_ += "\" is not a file name";
         return;
     }
     problem_ = existing_output_problem(path_, replace_);
     if (!problem_.empty()) return;
     const std::string folder = folder_of(path_);
+    // Only the part file's name may be shortened: the file itself must take this name at the end.
+    if (const std::size_t name_max = name_max_of(folder); name_of(path_).size() > name_max) {
+        problem_ = "the name " + terminal_path(name_of(path_)) + " has " + std::to_string(name_of(path_).size()) +
+                   " bytes, and a file name in " + terminal_path(folder) + " may have " + std::to_string(name_max);
+        return;
+    }
     fd_ = create_temporary(folder, name_of(path_), part_);
     if (fd_ < 0) {
-        problem_ = system_reason("cannot create a file in " + folder);
+        const int error = errno;
+        problem_ = "cannot create a file in " + terminal_path(folder) + ": " + std::strerror(error);
         part_.clear();
+        return;
     }
+    removed_on_interruption_.emplace(part_.c_str());
 }
 
 OutputFile::~OutputFile() {
@@ -137,42 +151,52 @@ OutputFile::~OutputFile() {
 }
 
 WriteOutcome OutputFile::commit(std::string_view content) {
-    if (!problem_.empty()) return {false, problem_};
-    if (fd_ < 0) return {false, "the file was already written"};
+    if (!problem_.empty()) return {false, problem_, {}};
+    if (fd_ < 0) return {false, "the file was already written", {}};
     // Something may have taken the name while the scanner was read.
-    if (std::string problem = existing_output_problem(path_, replace_); !problem.empty()) return {false, problem};
+    if (std::string problem = existing_output_problem(path_, replace_); !problem.empty()) {
+        return {false, problem, {}};
+    }
 
+    // errno is kept first: building the words could change it.
+    const auto failed = [](const std::string& what) {
+        const int error = errno;
+        return what + ": " + std::strerror(error);
+    };
     std::string failure;
     if (!write_all(fd_, content)) {
-        failure = system_reason("cannot write " + part_);
+        failure = failed("cannot write");
     } else if (::fsync(fd_) != 0) {
-        failure = system_reason("cannot sync " + part_);
+        failure = failed("cannot sync");
     }
     if (failure.empty() && replace_) take_attributes_of(path_, fd_);
     const int closed = ::close(fd_);
     fd_ = -1;
-    if (closed != 0 && failure.empty()) failure = system_reason("cannot close " + part_);
-    if (failure.empty() && !publish(part_, path_, replace_)) {
-        failure = system_reason("cannot rename " + part_ + " to " + path_);
+    if (closed != 0 && failure.empty()) failure = failed("cannot close");
+    if (failure.empty() && !publish(part_, path_, replace_)) failure = failed("cannot rename");
+    if (!failure.empty()) {
+        // The destructor removes the part file.
+        const std::size_t colon = failure.find(':');
+        return {false, failure.substr(0, colon) + " " + terminal_path(part_) + failure.substr(colon), {}};
     }
-    if (!failure.empty()) return {false, failure};  // the destructor removes the part file
+    removed_on_interruption_.reset();
     part_.clear();
 
+    WriteOutcome outcome{true, {}, {}};
     const std::string folder = folder_of(path_);
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
-        failure = system_reason(path_ + " is written, but its folder cannot be synced");
+        outcome = {false, failed(terminal_path(path_) + " is written, but its folder cannot be synced"), {}};
     }
     if (dir >= 0) ::close(dir);
-    if (failure.empty() && !read_back_matches(path_, content)) {
-        failure = path_ + " is written, but reading it back does not give what was written";
+    if (!outcome.ok) return outcome;
+    if (!read_whole(path_, content.size(), outcome.read_back)) {
+        return {false, failed(terminal_path(path_) + " is written, but it cannot be read back"), {}};
     }
-    return {failure.empty(), failure};
-}
-
-WriteOutcome write_file_safely(const std::string& path, std::string_view content, bool replace) {
-    OutputFile file(path, replace);
-    return file.commit(content);
+    if (outcome.read_back != content) {
+        return {false, terminal_path(path_) + " is written, but reading it back does not give what was written", {}};
+    }
+    return outcome;
 }
 
 }  // namespace harrowtally::host

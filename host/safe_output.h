@@ -1,14 +1,18 @@
 #pragma once
 // Writing a download to a file so that the file never looks complete unless it is: the text goes
 // to a new file beside the target, is flushed and synced, and only then takes the target's name.
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "host/signals.h"
 
 namespace harrowtally::host {
 
 struct WriteOutcome {
     bool ok = false;
-    std::string reason;  // why not, in words, when !ok
+    std::string reason;     // why not, in words, when !ok
+    std::string read_back;  // what the file holds, read back after it took its name
 };
 
 // Why `path` cannot be written without replacing something, or empty when it can: an existing
@@ -17,10 +21,11 @@ std::string existing_output_problem(const std::string& path, bool replace);
 
 // A download's file, written so that the file never looks complete unless it is. Created before
 // the scanner is touched: the part file beside the target is made at once, so an output that
-// cannot be created is refused before anything is read. commit() writes the text to it, syncs it,
-// gives it the mode, owner and group of a file it replaces, renames it to the target (without
-// replacing an existing file unless `replace`), syncs the folder and reads the file back. A part
-// file that was not committed is removed.
+// cannot be created (or whose name is longer than its folder allows) is refused before anything is
+// read. commit() writes the text to it, syncs it, gives it the mode, owner and group of a file it
+// replaces, renames it to the target (without replacing an existing file unless `replace`), syncs
+// the folder and reads the file back. A part file that was not committed is removed, also by
+// SIGINT, SIGTERM or SIGHUP while it exists.
 class OutputFile {
 public:
     OutputFile(std::string path, bool replace);
@@ -40,6 +45,7 @@ private:
     std::string path_;
     bool replace_;
     std::string part_;
+    std::optional<RemovedOnInterruption> removed_on_interruption_;
     int fd_ = -1;
     std::string problem_;
 };
@@ -47,8 +53,5 @@ private:
 // The part file's name for a target name: "." + name + suffix, the name shortened (at a UTF-8
 // character boundary) so that the whole fits within `name_max` bytes.
 std::string part_file_name(const std::string& name, const std::string& suffix, std::size_t name_max);
-
-// Both steps at once.
-WriteOutcome write_file_safely(const std::string& path, std::string_view content, bool replace);
 
 }  // namespace harrowtally::host

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -54,6 +55,39 @@ protected:
     }
 
     std::filesystem::path dir, state;
+};
+
+// A barcode line of the stand-in library's script: type, the barcode's bytes and the stamp text,
+// escaped as the script has them.
+inline std::string barcode(int type, const std::string& text, const std::string& stamp = "14:30:05   12/06/26") {
+    return "barcode=" + std::to_string(type) + "," + text + "," + stamp + "\n";
+}
+
+// harrowtally against the stand-in scanner library, staged by a script, with its call log.
+class ScriptedCliTest : public SimCliTest {
+protected:
+    CliResult run_script(const std::string& script, std::vector<std::string> args, CliRun options = {}) const {
+        std::ofstream(dir / "script.txt") << script;
+        options.args = {"--library", TEST_LIBRARY};
+        options.args.insert(options.args.end(), args.begin(), args.end());
+        options.environment["HARROWTALLY_TEST_SCANNER_SCRIPT"] = (dir / "script.txt").string();
+        options.environment["HARROWTALLY_TEST_SCANNER_CALLS"] = (dir / "calls.txt").string();
+        options.environment["HARROWTALLY_TEST_SCANNER_WATCH"] = watched.string();
+        std::filesystem::remove(dir / "calls.txt");
+        return run_cli(options);
+    }
+    // The library's calls in order, without their results.
+    std::vector<std::string> calls() const {
+        std::vector<std::string> names;
+        std::istringstream in(read(dir / "calls.txt"));
+        for (std::string line; std::getline(in, line);) names.push_back(line.substr(0, line.find(" = ")));
+        return names;
+    }
+    long erases() const {
+        const auto all = calls();
+        return std::count(all.begin(), all.end(), "csp2ClearData()");
+    }
+    std::filesystem::path watched;
 };
 
 }  // namespace harrowtally::testing
