@@ -6,6 +6,21 @@ std::u16string ascii(std::string_view s) {
     return std::u16string(s.begin(), s.end());
 }
 
+namespace {
+
+// A code point up to U+10FFFF, as one UTF-16 unit or a surrogate pair.
+void append_utf16(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
 std::u16string from_utf8(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
@@ -28,12 +43,10 @@ std::u16string from_utf8(std::string_view s) {
             len = 4;
         }
         i += len;
-        if (cp >= 0x10000 && cp <= 0x10FFFF) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        if (cp > 0x10FFFF) {
+            out.push_back(static_cast<char16_t>(cp));  // as it always was: no such character
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            append_utf16(out, cp);
         }
     }
     return out;
@@ -69,13 +82,7 @@ std::optional<std::u16string> from_utf8_strictly(std::string_view s) {
         }
         if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
         i += len;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        append_utf16(out, cp);
     }
     return out;
 }

@@ -83,11 +83,8 @@ const OptionCase kOptionCases[] = {
     {"--typed with info", {"--typed", "info"}, 2, "harrowtally: --typed goes with invoke only, not with info\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cli, OptionsCli, ::testing::ValuesIn(kOptionCases), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cli, OptionsCli, ::testing::ValuesIn(kOptionCases),
+                         [](const auto& info) { return case_name(info.param.what); });
 
 }  // namespace
 }  // namespace harrowtally::testing

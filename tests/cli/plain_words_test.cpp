@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli_process.h"
+#include "sim_cli_test.h"
 
 namespace harrowtally::testing {
 namespace {
@@ -263,11 +263,8 @@ TEST_P(PlainWords, SaysWhatHappened) {
     for (const auto& words : c.never) EXPECT_EQ(shown.find(words), std::string::npos) << words << "\n" << shown;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, PlainWords, ::testing::ValuesIn(cases()), [](const auto& info) {
-    std::string name;
-    for (char c : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cli, PlainWords, ::testing::ValuesIn(cases()),
+                         [](const auto& info) { return case_name(info.param.name); });
 
 }  // namespace
 }  // namespace harrowtally::testing

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -56,6 +57,14 @@ protected:
 
     std::filesystem::path dir, state;
 };
+
+// A test parameter's name for a row of a table: its description with every character that is not
+// a letter or digit as "_".
+inline std::string case_name(std::string_view what) {
+    std::string name;
+    for (const char c : what) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
 
 // A barcode line of the stand-in library's script: type, the barcode's bytes and the stamp text,
 // escaped as the script has them.

@@ -73,11 +73,8 @@ const OutputCase kOutputCases[] = {
      "fault_calls = csp2GetParam\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cli, StandardOutputCli, ::testing::ValuesIn(kOutputCases), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cli, StandardOutputCli, ::testing::ValuesIn(kOutputCases),
+                         [](const auto& info) { return case_name(info.param.what); });
 
 }  // namespace
 }  // namespace harrowtally::testing

@@ -165,11 +165,8 @@ const std::vector<ToldCase>& told_cases() {
     return table;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, ToldCli, ::testing::ValuesIn(told_cases()), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cli, ToldCli, ::testing::ValuesIn(told_cases()),
+                         [](const auto& info) { return case_name(info.param.what); });
 
 }  // namespace
 }  // namespace harrowtally::testing

@@ -120,11 +120,8 @@ const VerboseCase kVerboseCases[] = {
     {"without --verbose", kFailingErase, {"empty", "--discard"}, 1, {}, ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cli, VerboseCli, ::testing::ValuesIn(kVerboseCases), [](const auto& info) {
-    std::string name;
-    for (const char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cli, VerboseCli, ::testing::ValuesIn(kVerboseCases),
+                         [](const auto& info) { return case_name(info.param.what); });
 
 }  // namespace
 }  // namespace harrowtally::testing
