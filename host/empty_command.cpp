@@ -89,7 +89,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         }
         // Without --discard only a scanner still holding nothing is erased, checked in the erasing
         // connection: barcodes scanned since the look above are not lost.
-        ExpectedScanner nothing_held(std::nullopt, 0);
+        ExpectedScanner nothing_held(0);
         if (!discard) clicker.set_erase_guard(&nothing_held);
 
         std::u16string clock_text;

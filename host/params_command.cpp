@@ -201,7 +201,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         }
         // Without --discard only a scanner still holding nothing is erased and set, checked in the
         // erasing connection.
-        ExpectedScanner nothing_held(std::nullopt, 0);
+        ExpectedScanner nothing_held(0);
         if (!discard) clicker.set_erase_guard(&nothing_held);
         clicker.newparams(Variant::string(from_utf8(*text)));
         clicker.reset_params();

@@ -10,12 +10,6 @@ namespace harrowtally {
 namespace {
 constexpr int erase_tries = 5;
 
-bool allowed_by(EraseGuard& guard, std::int16_t count, ScannerPort& connection) {
-    std::int32_t result = 0;
-    const std::u16string serial = connection.read_serial(&result);
-    return guard.allow_erase(count, result >= 0 ? std::optional<std::u16string_view>(serial) : std::nullopt);
-}
-
 }  // namespace
 
 void Clicker::EmptyScanner() {
@@ -61,7 +55,7 @@ void Clicker::EmptyScanner() {
     // The guard looks at the scanner in this connection, so nothing can change between its check
     // and the erase. The count is the one just read: a second csp2ReadData would transfer every
     // barcode again.
-    if (erase_guard_ && !allowed_by(*erase_guard_, barcode_count_, connection)) {
+    if (erase_guard_ && !erase_guard_->allow_erase(barcode_count_)) {
         empty_outcome_.result = EmptyOutcome::Result::refused;
         connection.close();
         return;

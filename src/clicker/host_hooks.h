@@ -2,8 +2,6 @@
 // Hooks a host can hand the Clicker, outside the automation interface: the COM layer sets none, and
 // without them every member behaves exactly as the interface describes.
 #include <cstdint>
-#include <optional>
-#include <string_view>
 
 namespace harrowtally {
 
@@ -18,12 +16,11 @@ public:
 
 // Asked by EmptyScanner, inside the connection that erases, whether the scanner may be erased: after
 // the member has read the scanner's count and before the first erase. `count` is the count the
-// member read; `serial` is the scanner's serial number read in that connection, as serial() gives
-// it, or nullopt when csp2GetDeviceId failed. Not part of the automation interface.
+// member read. Not part of the automation interface.
 class EraseGuard {
 public:
     virtual ~EraseGuard() = default;
-    virtual bool allow_erase(std::int16_t count, std::optional<std::u16string_view> serial) = 0;
+    virtual bool allow_erase(std::int16_t count) = 0;
 };
 
 // Asked by download_keep_and_empty, with the scanner's port still open after every barcode was
