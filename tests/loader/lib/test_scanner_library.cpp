@@ -55,7 +55,6 @@
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -87,9 +86,11 @@ struct Script {
     std::optional<std::array<std::uint8_t, 6>> clock;
     std::int32_t get_time_result = 0;
     std::vector<std::int32_t> clear_results;
-    std::map<std::int32_t, std::int32_t> init;
+    // Plain lists, not maps: a map's std::piecewise_construct is a unique symbol in an unoptimised
+    // build, and a unique symbol keeps the library from unloading. The last entry for a key wins.
+    std::vector<std::pair<std::int32_t, std::int32_t>> init;
     std::int32_t status = 0;
-    std::map<std::int32_t, std::uint8_t> params;
+    std::vector<std::pair<std::int32_t, std::uint8_t>> params;
 };
 
 Script script;
@@ -224,9 +225,18 @@ bool setting_line(Script& s, std::string_view key, std::string_view value) {
         return true;
     }
     if (key.starts_with("init.")) {
-        return number(key.substr(5), INT32_MIN, INT32_MAX, n) && number(value, INT32_MIN, INT32_MAX, s.init[n]);
+        std::int32_t result = 0;
+        if (!number(key.substr(5), INT32_MIN, INT32_MAX, n) || !number(value, INT32_MIN, INT32_MAX, result))
+            return false;
+        s.init.emplace_back(n, result);
+        return true;
     }
-    if (key.starts_with("param.")) return number(key.substr(6), 0, 255, n) && byte(value, s.params[n]);
+    if (key.starts_with("param.")) {
+        std::uint8_t v = 0;
+        if (!number(key.substr(6), 0, 255, n) || !byte(value, v)) return false;
+        s.params.emplace_back(n, v);
+        return true;
+    }
     return false;
 }
 
@@ -322,8 +332,9 @@ std::int32_t init(std::int32_t port) {
     if (!load_script()) return -7;
     bool present = false;
     const std::int32_t at = scanner_port(present);
-    const auto scripted = script.init.find(port);
-    const std::int32_t result = scripted != script.init.end() ? scripted->second : (present && port == at ? 0 : -1);
+    const auto scripted =
+        std::find_if(script.init.rbegin(), script.init.rend(), [&](const auto& e) { return e.first == port; });
+    const std::int32_t result = scripted != script.init.rend() ? scripted->second : (present && port == at ? 0 : -1);
     if (result != 0) return result;
     port_open = true;
     ++connections;
