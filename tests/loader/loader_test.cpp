@@ -262,43 +262,6 @@ barcode=255,x\x2Cy\\,12:00:00   01/01/27, at\x0D\x0A
              return seen + "|" + std::to_string(narrow) + " " + text_of(text.data(), 6);
          },
          "10 x,y\\ 25 12:00:00   01/01/27, at\r\n\0\xEE|5 12:00\xEE"s},
-        {"device ID", "device_id=0A0B0C0D0E0F10ff\n",
-         [](LoadedCSP2& l, const fs::path&) {
-             std::array<std::uint8_t, 9> id;
-             id.fill(0xEE);
-             l.csp2Init(3);
-             const auto result = l.csp2GetDeviceId(id.data(), 9);
-             return std::to_string(result) + " " + hex_of(id.data(), 9);
-         },
-         "9 0A 0B 0C 0D 0E 0F 10 FF 00"},
-        {"failed device ID read", "device_id=0A0B0C0D0E0F1011\ndevice_id_result=-4\n",
-         [](LoadedCSP2& l, const fs::path&) {
-             std::array<std::uint8_t, 9> id;
-             id.fill(0xEE);
-             l.csp2Init(3);
-             const auto result = l.csp2GetDeviceId(id.data(), 9);
-             return std::to_string(result) + " " + hex_of(id.data(), 9);
-         },
-         "-4 EE EE EE EE EE EE EE EE EE"},
-        {"call log", "barcode=1,AB,x\ncount=3\npackets_fail_from=2\nstatus=-6\ninit.4=-2\n",
-         [](LoadedCSP2& l, const fs::path& folder) {
-             std::array<std::uint8_t, 500> packet{};
-             std::array<std::uint8_t, 30> text{};
-             l.csp2Init(4);
-             l.csp2Init(3);
-             l.csp2ReadData();
-             l.csp2GetPacket(packet.data(), 1, 500);
-             l.csp2TimeStamp2Str(&packet[4], text.data(), 30);
-             l.csp2GetPacket(packet.data(), 2, 500);
-             l.csp2GetSystemStatus();
-             l.csp2ClearData();
-             l.csp2ReadData();
-             l.csp2Restore();
-             return file_text(folder / "calls");
-         },
-         "csp2Init(4) = -2\ncsp2Init(3) = 0\ncsp2ReadData() = 3\ncsp2GetPacket(1,500) = 8\n"
-         "csp2TimeStamp2Str(30) = 1\ncsp2GetPacket(2,500) = -5\ncsp2GetSystemStatus() = -6\n"
-         "csp2ClearData() = 0\ncsp2ReadData() = 0\ncsp2Restore() = 0\n"},
         {"clears, clock and parameters",
          "clear_results=-3,-4\nread_data_after_clear=7\nclock=255,30,14,6,12,26\nget_time_result=2\nparam.200=9\n",
          [](LoadedCSP2& l, const fs::path&) {
@@ -334,16 +297,6 @@ barcode=255,x\x2Cy\\,12:00:00   01/01/27, at\x0D\x0A
                     (fs::exists(folder / "watched.at-first-clear.missing") ? "(missing)" : "");
          },
          "1,A\r\n\0 "s},
-        {"watched file missing at the first clear", "",
-         [](LoadedCSP2& l, const fs::path& folder) {
-             l.csp2Init(3);
-             l.csp2ClearData();
-             write_file(folder / "watched", "too late");
-             l.csp2ClearData();
-             return std::string(fs::exists(folder / "watched.at-first-clear") ? "copied " : "") +
-                    (fs::exists(folder / "watched.at-first-clear.missing") ? "missing" : "");
-         },
-         "missing"},
         {"malformed lines", "",
          [](LoadedCSP2& l, const fs::path& folder) {
              const std::vector<std::string> lines = {
