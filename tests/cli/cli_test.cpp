@@ -297,11 +297,22 @@ TEST_F(Cli, ProgressOnlyOnATerminal) {
     write_state("port = 0\nbarcodes_generated = 3000\n");
     CliRun options;
     options.stderr_on_terminal = true;
+    options.environment["TERM"] = "xterm";
     const auto shown = run({"download", "--format", "csv"}, options);
     EXPECT_EQ(shown.exit_status, 0);
     EXPECT_NE(shown.terminal.find("\rbarcode 1 of 3000"), std::string::npos) << shown.terminal;
     EXPECT_NE(shown.terminal.find("\rbarcode 3000 of 3000"), std::string::npos) << shown.terminal;
     EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 3001);
+    EXPECT_NE(shown.terminal.find("\r\x1b[K"), std::string::npos) << "the line is taken away";
+
+    // A terminal that takes no escape sequences gets the line taken away with blanks.
+    for (const char* term : {"dumb", ""}) {
+        options.environment["TERM"] = term;
+        const auto dumb = run({"download", "--format", "csv"}, options);
+        EXPECT_NE(dumb.terminal.find("\rbarcode 3000 of 3000\r                    \r"), std::string::npos)
+            << term << ": " << dumb.terminal;
+        EXPECT_EQ(dumb.terminal.find('\x1b'), std::string::npos) << term << ": " << dumb.terminal;
+    }
 
     const auto quiet = run({"download", "--format", "csv"});
     EXPECT_EQ(quiet.exit_status, 0);
