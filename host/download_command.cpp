@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <ostream>
 
@@ -205,15 +204,22 @@ public:
         complete_ = download_complete(clicker);
         const std::u16string record = format_ == DownloadFormat::record ? clicker.export_record() : u"";
         const WriteOutcome written = file_.commit(render_download(clicker, format_, record));
+        stop_if_interrupted();  // a signal during the write fails it: that is the signal's doing
         if (!written.ok) {
             not_saved_ = written.reason;
             return false;
         }
         saved_ = true;
         difference_ = saved_download_difference(clicker, format_, written.read_back);
-        if (difference_) return false;
-        stop_if_interrupted();  // the last moment at which nothing is erased
-        return true;
+        return !difference_;
+    }
+
+    // After the settling pause, the last moment at which nothing is erased.
+    bool still_kept() override {
+        stop_if_interrupted();
+        if (file_.unchanged_since_read_back()) return true;
+        difference_ = "the file was changed or replaced after it was read back";
+        return false;
     }
 
     bool saved() const { return saved_; }
@@ -268,7 +274,12 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
         << ".\n";
     if (!keeper.complete()) err << not_downloaded_words(keeper.filled(), count) << "\n";
     if (keeper.difference()) {
-        err << "not emptied: " << *keeper.difference() << "; the scanner keeps its " << plural(count, "barcode");
+        err << "not emptied: " << *keeper.difference() << "; ";
+        if (count > 0) {
+            err << "the scanner keeps its " << plural(count, "barcode");
+        } else {
+            err << "nothing was erased";
+        }
         if (keeper.complete() && format == DownloadFormat::record) {
             err << " (save as CSV or JSON, which keep every barcode and its time stamp's text exactly)";
         }
@@ -314,13 +325,8 @@ int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat for
 
     int status = kExitOk;
     if (!file) {
-        errno = 0;
-        out << text << std::flush;
-        // A reader that stopped reading (`| head`) took what it wanted.
-        if (!out && errno != EPIPE) {
-            err << "cannot write the download to standard output\n";
-            status = kExitFailed;
-        }
+        // Data on a terminal cannot drive it; a failure to write is the process's to report, at its end.
+        out << (::isatty(STDOUT_FILENO) == 1 && format != DownloadFormat::table ? terminal_data(text) : text);
     } else {
         const WriteOutcome written = file->commit(text);
         if (written.ok) {

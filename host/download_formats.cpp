@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "clicker/export_record.h"
+#include "clicker/scan_time.h"
 #include "common/date_value.h"
+#include "common/runtime_error.h"
 #include "common/text.h"
 #include "host/ascii_case.h"
 #include "host/clock_texts.h"
@@ -130,8 +132,16 @@ std::string csv(const Clicker& c) {
 
 void json_string(std::string& out, const std::string& utf8_text) {
     out += '"';
-    for (char c : utf8_text) {
+    for (std::size_t i = 0; i < utf8_text.size(); ++i) {
+        const char c = utf8_text[i];
         const auto u = static_cast<unsigned char>(c);
+        // C1 controls (C2 80 to C2 9F) are escaped too: the same text, and none reaches a terminal raw.
+        if (u == 0xC2 && i + 1 < utf8_text.size() && (static_cast<unsigned char>(utf8_text[i + 1]) & 0xE0) == 0x80) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(utf8_text[++i]));
+            out += escape;
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -239,6 +249,16 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
 
 std::optional<std::string> written_scan_time(const DownloadedBarcode& item) {
     if (!item.stamp_read || !is_valid_date_value(item.time)) return std::nullopt;
+    // The component reads the date from the whole stamp buffer, where a shorter stamp leaves the end
+    // of the one before it: only a date that this stamp's own text gives is its scan time.
+    std::u16string own(item.stamp_text);
+    own.resize(stamp_text_width, u'\0');
+    mask_stamp_fields(own);
+    try {
+        if (stamp_date(own) != item.time) return std::nullopt;
+    } catch (const RuntimeError&) {
+        return std::nullopt;
+    }
     return date_value_text(item.time);
 }
 

@@ -22,8 +22,9 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name);
 // matter); nullopt for any other name.
 std::optional<DownloadFormat> format_of_file_name(const std::string& path);
 
-// The scan time CSV and JSON give a barcode, "YYYY-MM-DD hh:mm:ss": nullopt for a stamp the date
-// rule could not read (the component's stand-in date is not a scan time).
+// The scan time CSV, JSON and the table give a barcode, "YYYY-MM-DD hh:mm:ss": nullopt for a stamp
+// the date rule could not read (the component's stand-in date is not a scan time), and for a date
+// the rule found only beyond the stamp's own text, in what an earlier stamp left in the buffer.
 std::optional<std::string> written_scan_time(const DownloadedBarcode& item);
 
 // The serial number a format gives: the record has the component's field as it is; CSV and JSON

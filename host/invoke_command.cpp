@@ -1,5 +1,7 @@
 // `invoke STEP...`: one Clicker, its members called by name in order. A failing step prints
 // "error N: text" and the run goes on; the exit status tells whether any step failed.
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
 #include <ostream>
@@ -12,6 +14,7 @@
 #include "host/error_words.h"
 #include "host/member_table.h"
 #include "host/step_parser.h"
+#include "host/terminal_text.h"
 #include "host/value_format.h"
 
 namespace harrowtally::host {
@@ -26,7 +29,9 @@ void run_step(Clicker& clicker, const Step& step, bool typed, std::ostream& out)
         member->let(clicker, *step.value);
     } else if (member->get != nullptr) {
         const Variant value = member->get(clicker);
-        out << format_value(value, typed) << "\n";
+        // A text shown on a terminal cannot drive it (--typed escapes every control already).
+        const std::string shown = format_value(value, typed);
+        out << (::isatty(STDOUT_FILENO) == 1 ? terminal_data(shown) : shown) << "\n";
     } else if (member->call != nullptr) {
         member->call(clicker);
     } else {

@@ -26,6 +26,13 @@ std::string name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+FileVersion version_of(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev),         static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::int64_t>(st.st_size),         static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            static_cast<std::int64_t>(st.st_mtim.tv_nsec), static_cast<std::int64_t>(st.st_ctim.tv_sec),
+            static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
+}
+
 std::size_t name_max_of(const std::string& folder) {
     const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     return limit > 0 ? static_cast<std::size_t>(limit) : 255;
@@ -51,9 +58,15 @@ void take_attributes_of(const std::string& path, int fd) {
     (void)::fchmod(fd, st.st_mode & 07777);  // after fchown, which may clear the set-ID bits
 }
 
+// Written a mebibyte at a time, so that a signal stops a long write soon.
 bool write_all(int fd, std::string_view content) {
+    constexpr std::size_t chunk = std::size_t{1} << 20;
     while (!content.empty()) {
-        const ssize_t n = ::write(fd, content.data(), content.size());
+        if (interruption() != 0) {
+            errno = EINTR;
+            return false;
+        }
+        const ssize_t n = ::write(fd, content.data(), std::min(content.size(), chunk));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -74,15 +87,17 @@ bool publish(const std::string& temporary, const std::string& path, bool replace
     return true;
 }
 
-// The whole file, read back through a new descriptor; false when it cannot be read.
-bool read_whole(const std::string& path, std::size_t expected_size, std::string& text) {
+// The whole file, read back through a new descriptor, with what it was while it was read; false
+// when it cannot be read, or changed while it was read.
+bool read_whole(const std::string& path, std::size_t expected_size, std::string& text, FileVersion& version) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return false;
+    struct stat before {};
+    bool read = ::fstat(fd, &before) == 0;
     text.clear();
     text.reserve(expected_size);
     char buffer[65536];
-    bool read = true;
-    for (;;) {
+    while (read) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -91,6 +106,9 @@ bool read_whole(const std::string& path, std::size_t expected_size, std::string&
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
+    struct stat after {};
+    read = read && ::fstat(fd, &after) == 0 && version_of(after) == version_of(before);
+    if (read) version = version_of(after);
     ::close(fd);
     return read;
 }
@@ -150,6 +168,12 @@ OutputFile::~OutputFile() {
     if (!part_.empty()) ::unlink(part_.c_str());
 }
 
+bool OutputFile::unchanged_since_read_back() const {
+    struct stat st {};
+    return read_back_version_ && ::lstat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           version_of(st) == *read_back_version_;
+}
+
 WriteOutcome OutputFile::commit(std::string_view content) {
     if (!problem_.empty()) return {false, problem_, {}};
     if (fd_ < 0) return {false, "the file was already written", {}};
@@ -190,9 +214,11 @@ WriteOutcome OutputFile::commit(std::string_view content) {
     }
     if (dir >= 0) ::close(dir);
     if (!outcome.ok) return outcome;
-    if (!read_whole(path_, content.size(), outcome.read_back)) {
-        return {false, failed(terminal_path(path_) + " is written, but it cannot be read back"), {}};
+    FileVersion version;
+    if (!read_whole(path_, content.size(), outcome.read_back, version)) {
+        return {false, failed(terminal_path(path_) + " is written, but it cannot be read back whole"), {}};
     }
+    read_back_version_ = version;
     if (outcome.read_back != content) {
         return {false, terminal_path(path_) + " is written, but reading it back does not give what was written", {}};
     }

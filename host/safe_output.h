@@ -1,6 +1,7 @@
 #pragma once
 // Writing a download to a file so that the file never looks complete unless it is: the text goes
 // to a new file beside the target, is flushed and synced, and only then takes the target's name.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,14 @@
 #include "host/signals.h"
 
 namespace harrowtally::host {
+
+// What identifies the contents of a file: the file (device and inode), its size, and the times of
+// its last change (any write moves the change time, which no program can set back).
+struct FileVersion {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0, modified_s = 0, modified_ns = 0, changed_s = 0, changed_ns = 0;
+    bool operator==(const FileVersion&) const = default;
+};
 
 struct WriteOutcome {
     bool ok = false;
@@ -41,6 +50,9 @@ public:
     // folder sync or the reading back failed: the file is then in place and the reason says so.
     WriteOutcome commit(std::string_view content);
 
+    // True when the name still names the file that commit() read back, unchanged since.
+    bool unchanged_since_read_back() const;
+
 private:
     std::string path_;
     bool replace_;
@@ -48,6 +60,7 @@ private:
     std::optional<RemovedOnInterruption> removed_on_interruption_;
     int fd_ = -1;
     std::string problem_;
+    std::optional<FileVersion> read_back_version_;
 };
 
 // The part file's name for a target name: "." + name + suffix, the name shortened (at a UTF-8

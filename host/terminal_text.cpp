@@ -188,6 +188,29 @@ std::string terminal_path(std::string_view bytes) {
     return terminal_path(bytes, escapes);
 }
 
+std::string terminal_data(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    char escape[8];
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        unsigned control = 0x100;  // none
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F) control = byte;
+        // A C1 control is C2 80 to C2 9F in UTF-8.
+        if (byte == 0xC2 && i + 1 < utf8.size()) {
+            const auto next = static_cast<unsigned char>(utf8[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) control = next, ++i;
+        }
+        if (control == 0x100) {
+            out += static_cast<char>(byte);
+            continue;
+        }
+        std::snprintf(escape, sizeof escape, "\\x%02X", control);
+        out += escape;
+    }
+    return out;
+}
+
 bool terminal_escapes_allowed(int fd) {
     const char* term = std::getenv("TERM");
     return ::isatty(fd) == 1 && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;

@@ -33,6 +33,11 @@ std::string terminal_text(std::u16string_view text);
 std::string terminal_path(std::string_view bytes, Escapes escapes);
 std::string terminal_path(std::string_view bytes);
 
+// Data (UTF-8 text: a CSV, a record, a member's value) shown on a terminal: every control character
+// but tab, line feed and carriage return (C0, DEL, C1) written as \xNN, so that a scanned label
+// cannot start an escape sequence; everything else as it is.
+std::string terminal_data(std::string_view utf8);
+
 // Whether the terminal on `fd` may be sent escape sequences (moving the cursor, clearing a line):
 // only when fd is a terminal and TERM names one that is not "dumb".
 bool terminal_escapes_allowed(int fd);

@@ -91,6 +91,12 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
     }
     // One settling pause serves both: the erase's, and the download's before its clock read.
     services_.pause->scanner_pause();
+    // What was kept may have been changed during the pause: it is looked at again last.
+    if (!keeper.still_kept()) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        connection.close();
+        return;
+    }
     clear_clicker(erase_tries);
     empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
     take_clock_snapshot(connection);

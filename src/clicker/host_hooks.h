@@ -25,12 +25,14 @@ public:
 
 // Asked by download_keep_and_empty, with the scanner's port still open after every barcode was
 // fetched, to keep the download (the Clicker's fields as after open_clicker, before the clock
-// snapshot). The scanner is erased only when it answers true: the download is kept where nothing
-// can lose it. Not part of the automation interface.
+// snapshot); and, after the settling pause, right before the first erase, whether it is still
+// kept as it was. The scanner is erased only when both answer true. Not part of the automation
+// interface.
 class DownloadKeeper {
 public:
     virtual ~DownloadKeeper() = default;
     virtual bool keep(const Clicker& clicker) = 0;
+    virtual bool still_kept() = 0;
 };
 
 }  // namespace harrowtally

@@ -94,6 +94,21 @@ TEST_F(DownloadEdges, AClockWithFirstByte255IsLost) {
         << json.out;
 }
 
+// Data shown on a terminal cannot drive it: a label's escape sequence arrives as \xNN.
+TEST_F(DownloadEdges, DataOnATerminalCannotDriveIt) {
+    const std::string script = barcode(10, "A\\x1B]0;X\\x07\\x9D2J") + barcode(3, "ABC-42");
+    const std::vector<std::vector<std::string>> commands = {
+        {"download", "--format", "csv"}, {"download", "--format", "record"}, {"invoke", "alldata"}};
+    for (const auto& args : commands) {
+        CliRun options;
+        options.stdout_on_terminal = true;
+        const auto shown = run_script(script, args, options);
+        EXPECT_EQ(shown.exit_status, 0) << args[0];
+        EXPECT_NE(shown.terminal.find("A\\x1B]0;X\\x07\\x9D2J"), std::string::npos) << shown.terminal;
+        EXPECT_EQ(shown.terminal.find('\x1b'), std::string::npos) << shown.terminal;
+    }
+}
+
 // download --help names every member the JSON output has.
 TEST_F(DownloadEdges, HelpNamesEveryJsonMember) {
     const auto json = run_script(kTwo, {"download", "--format", "json"});

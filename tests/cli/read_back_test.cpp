@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include "sim_cli_test.h"
 
@@ -58,6 +60,7 @@ TEST_F(ReadBackTest, ErasesOnlyWhatTheSavedFileGivesBack) {
          {},
          {"json"},
          "barcodes 2 to 3 were not downloaded"},
+        {"an empty scanner: a CSV of no rows has no serial number to give back", "count=0\n", {"csv"}, {}, ""},
     };
     for (const ReadBackCase& c : cases) {
         for (const bool erase : {true, false}) {
@@ -98,6 +101,36 @@ TEST_F(ReadBackTest, DownloadsSavesAndEmptiesInOneConnection) {
     EXPECT_NE(at_clear.find("2,ABC-42,3,"), std::string::npos) << at_clear;
     EXPECT_NE(done.out.find("Saved 2 barcodes from scanner 123456789ABCDEF0 (port 3) in "), std::string::npos)
         << done.out;
+}
+
+// The file is looked at again after the settling pause, right before the erase: one changed or
+// replaced in the meantime is not taken for the one read back.
+TEST_F(ReadBackTest, AFileChangedDuringThePauseIsNotErasedFor) {
+    const fs::path output = dir / "scans.csv";
+    for (const bool replace : {false, true}) {
+        fs::remove(output);
+        CliRun options;
+        options.while_running = [&](int) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!fs::exists(output) && std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the pause
+            if (replace) {
+                std::ofstream(dir / "other.csv") << "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
+                fs::rename(dir / "other.csv", output);
+            } else {
+                fs::last_write_time(output, fs::last_write_time(output) + std::chrono::seconds(1));
+            }
+        };
+        const auto result =
+            run_script(barcode(10, "12345670"), {"download", "--output", output.string(), "--empty-after"}, options);
+        EXPECT_EQ(result.exit_status, 1) << replace << result.err;
+        EXPECT_NE(result.err.find("not emptied: the file was changed or replaced after it was read back"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_EQ(erases(), 0) << replace;
+    }
 }
 
 // The faults that slipped through a check of known record problems, now covered by the one

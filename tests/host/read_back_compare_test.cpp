@@ -109,6 +109,28 @@ TEST(ReadBackCompare, EachFormatGivesBackWhatItKeeps) {
     }
 }
 
+// A stamp without a date of its own gets no scan time in CSV, even where the component's reading
+// found one in what the stamp before it left in the buffer; JSON escapes C1 controls as well.
+TEST(ReadBackCompare, TheFileGivesOnlyWhatEachStampStates) {
+    testing::ScriptedRig<> rig;
+    rig.lib.init_results[3] = 0;
+    rig.lib.read_data_default = 2;
+    rig.lib.packets = {ScriptedCSP2::packet(1, "A", {0}), ScriptedCSP2::packet(2, "B\x9D", {1})};
+    rig.lib.stamp_text = [](const std::uint8_t* stamp) {
+        // As the library writes it: the text and a NUL, the rest of the buffer as it was.
+        return stamp[0] == 0 ? std::string("08:14:03   12/04/26") : std::string("09:00:00\0", 9);
+    };
+    Clicker clicker(rig.services);
+    clicker.let_startport(Variant::integer(3));
+    clicker.open_clicker();
+    const std::string csv = render_download(clicker, DownloadFormat::csv, u"");
+    EXPECT_NE(csv.find("\r\n2,B\xC2\x9D,2,,09:00:00,"), std::string::npos) << csv;
+    EXPECT_FALSE(saved_download_difference(clicker, DownloadFormat::csv, csv));
+    const std::string json = render_download(clicker, DownloadFormat::json, u"");
+    EXPECT_NE(json.find("\"B\\u009d\", \"type\": 2, \"scan_time\": null"), std::string::npos) << json;
+    EXPECT_FALSE(saved_download_difference(clicker, DownloadFormat::json, json));
+}
+
 // Whatever damages the file, the comparison notices: a reader never fills in what is missing.
 TEST(ReadBackCompare, ADamagedFileIsNeverTakenForTheDownload) {
     const std::vector<Given> given = {{"12345670"}, {"ABC,42", 3}, {"X", 7, "08:14:03   12/04/26"}};

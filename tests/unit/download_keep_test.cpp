@@ -19,13 +19,19 @@ using testing::ScriptedCSP2;
 // Answers as told, after looking at what it was given and at the port.
 class Keeper : public DownloadKeeper {
 public:
-    Keeper(std::function<bool()> answer, const ScriptedCSP2& lib) : answer_(std::move(answer)), lib_(lib) {}
+    Keeper(std::function<bool()> answer, const ScriptedCSP2& lib, bool still = true)
+        : answer_(std::move(answer)), lib_(lib), still_(still) {}
     bool keep(const Clicker& clicker) override {
         kept_count = clicker.num_barcodes();
         port_open = lib_.port_open;
         calls_before = lib_.calls.size();
         return answer_();
     }
+    bool still_kept() override {
+        calls_at_last_look = lib_.calls.size();
+        return still_;
+    }
+    std::size_t calls_at_last_look = 0;
     int kept_count = -1;
     bool port_open = false;
     std::size_t calls_before = 0;
@@ -33,6 +39,7 @@ public:
 private:
     std::function<bool()> answer_;
     const ScriptedCSP2& lib_;
+    bool still_;
 };
 
 TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
@@ -47,6 +54,7 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         Calls after_download;
         bool erased;
         bool throws;
+        bool still_kept = true;
     };
     const std::vector<Case> cases = {
         {"kept: one pause, the erase, the clock", [] { return true; }, erase_and_clock, true, false},
@@ -56,6 +64,12 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
          {"csp2Restore()"},
          false,
          true},
+        {"changed during the pause: released after it",
+         [] { return true; },
+         {"pause", "csp2Restore()"},
+         false,
+         false,
+         false},
     };
     for (const Case& c : cases) {
         testing::ScriptedRig<> rig;
@@ -66,7 +80,7 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         rig.lib.clock_value = std::array<std::uint8_t, 6>{5, 30, 14, 6, 12, 26};
         Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(3));
-        Keeper keeper(c.answer, rig.lib);
+        Keeper keeper(c.answer, rig.lib, c.still_kept);
         if (c.throws) {
             EXPECT_THROW(clicker.download_keep_and_empty(keeper), std::runtime_error) << c.what;
         } else {
@@ -78,6 +92,10 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         EXPECT_EQ(keeper.calls_before, download.size()) << c.what;
         EXPECT_TRUE(keeper.port_open) << c.what;
         EXPECT_EQ(keeper.kept_count, 2) << c.what;
+        // The last look comes after the pause, right before the first erase.
+        if (c.erased) {
+            EXPECT_EQ(keeper.calls_at_last_look, download.size() + 1) << c.what;
+        }
         EXPECT_FALSE(rig.lib.port_open) << c.what;
         EXPECT_EQ(clicker.empty_ok(), c.erased) << c.what;
         if (c.throws) continue;
