@@ -32,7 +32,10 @@ std::string misplaced_global_option(const std::string& command, std::string_view
         std::string words = command + ": " + option.name + " is an option of harrowtally itself";
         // --typed changes only what invoke prints.
         if (name == "--typed" && command != "invoke") return words + " and goes with invoke only";
-        return words + ": put it before the command word (harrowtally " + option.as_written + " " + command + " ...)";
+        words += ": put it before the command word (harrowtally ";
+        words += option.as_written;
+        words += " " + command + " ...)";
+        return words;
     }
     return {};
 }

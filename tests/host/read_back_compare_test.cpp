@@ -134,7 +134,7 @@ TEST(ReadBackCompare, TheFileGivesOnlyWhatEachStampStates) {
 // Whatever damages the file, the comparison notices: a reader never fills in what is missing.
 TEST(ReadBackCompare, ADamagedFileIsNeverTakenForTheDownload) {
     const std::vector<Given> given = {{"12345670"}, {"ABC,42", 3}, {"X", 7, "08:14:03   12/04/26"}};
-    const auto replace = [](std::string from, std::string to) {
+    const auto replace = [](const std::string& from, const std::string& to) {
         return [from, to](std::string& text) {
             const auto at = text.find(from);
             ASSERT_NE(at, std::string::npos) << from;
