@@ -1,6 +1,8 @@
 #include "windows_platform.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "common/runtime_error.h"
 #include "owners.h"
@@ -45,18 +47,63 @@ bool is_file(const std::wstring& path) {
     throw RuntimeError(err::dll_load);
 }
 
+// "C:\..." or "\\server\share\...": a folder that does not depend on the current one.
+bool is_absolute_folder(const std::wstring& folder) {
+    const bool drive = folder.size() >= 3 && ((folder[0] >= L'A' && folder[0] <= L'Z') ||
+                                              (folder[0] >= L'a' && folder[0] <= L'z')) &&
+                       folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
+    const bool unc = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';
+    return drive || unc;
+}
+
+std::wstring with_separator(std::wstring folder) {
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    return folder;
+}
+
+// A folder a function fills into a buffer; empty when it fails.
+template <typename Getter>
+std::wstring system_folder(Getter get) {
+    wchar_t buffer[MAX_PATH];
+    const UINT n = get(buffer, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? with_separator(std::wstring(buffer, n)) : std::wstring();
+}
+
+// Where csp2a.DLL is looked for, in order: the component's own folder, the system folders, then each
+// absolute folder on PATH. Never the current folder, nor a relative PATH entry (which names one
+// below it): a csp2a.DLL planted beside a workbook or script opened from a share would otherwise
+// run inside the host.
+std::vector<std::wstring> library_folders() {
+    std::vector<std::wstring> folders = {own_module_folder(), system_folder(GetSystemDirectoryW),
+                                         system_folder(GetWindowsDirectoryW)};
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetEnvironmentVariableW(L"PATH", path.data(), size);
+    path.resize(length < size ? length : 0);
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(L';', start), path.size());
+        std::wstring entry = path.substr(start, end - start);
+        if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"') entry = entry.substr(1, entry.size() - 2);
+        if (is_absolute_folder(entry)) folders.push_back(with_separator(entry));
+        start = end + 1;
+    }
+    return folders;
+}
+
 class WindowsLibraryOpener : public LibraryOpener {
 public:
     explicit WindowsLibraryOpener(std::wstring path) : path_(std::move(path)) {}
 
+    // Each candidate is loaded by its full path, so the system's own search never runs.
     std::unique_ptr<DynamicLibrary> open() override {
         ScopedErrorMode quiet;
         if (!path_.empty()) return load_file(path_);
-        const std::wstring beside = own_module_folder() + L"csp2a.DLL";
-        if (is_file(beside)) return load_file(beside);
-        HMODULE module = LoadLibraryW(L"csp2a.DLL");
-        if (module == nullptr) fail_load(GetLastError(), false);
-        return std::make_unique<LoadedModule>(module);
+        for (const std::wstring& folder : library_folders()) {
+            if (folder.empty()) continue;
+            const std::wstring candidate = folder + L"csp2a.DLL";
+            if (is_file(candidate)) return load_file(candidate);
+        }
+        throw RuntimeError(err::file_not_found);
     }
 
 private:
