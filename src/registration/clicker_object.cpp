@@ -62,6 +62,13 @@ HRESULT guarded(_Clicker* self, Work&& work) noexcept {
     return failure;
 }
 
+// A failure that is no runtime error of the core leaves no error object: a caller must not find
+// the description of some earlier error with it.
+HRESULT without_error_object(HRESULT failure) {
+    SetErrorInfo(0, nullptr);
+    return failure;
+}
+
 // Out parameters hold a defined value on failure too: empty, null or zero.
 void clear_out(VARIANT* out) {
     VariantInit(out);
@@ -75,7 +82,7 @@ void clear_out(short* out) {  // VARIANT_BOOL too
 
 template <typename Out, typename Work>
 HRESULT guarded_out(_Clicker* self, Out* out, Work&& work) noexcept {
-    if (out == nullptr) return E_POINTER;
+    if (out == nullptr) return without_error_object(E_POINTER);
     clear_out(out);
     return guarded(self, std::forward<Work>(work));
 }
@@ -83,7 +90,7 @@ HRESULT guarded_out(_Clicker* self, Out* out, Work&& work) noexcept {
 // By-reference arguments are only read.
 template <typename In, typename Work>
 HRESULT guarded_in(_Clicker* self, In* in, Work&& work) noexcept {
-    if (in == nullptr) return E_POINTER;
+    if (in == nullptr) return without_error_object(E_POINTER);
     return guarded(self, std::forward<Work>(work));
 }
 
@@ -112,6 +119,44 @@ HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
         }
     }
     return DISP_E_EXCEPTION;
+}
+
+// No member takes more than one argument (a put's value).
+constexpr UINT most_arguments = 1;
+
+// A type a VARIANT argument may have: a known automation base type, with only the flag combinations
+// a VARIANT can carry (a reference to a VARIANT, a reference, an array, a reference to an array).
+bool is_argument_type(VARTYPE vt) {
+    const VARTYPE base = vt & VT_TYPEMASK;
+    const VARTYPE flags = vt & ~VT_TYPEMASK;
+    if ((flags & ~(VT_BYREF | VT_ARRAY)) != 0) return false;  // VT_VECTOR and the reserved bit
+    const bool known = base <= VT_DECIMAL || (base >= VT_I1 && base <= VT_UINT) || base == VT_RECORD;
+    if (!known || base == 15) return false;
+    if (base == VT_EMPTY || base == VT_NULL) return flags == 0;
+    if (base == VT_VARIANT) return flags != 0;
+    return true;
+}
+
+// One check of a call's shape and arguments in front of every path (the fast path, the
+// by-reference puts, the type library's dispatcher): none of them is handed counts that disagree
+// with the arrays, or a value it cannot read.
+HRESULT check_call(const DISPPARAMS* params, UINT* bad_argument) {
+    if (params == nullptr) return E_INVALIDARG;
+    if ((params->cArgs > 0 && params->rgvarg == nullptr) ||
+        (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr) || params->cNamedArgs > params->cArgs) {
+        return E_INVALIDARG;
+    }
+    if (params->cArgs > most_arguments) return DISP_E_BADPARAMCOUNT;
+    for (UINT i = 0; i < params->cArgs; ++i) {
+        const VARIANTARG& arg = params->rgvarg[i];
+        const bool legal = is_argument_type(V_VT(&arg));
+        const bool readable = legal && ((V_VT(&arg) & (VT_BYREF | VT_ARRAY)) == 0 || V_BYREF(&arg) != nullptr);
+        if (!readable) {
+            if (bad_argument != nullptr) *bad_argument = i;
+            return legal ? E_POINTER : DISP_E_BADVARTYPE;
+        }
+    }
+    return S_OK;
 }
 
 // The value of a property put as scripts send it: one argument, named DISPID_PROPERTYPUT.
@@ -232,10 +277,11 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
+    if (const HRESULT shape = check_call(params, bad_argument); FAILED(shape)) return without_error_object(shape);
     const DispatchTable* table = dispatch_table(type_info_.Get());
     if (table == nullptr) return E_OUTOFMEMORY;
-    if (params != nullptr && params->cArgs == 0) {
+    if (params->cArgs == 0) {
         if (const FastMember* member = table->fast_member(id)) {
             const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
             if ((flags & called_as) != 0) return invoke_fast(*member, result, exception);
@@ -248,10 +294,9 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
     // parameters are taken by value, which the type library's dispatcher copies from what it is
     // given, so the referenced value is handed on in place of the reference: not every dispatcher
     // reads through such a reference. By-reference parameters get the caller's arguments as they are.
-    constexpr UINT most_arguments = 4;
     VARIANTARG unwrapped[most_arguments];
     DISPPARAMS unwrapped_params;
-    if (!is_by_reference_put(id) && params != nullptr && params->cArgs <= most_arguments && params->rgvarg != nullptr) {
+    if (!is_by_reference_put(id)) {
         bool any = false;
         for (UINT i = 0; i < params->cArgs; ++i) {
             const VARIANTARG& arg = params->rgvarg[i];

@@ -4,7 +4,7 @@
 // apartment through the automation marshaler. Every call must come back, in time, with an HRESULT;
 // the heap must stay intact (run under WINEDEBUG=warn+heap, which fills and checks freed blocks).
 // The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
-// Usage: hostile_host [pause|chain|arguments|marshal]   (all by default)
+// Usage: hostile_host [pause|chain|arguments|shapes|marshal]   (all by default)
 //        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
 #include <windows.h>
@@ -236,6 +236,70 @@ void malformed_arguments() {
     check(FAILED(one) && FAILED(two), "GetIDsOfNames with a null name fails", hex(one) + " " + hex(two));
 }
 
+// Shapes of a call that no caller may send: each gets its error from the one check in front of every
+// path (the fast path, the by-reference puts, the type library's dispatcher), never a crash or S_OK,
+// and leaves no error object behind; neither does a null out pointer after a runtime error.
+void malformed_shapes() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    VARIANT number;
+    V_VT(&number) = VT_I2;
+    V_I2(&number) = 3;
+    VARIANT impossible;  // by reference, array and vector at once, with no pointer behind it
+    V_VT(&impossible) = 0x7fff;
+    V_I4(&impossible) = 1234;
+    DISPID put = DISPID_PROPERTYPUT;
+    struct Shape {
+        const char* what;
+        DISPPARAMS params;
+        WORD flags;
+        HRESULT expected;
+    };
+    const Shape shapes[] = {
+        {"one named argument without its name", {&number, nullptr, 1, 1}, DISPATCH_PROPERTYPUT, E_INVALIDARG},
+        {"0x7fffffff arguments in an array of one",
+         {&number, &put, 0x7fffffff, 1},
+         DISPATCH_PROPERTYPUT,
+         DISP_E_BADPARAMCOUNT},
+        {"a named argument and no argument",
+         {nullptr, &put, 0, 1},
+         DISPATCH_PROPERTYGET | DISPATCH_METHOD,
+         E_INVALIDARG},
+        {"arguments without their array", {nullptr, &put, 1, 1}, DISPATCH_PROPERTYPUT, E_INVALIDARG},
+        {"a variant type 0x7fff", {&impossible, &put, 1, 1}, DISPATCH_PROPERTYPUT, DISP_E_BADVARTYPE},
+    };
+    const wchar_t* members[] = {L"startport",    L"get_barcode", L"lastport", L"newparams",    L"cur_clicker_params",
+                                L"pnewdatetime", L"hello",       L"comport",  L"num_barcodes", L"open_ok"};
+    for (const Shape& shape : shapes) {
+        std::string detail;
+        for (const wchar_t* member : members) {
+            DISPID id = DISPID_UNKNOWN;
+            LPOLESTR name = const_cast<LPOLESTR>(member);
+            clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id);
+            clicker->putref_startport(number);  // error 13: an error object to leave behind
+            DISPPARAMS params = shape.params;
+            VARIANT result;
+            VariantInit(&result);
+            const HRESULT hr = clicker->Invoke(id, IID_NULL, 0x409, shape.flags, &params, &result, nullptr, nullptr);
+            VariantClear(&result);
+            ComPtr<IErrorInfo> left;
+            const HRESULT info = GetErrorInfo(0, left.GetAddressOf());
+            if (hr != shape.expected || info != S_FALSE) {
+                detail += std::string(member, member + wcslen(member)) + ": " + hex(hr) +
+                          (info == S_FALSE ? "" : " with an error object") + "; ";
+            }
+        }
+        check(detail.empty(), std::string(shape.what) + ": " + hex(shape.expected) + " for every member", detail);
+    }
+    const HRESULT thirteen = clicker->putref_startport(number);
+    const HRESULT pointer = clicker->get_hello(nullptr);
+    ComPtr<IErrorInfo> left;
+    const HRESULT info = GetErrorInfo(0, left.GetAddressOf());
+    check(thirteen == type_mismatch && pointer == E_POINTER && info == S_FALSE,
+          "E_POINTER after a runtime error leaves no error object",
+          hex(thirteen) + " " + hex(pointer) + " " + hex(info));
+}
+
 // Calls through _Clicker's vtable on a proxy (another apartment, or the surrogate's process): texts,
 // by-reference arguments, a download and an error with its description. Returns what failed.
 std::vector<std::string> calls_through_proxy(IDispatch* dispatch) {
@@ -356,6 +420,7 @@ int wmain(int argc, wchar_t** argv) {
     } sections[] = {{L"pause", release_during_pause},
                     {L"chain", message_chain_during_pause},
                     {L"arguments", malformed_arguments},
+                    {L"shapes", malformed_shapes},
                     {L"marshal", marshaled_to_another_apartment}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
