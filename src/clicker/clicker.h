@@ -92,6 +92,7 @@ public:
 
 private:
     void clear_clicker(int attempts);
+    void store_startport(const Variant& value);
     // open_clicker's steps, shared with download_keep_and_empty.
     bool search_port(ScannerPort& connection);
     void fetch_download(ScannerPort& connection);

@@ -1,18 +1,26 @@
 // Creation and the simple accessors of the Clicker.
 #include "clicker/clicker.h"
 
+#include <utility>
+
 #include "common/conversions.h"
 
 namespace harrowtally {
 
 Clicker::Clicker(const ScannerServices& services) : services_(services) {}
 
+// The old value goes only once the new one is stored whole: releasing an object the old value held
+// may run the host's code, which may assign startport again.
+void Clicker::store_startport(const Variant& value) {
+    const Variant old = std::exchange(startport_, value);
+}
+
 void Clicker::let_startport(const Variant& value) {
-    startport_ = value;
+    store_startport(value);
 }
 
 void Clicker::set_startport(const Variant& object_reference) {
-    startport_ = object_reference;
+    store_startport(object_reference);
 }
 
 Variant Clicker::serial() const {
@@ -24,7 +32,7 @@ Variant Clicker::log() const {
 }
 
 void Clicker::lastport(const Variant& pt) {
-    startport_ = pt;
+    store_startport(pt);
 }
 
 void Clicker::newparams(const Variant& nparams) {
