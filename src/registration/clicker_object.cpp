@@ -69,6 +69,14 @@ HRESULT without_error_object(HRESULT failure) {
     return failure;
 }
 
+// A value as an assignment takes it, one way for every member that takes a VARIANT: an object
+// stands for the value of its default member, followed at most eight deep.
+Variant let_value(const VARIANT& source) {
+    Variant v = from_variant(source);
+    if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
+    return v;
+}
+
 // Out parameters hold a defined value on failure too: empty, null or zero.
 void clear_out(VARIANT* out) {
     VariantInit(out);
@@ -335,6 +343,20 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
         } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
             hr = put_pnewdatetime(V_BSTRREF(value));
         } else {
+            // An object gives the value of its default member, taken as every member takes one: the
+            // platform's conversion would follow a default member that answers its own object forever.
+            VariantValue resolved;
+            const VARTYPE base = V_VT(value) & ~VT_BYREF;
+            if ((base == VT_DISPATCH || base == VT_UNKNOWN) && ((V_VT(value) & VT_BYREF) == 0 || V_BYREF(value))) {
+                try {
+                    to_variant(let_value(*value), resolved.get());
+                } catch (const RuntimeError& e) {
+                    return as_exception(report_runtime_error(e.number()), exception);
+                } catch (const std::bad_alloc&) {
+                    return without_error_object(E_OUTOFMEMORY);
+                }
+                value = resolved.get();
+            }
             // A null reference, or one to another reference, has no text (as in from_variant).
             const bool readable =
                 (V_VT(value) & VT_BYREF) == 0 || (V_BYREF(value) != nullptr && V_VT(value) != (VT_BYREF | VT_VARIANT));
@@ -368,12 +390,7 @@ HRESULT ClickerObject::get_startport(VARIANT* value) {
 }
 
 HRESULT ClickerObject::put_startport(VARIANT value) {
-    return guarded(this, [&] {
-        Variant v = from_variant(value);
-        // Assigning an object by value stores the value of its default member.
-        if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
-        clicker_.let_startport(v);
-    });
+    return guarded(this, [&] { clicker_.let_startport(let_value(value)); });
 }
 
 HRESULT ClickerObject::putref_startport(VARIANT value) {
@@ -410,15 +427,15 @@ HRESULT ClickerObject::get_log(VARIANT* value) {
 }
 
 HRESULT ClickerObject::put_lastport(VARIANT* pt) {
-    return guarded_in(this, pt, [&] { clicker_.lastport(from_variant(*pt)); });
+    return guarded_in(this, pt, [&] { clicker_.lastport(let_value(*pt)); });
 }
 
 HRESULT ClickerObject::put_newparams(VARIANT* nparams) {
-    return guarded_in(this, nparams, [&] { clicker_.newparams(from_variant(*nparams)); });
+    return guarded_in(this, nparams, [&] { clicker_.newparams(let_value(*nparams)); });
 }
 
 HRESULT ClickerObject::put_cur_clicker_params(VARIANT* sparams) {
-    return guarded_in(this, sparams, [&] { clicker_.cur_clicker_params(from_variant(*sparams)); });
+    return guarded_in(this, sparams, [&] { clicker_.cur_clicker_params(let_value(*sparams)); });
 }
 
 HRESULT ClickerObject::put_pnewdatetime(BSTR* newdt) {

@@ -52,8 +52,9 @@ Variant DispatchRef::default_value() const {
         VariantValue result;
         EXCEPINFO exception{};
         const HRESULT hr =
-            object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
-                           &no_arguments, result.get(), &exception, nullptr);
+            // A property get only: a function object (a JScript function) is never called for its value.
+            object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &no_arguments,
+                           result.get(), &exception, nullptr);
         const Bstr source(exception.bstrSource), description(exception.bstrDescription),
             help_file(exception.bstrHelpFile);
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();

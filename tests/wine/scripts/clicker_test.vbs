@@ -192,6 +192,17 @@ Sub SelfReturningDefaultMember()
     c.open_clicker
     ExpectError Err.Number, 13, "open_clicker with startport an object that answers itself"
     Err.Clear
+    c.pnewdatetime = New SelfDefault
+    ExpectError Err.Number, 13, "pnewdatetime given an object that answers itself"
+    Err.Clear
+    c.lastport = New SelfDefault
+    ExpectError Err.Number, 13, "lastport given an object that answers itself, as startport's let"
+    Err.Clear
+    Dim text
+    Set text = New DefaultText
+    text.Text = "3"
+    c.lastport = text
+    CheckEqual c.startport, "3", "lastport given an object takes its default member's value"
 End Sub
 
 Sub LetOnlyAndReadOnlyMembers()
