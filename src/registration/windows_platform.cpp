@@ -49,8 +49,8 @@ bool is_file(const std::wstring& path) {
 
 // "C:\..." or "\\server\share\...": a folder that does not depend on the current one.
 bool is_absolute_folder(const std::wstring& folder) {
-    const bool drive = folder.size() >= 3 && ((folder[0] >= L'A' && folder[0] <= L'Z') ||
-                                              (folder[0] >= L'a' && folder[0] <= L'z')) &&
+    const bool drive = folder.size() >= 3 &&
+                       ((folder[0] >= L'A' && folder[0] <= L'Z') || (folder[0] >= L'a' && folder[0] <= L'z')) &&
                        folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
     const bool unc = folder.size() >= 3 && folder[0] == L'\\' && folder[1] == L'\\';
     return drive || unc;
@@ -83,7 +83,8 @@ std::vector<std::wstring> library_folders() {
     for (std::size_t start = 0; start <= path.size();) {
         const std::size_t end = std::min(path.find(L';', start), path.size());
         std::wstring entry = path.substr(start, end - start);
-        if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"') entry = entry.substr(1, entry.size() - 2);
+        if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"')
+            entry = entry.substr(1, entry.size() - 2);
         if (is_absolute_folder(entry)) folders.push_back(with_separator(entry));
         start = end + 1;
     }
