@@ -21,8 +21,8 @@ std::string time_words(const std::optional<std::string>& time) {
     return time ? *time : "none";
 }
 
-std::string serial_words(const std::optional<std::u16string>& serial) {
-    return serial ? quoted(*serial) : "none";
+std::string text_or_none(const std::optional<std::u16string>& text) {
+    return text ? quoted(*text) : "none";
 }
 
 // What the file must hold for the scanner's barcode `given`, compared with what it holds.
@@ -50,7 +50,7 @@ std::optional<std::string> barcode_difference(const DownloadedBarcode& given, co
         return std::nullopt;
     }
     if (saved.stamp_text != given.stamp_text) {
-        return "its stamp text reads back as " + serial_words(saved.stamp_text) + ", but the scanner gave " +
+        return "its stamp text reads back as " + text_or_none(saved.stamp_text) + ", but the scanner gave " +
                quoted(given.stamp_text);
     }
     if (saved.scan_time != written_scan_time(given)) {
@@ -97,8 +97,8 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
     // CSV gives the serial number on each row: with no row it gives none, and none is lost.
     const bool serial_given = format != DownloadFormat::csv || back.barcodes > 0;
     if (serial_given && back.header.serial != serial) {
-        return "the serial number reads back as " + serial_words(back.header.serial) + ", but the scanner gave " +
-               serial_words(serial);
+        return "the serial number reads back as " + text_or_none(back.header.serial) + ", but the scanner gave " +
+               text_or_none(serial);
     }
     if (back.header.count && *back.header.count != count) {
         return "the file's count reads back as " + std::to_string(*back.header.count) + ", but the scanner reported " +

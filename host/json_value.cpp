@@ -55,7 +55,7 @@ private:
             case '{':
                 return parse_object(value, depth);
             case '[':
-                return parse_array(value, depth);
+                return parse_array(value, depth, false);
             case '"':
                 value.kind = JsonValue::Kind::string;
                 return parse_string(value.string);
@@ -87,35 +87,28 @@ private:
             if (!take(':')) return fail("':' is missing");
             JsonValue member;
             const bool streamed = list_ && depth == 0 && name == ascii(list_->streamed_member);
-            if (!(streamed ? parse_streamed_list(member, depth + 1) : parse(member, depth + 1))) return false;
+            skip_blanks();
+            const bool list = streamed && pos_ < text_.size() && text_[pos_] == '[';
+            if (!(list ? parse_array(member, depth + 1, true) : parse(member, depth + 1))) return false;
             if (!value.object.emplace(std::move(name), std::move(member)).second)
                 return fail("a member is named twice");
         } while (take(','));
         return take('}') || fail("'}' is missing");
     }
 
-    // A list whose elements go to the list reader one by one; anything else is parsed as usual.
-    bool parse_streamed_list(JsonValue& value, int depth) {
-        skip_blanks();
-        if (pos_ == text_.size() || text_[pos_] != '[') return parse(value, depth);
+    // A list; with `streamed`, its elements go to the list reader one by one instead of into it.
+    bool parse_array(JsonValue& value, int depth, bool streamed) {
         value.kind = JsonValue::Kind::array;
         ++pos_;
         if (take(']')) return true;
         do {
             JsonValue element;
             if (!parse(element, depth + 1)) return false;
-            if (!list_->each(std::move(element))) return fail("stopped");
-        } while (take(','));
-        return take(']') || fail("']' is missing");
-    }
-
-    bool parse_array(JsonValue& value, int depth) {
-        value.kind = JsonValue::Kind::array;
-        ++pos_;
-        if (take(']')) return true;
-        do {
-            value.array.emplace_back();
-            if (!parse(value.array.back(), depth + 1)) return false;
+            if (!streamed) {
+                value.array.push_back(std::move(element));
+            } else if (!list_->each(std::move(element))) {
+                return fail("stopped");
+            }
         } while (take(','));
         return take(']') || fail("']' is missing");
     }
