@@ -129,8 +129,11 @@ HRESULT as_exception(HRESULT failure, EXCEPINFO* exception) {
     return DISP_E_EXCEPTION;
 }
 
-// No member takes more than one argument (a put's value).
-constexpr UINT most_arguments = 1;
+// No member takes more than one argument (a put's value), and no script passes more than a few:
+// a count above this is taken for what it most likely is, a count larger than its array, and is
+// refused before any argument is read. Up to it, the arguments are checked and the call goes to
+// whichever path answers it, so that a call with too many arguments gets the type library's answer.
+constexpr UINT most_arguments = 32;
 
 // A type a VARIANT argument may have: a known automation base type, with only the flag combinations
 // a VARIANT can carry (a reference to a VARIANT, a reference, an array, a reference to an array).
@@ -276,19 +279,20 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
     for (UINT i = 0; i < count; ++i) {
         if (names[i] == nullptr) return E_POINTER;
     }
-    if (count != 1) return DispGetIDsOfNames(type_info_.Get(), names, count, ids);  // named arguments
-    const DispatchTable* table = dispatch_table(type_info_.Get());
-    if (table == nullptr) return E_OUTOFMEMORY;
-    ids[0] = table->find(names[0]);
-    return ids[0] == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK;
+    // A member's own name is looked up in the table, which is quicker; everything else (named
+    // arguments, restricted members, names with letters outside ASCII) as the type library finds it.
+    const DispatchTable* table = clicker_dispatch_table();
+    if (table == nullptr) return E_UNEXPECTED;
+    if (count == 1 && (ids[0] = table->find(names[0])) != DISPID_UNKNOWN) return S_OK;
+    return DispGetIDsOfNames(type_info_.Get(), names, count, ids);
 }
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
     if (const HRESULT shape = check_call(params, bad_argument); FAILED(shape)) return without_error_object(shape);
-    const DispatchTable* table = dispatch_table(type_info_.Get());
-    if (table == nullptr) return E_OUTOFMEMORY;
+    const DispatchTable* table = clicker_dispatch_table();
+    if (table == nullptr) return without_error_object(E_UNEXPECTED);
     if (params->cArgs == 0) {
         if (const FastMember* member = table->fast_member(id)) {
             const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;

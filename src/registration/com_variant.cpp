@@ -80,7 +80,21 @@ BSTR to_bstr(const std::u16string& text) {
     return b;
 }
 
-Variant from_variant(const VARIANT& source) {
+// References to a VARIANT are followed this far: the platform passes one, a longer chain is no value
+// (and could be endless).
+constexpr int most_reference_steps = 8;
+
+const VARIANT& referenced_value(const VARIANT& given) {
+    const VARIANT* value = &given;
+    for (int step = 0; V_VT(value) == (VT_BYREF | VT_VARIANT); ++step) {
+        if (step == most_reference_steps || V_VARIANTREF(value) == nullptr) throw RuntimeError(err::type_mismatch);
+        value = V_VARIANTREF(value);
+    }
+    return *value;
+}
+
+Variant from_variant(const VARIANT& given) {
+    const VARIANT& source = referenced_value(given);
     const VARTYPE vt = V_VT(&source);
     const bool by_ref = (vt & VT_BYREF) != 0;
     const VARTYPE base = vt & ~VT_BYREF;
@@ -136,14 +150,7 @@ Variant from_variant(const VARIANT& source) {
             if (object == nullptr) return Variant::object(nullptr);
             return Variant::object(std::make_shared<DispatchRef>(object));
         }
-        case VT_VARIANT:
-            // A reference to a VARIANT that is itself such a reference is not a value the
-            // platform passes (and a chain of them could be endless).
-            if (by_ref && V_VT(V_VARIANTREF(&source)) != (VT_BYREF | VT_VARIANT)) {
-                return from_variant(*V_VARIANTREF(&source));
-            }
-            break;
-        default:
+        default:  // a VARIANT by value is no type, and references to one were followed above
             break;
     }
     throw RuntimeError(err::type_mismatch);

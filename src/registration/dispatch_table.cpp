@@ -1,6 +1,7 @@
 #include "dispatch_table.h"
 
-#include <cwctype>
+#include <new>
+#include <utility>
 
 #include "clicker_object.h"
 #include "owners.h"
@@ -69,40 +70,40 @@ constexpr FastMember fast_members[] = {
 };
 // clang-format on
 
+wchar_t ascii_lower(wchar_t c) {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
+}
+
 std::wstring lower(const wchar_t* text) {
     std::wstring out;
-    for (; *text; ++text) out += static_cast<wchar_t>(std::towlower(*text));
+    for (; *text; ++text) out += ascii_lower(*text);
     return out;
 }
 
 // Compares a lower-case member name with a name as the caller spelt it, without allocating: names
-// are looked up at every call from a script.
+// are looked up at every call from a script. Only ASCII letters are folded; a name with any other
+// character is left to the type library, which has its own rules for them.
 bool same_name(const std::wstring& lower_name, const wchar_t* spelt) {
     std::size_t i = 0;
     for (; spelt[i] != L'\0'; ++i) {
-        if (i == lower_name.size()) return false;
-        const wchar_t c = spelt[i];
-        const wchar_t folded = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A'))
-                               : c < 0x80             ? c
-                                                      : static_cast<wchar_t>(std::towlower(c));
-        if (folded != lower_name[i]) return false;
+        if (i == lower_name.size() || ascii_lower(spelt[i]) != lower_name[i]) return false;
     }
     return i == lower_name.size();
 }
 
-DispatchTable build_table(ITypeInfo* info) {
-    DispatchTable table;
+// Every member the type library offers, or a failure: a table built from part of the type
+// information would answer wrongly for the life of the process.
+HRESULT fill_table(ITypeInfo* info, DispatchTable& table) {
     TypeAttributes attributes(info);
-    if (FAILED(info->GetTypeAttr(attributes.out()))) return table;
+    if (const HRESULT hr = info->GetTypeAttr(attributes.out()); FAILED(hr)) return hr;
     for (UINT i = 0; i < attributes->cFuncs; ++i) {
         FunctionDescription f(info);
-        if (FAILED(info->GetFuncDesc(i, f.out()))) continue;
+        if (const HRESULT hr = info->GetFuncDesc(i, f.out()); FAILED(hr)) return hr;
+        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0) continue;  // found through the type library only
         Bstr name;
         UINT count = 0;
-        if ((f->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0 || FAILED(info->GetNames(f->memid, name.out(), 1, &count)) ||
-            count != 1) {
-            continue;
-        }
+        if (const HRESULT hr = info->GetNames(f->memid, name.out(), 1, &count); FAILED(hr)) return hr;
+        if (count != 1) return E_UNEXPECTED;
         const std::wstring key = lower(name.get());
         if (table.find(key.c_str()) == DISPID_UNKNOWN) table.names.emplace_back(key, f->memid);
         for (const FastMember& m : fast_members) {
@@ -111,7 +112,7 @@ DispatchTable build_table(ITypeInfo* info) {
             }
         }
     }
-    return table;
+    return S_OK;
 }
 
 }  // namespace
@@ -123,12 +124,16 @@ DISPID DispatchTable::find(const wchar_t* spelt) const {
     return DISPID_UNKNOWN;
 }
 
-const DispatchTable* dispatch_table(ITypeInfo* info) noexcept {
+HRESULT build_dispatch_table(ITypeInfo* info, DispatchTable& table) noexcept {
     try {
-        static const DispatchTable table = build_table(info);
-        return &table;
+        DispatchTable built;
+        if (const HRESULT hr = fill_table(info, built); FAILED(hr)) return hr;
+        table = std::move(built);
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     } catch (...) {
-        return nullptr;
+        return E_UNEXPECTED;
     }
 }
 

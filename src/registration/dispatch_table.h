@@ -30,13 +30,13 @@ struct DispatchTable {
     // parameters); a member it does not confirm is left to the type library's Invoke.
     const FastMember* fast[highest_dispatch_id + 1] = {};
 
-    // The identifier of a name as a caller spelt it (any case), or DISPID_UNKNOWN.
+    // The identifier of a name as a caller spelt it (any case of its ASCII letters), or
+    // DISPID_UNKNOWN: the caller then asks the type library, which also knows the restricted names.
     DISPID find(const wchar_t* spelt) const;
     const FastMember* fast_member(DISPID id) const { return id > 0 && id <= highest_dispatch_id ? fast[id] : nullptr; }
 };
 
-// Built from the type information at the first call and kept; nullptr when there was no memory to
-// build it (it is built again at the next call).
-const DispatchTable* dispatch_table(ITypeInfo* info) noexcept;
+// Builds the table from the type information; on failure `table` is left as it was.
+HRESULT build_dispatch_table(ITypeInfo* info, DispatchTable& table) noexcept;
 
 }  // namespace harrowtally::windows

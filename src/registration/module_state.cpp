@@ -2,13 +2,34 @@
 
 #include <wrl/client.h>
 
+#include <memory>
+#include <new>
+
+#include "dispatch_table.h"
+
 #include "harrowtally_h.h"
 
 namespace harrowtally::windows {
 namespace {
 
-// The type information once loaded; a failed load is tried again at the next creation.
-std::atomic<ITypeInfo*> loaded_type_info{nullptr};
+// The type information and its dispatch table, built together and published as one.
+struct LoadedType {
+    Microsoft::WRL::ComPtr<ITypeInfo> info;
+    DispatchTable table;
+};
+
+std::atomic<LoadedType*> loaded_type{nullptr};
+
+HRESULT load_type(std::unique_ptr<LoadedType>& loaded) noexcept {
+    Microsoft::WRL::ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(module_path().c_str(), REGKIND_NONE, library.GetAddressOf());
+    if (FAILED(hr)) return hr;
+    loaded.reset(new (std::nothrow) LoadedType);
+    if (!loaded) return E_OUTOFMEMORY;
+    hr = library->GetTypeInfoOfGuid(IID__Clicker, loaded->info.GetAddressOf());
+    if (FAILED(hr)) return hr;
+    return build_dispatch_table(loaded->info.Get(), loaded->table);
+}
 
 }  // namespace
 
@@ -31,29 +52,23 @@ std::wstring module_path() {
 }
 
 HRESULT clicker_type_info(ITypeInfo** info) {
-    Microsoft::WRL::ComPtr<ITypeInfo> result = loaded_type_info.load();
-    if (!result) {
-        Microsoft::WRL::ComPtr<ITypeLib> library;
-        HRESULT hr = LoadTypeLibEx(module_path().c_str(), REGKIND_NONE, library.GetAddressOf());
-        if (FAILED(hr)) return hr;
-        hr = library->GetTypeInfoOfGuid(IID__Clicker, result.GetAddressOf());
-        if (FAILED(hr)) return hr;
-        // Two threads may load at once: the first to store keeps its copy, the other uses that one.
-        ITypeInfo* expected = nullptr;
-        if (loaded_type_info.compare_exchange_strong(expected, result.Get())) {
-            result->AddRef();  // the reference held by loaded_type_info
-        } else {
-            result = expected;
-        }
+    LoadedType* current = loaded_type.load();
+    if (current == nullptr) {
+        std::unique_ptr<LoadedType> loaded;
+        if (const HRESULT hr = load_type(loaded); FAILED(hr)) return hr;
+        // Two threads may load at once: the first to publish keeps its copy, the other uses that one.
+        if (loaded_type.compare_exchange_strong(current, loaded.get())) current = loaded.release();
     }
-    *info = result.Detach();
-    return S_OK;
+    return current->info.CopyTo(info);
+}
+
+const DispatchTable* clicker_dispatch_table() noexcept {
+    const LoadedType* current = loaded_type.load();
+    return current == nullptr ? nullptr : &current->table;
 }
 
 void release_type_info() {
-    // Taken over by a ComPtr, which gives the reference back as it goes.
-    Microsoft::WRL::ComPtr<ITypeInfo> held;
-    *held.GetAddressOf() = loaded_type_info.exchange(nullptr);
+    delete loaded_type.exchange(nullptr);
 }
 
 }  // namespace harrowtally::windows

@@ -9,6 +9,8 @@
 
 namespace harrowtally::windows {
 
+struct DispatchTable;
+
 struct ModuleState {
     HMODULE module = nullptr;
     std::atomic<long> objects{0};
@@ -20,11 +22,15 @@ ModuleState& module_state();
 // Full path of Harrowtally.dll.
 std::wstring module_path();
 
-// The type information of _Clicker from the type library inside the module, loaded at the first
-// use and kept until the module is unloaded. Returns the HRESULT of the load.
+// The type information of _Clicker from the type library inside the module, with the dispatch table
+// built from it: loaded at the first use, published only when both are complete, and kept until the
+// module is unloaded. Returns the HRESULT of the load; a failed load is tried again at the next use.
 HRESULT clicker_type_info(ITypeInfo** info);
 
-// Gives back the loaded type information; called when the module is unloaded.
+// The dispatch table of the loaded type information; nullptr before clicker_type_info has succeeded.
+const DispatchTable* clicker_dispatch_table() noexcept;
+
+// Gives back the loaded type information and its table; called when the module is unloaded.
 void release_type_info();
 
 }  // namespace harrowtally::windows

@@ -463,6 +463,30 @@ void dispatch_errors(_Clicker* clicker) {
     check(clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id) == DISP_E_UNKNOWNNAME, "unknown names");
 }
 
+// A value reached through references to VARIANTs: eight are followed, a ninth is refused (13).
+void reference_chains(_Clicker* clicker) {
+    std::string detail;
+    for (int depth = 1; depth <= 9; ++depth) {
+        VARIANT chain[10];
+        chain[depth] = bstr(L"3");
+        for (int i = depth - 1; i >= 0; --i) {
+            V_VT(&chain[i]) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&chain[i]) = &chain[i + 1];
+        }
+        const HRESULT expected = depth <= 8 ? S_OK : MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 13);
+        VARIANT kept = i2(0);
+        Raw{clicker}.put(put_startport, kept);
+        const HRESULT hr = Raw{clicker}.put_ref(put_lastport, &chain[0]);
+        VARIANT back;
+        Raw{clicker}.get(get_startport, &back);
+        const bool stored = V_VT(&back) == VT_BSTR && text(V_BSTR(&back)) == L"3";
+        if (hr != expected || stored != (depth <= 8)) detail += std::to_string(depth) + ": " + hex(hr) + "; ";
+        VariantClear(&back);
+        VariantClear(&chain[depth]);
+    }
+    check(detail.empty(), "lastport follows eight references to a VARIANT, not nine", detail);
+}
+
 void server_rules(const wchar_t* path) {
     HMODULE module = LoadLibraryW(path);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
@@ -1063,6 +1087,7 @@ int wmain(int argc, wchar_t** argv) {
         type_library_descriptions(clicker);
         slots_without_scanner(clicker);
         dispatch_errors(clicker);
+        reference_chains(clicker);
         slots_with_scanner(clicker);
         clicker->Release();
     }

@@ -65,6 +65,26 @@ run("errors: 94 with text and source, 13, 438", function () {
     expectError(438, "unknown member", function () { c.no_such_member(); });
 });
 
+// A function given as a value is never called for it: a member that takes a value asks an object
+// for its default property, which a function does not run.
+run("a function given as a value is not called", function () {
+    var calls = 0;
+    var port = function () { calls++; return 3; };
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    var members = {
+        startport: function () { c.startport = port; c.open_clicker(); },
+        lastport: function () { c.lastport = port; c.open_clicker(); },
+        newparams: function () { c.newparams = port; },
+        cur_clicker_params: function () { c.cur_clicker_params = port; },
+        pnewdatetime: function () { c.pnewdatetime = port; }
+    };
+    for (var name in members) {
+        try { members[name](); } catch (e) { }
+        expect(calls === 0, name + " called the function");
+        expect(!(c.open_ok && c.comport === 3), name + " opened the port the function answers");
+    }
+});
+
 run("main path: open, accessors, record", function () {
     var c = new ActiveXObject("Harrowtally.Clicker");
     c.startport = 3;

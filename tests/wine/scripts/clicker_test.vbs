@@ -63,6 +63,42 @@ Class SelfDefault
     End Property
 End Class
 
+' A link in a chain of default members: it answers the next link, or its text at the chain's end.
+Class DefaultLink
+    Public Following
+    Public Text
+    Public Default Property Get Value
+        If IsObject(Following) Then
+            Set Value = Following
+        Else
+            Value = Text
+        End If
+    End Property
+End Class
+
+Function DefaultChain(links)
+    Dim i, link, first
+    Set first = Nothing
+    For i = 1 To links
+        Set link = New DefaultLink
+        If first Is Nothing Then link.Text = "3" Else Set link.Following = first
+        Set first = link
+    Next
+    Set DefaultChain = first
+End Function
+
+' An object that, when released, puts a new one of its kind into the Clicker's startport.
+Dim replacingClicker, replacersMade, replacersEnded
+Class Replacer
+    Private Sub Class_Initialize
+        replacersMade = replacersMade + 1
+    End Sub
+    Private Sub Class_Terminate
+        replacersEnded = replacersEnded + 1
+        If replacersMade < 150 Then Set replacingClicker.startport = New Replacer
+    End Sub
+End Class
+
 ' ---- state and simple accessors -------------------------------------------------------------
 
 Sub NewObjectState()
@@ -203,6 +239,46 @@ Sub SelfReturningDefaultMember()
     text.Text = "3"
     c.lastport = text
     CheckEqual c.startport, "3", "lastport given an object takes its default member's value"
+End Sub
+
+' Every member that takes a value follows a chain of eight default members to its value, and none
+' follows a ninth.
+Sub DefaultMemberChains()
+    Dim c, links, member, expected
+    Set c = NewClicker()
+    On Error Resume Next
+    For Each links In Array(8, 9)
+        If links = 8 Then expected = 0 Else expected = 13
+        For Each member In Array("startport", "lastport", "newparams", "cur_clicker_params", "pnewdatetime")
+            Err.Clear
+            Select Case member
+                Case "startport": c.startport = DefaultChain(links)
+                Case "lastport": c.lastport = DefaultChain(links)
+                Case "newparams": c.newparams = DefaultChain(links)
+                Case "cur_clicker_params": c.cur_clicker_params = DefaultChain(links)
+                Case "pnewdatetime": c.pnewdatetime = DefaultChain(links)
+            End Select
+            ExpectError Err.Number, expected, member & " given a chain of " & links & " default members"
+        Next
+    Next
+    Err.Clear
+    c.lastport = DefaultChain(8)
+    CheckEqual c.startport, "3", "lastport given a chain of default members takes the value at its end"
+End Sub
+
+' Each assignment releases the previous object, which assigns startport again from inside that
+' release: every object made is released in the end, none lost between the two assignments.
+Sub ReplacedFromItsOwnRelease()
+    Dim i
+    replacersMade = 0
+    replacersEnded = 0
+    Set replacingClicker = NewClicker()
+    For i = 1 To 75
+        Set replacingClicker.startport = New Replacer
+    Next
+    Set replacingClicker = Nothing
+    CheckEqual replacersEnded, replacersMade, "objects released of " & replacersMade & " made"
+    Check replacersMade >= 150, "releases replaced startport (" & replacersMade & " objects made)"
 End Sub
 
 Sub LetOnlyAndReadOnlyMembers()
@@ -570,6 +646,12 @@ Select Case mode
         EndCase
         BeginCase "a default member that answers its own object: 13"
         SelfReturningDefaultMember
+        EndCase
+        BeginCase "startport replaced from inside its old object's release"
+        ReplacedFromItsOwnRelease
+        EndCase
+        BeginCase "chains of default members: eight followed, not nine"
+        DefaultMemberChains
         EndCase
         BeginCase "let-only and read-only members, unknown members: 438"
         LetOnlyAndReadOnlyMembers
