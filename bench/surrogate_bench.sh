@@ -6,6 +6,7 @@
 # Usage: bench/surrogate_bench.sh   (builds the x86 package with scripts/package)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/cmake/component_ids.sh"
 
 work=$(mktemp -d /tmp/harrowtally-surrogate.XXXXXX)
 wine64_loader=$(dpkg -L wine64 | grep -E '/wine64$' | head -n1)
@@ -33,7 +34,7 @@ in_process=$(run in-process wine 'c:\windows\syswow64\cscript.exe' Harrowtally.C
 # Wine's installer keeps a 32-bit package's ProgID in the 32-bit registry view: the 64-bit host
 # creates the class by its identifier.
 surrogate=$(run surrogate "$wine64_loader" 'c:\windows\system32\cscript.exe' \
-    'new:{81910441-E763-412C-A89A-5CDF944D71C3}' 2000)
+    "new:$HARROWTALLY_CLASS_ID" 2000)
 
 read -r _ all_in count_in length_in <<<"$(grep '^alldata' <<<"$in_process")"
 read -r _ all_sur count_sur length_sur <<<"$(grep '^alldata' <<<"$surrogate")"

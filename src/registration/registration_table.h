@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "component_ids.h"
+
 namespace harrowtally::registration {
 
 enum class Bitness { x86, x64 };
@@ -23,9 +25,9 @@ struct RegistryEntry {
     Ownership ownership;
 };
 
-inline constexpr char16_t class_id[] = u"{81910441-E763-412C-A89A-5CDF944D71C3}";
-inline constexpr char16_t library_id[] = u"{A653F73F-955D-413D-B508-D3F651A94291}";
-inline constexpr char16_t interface_id[] = u"{3F132BF0-186C-45F9-B611-29BB6145E2D7}";
+inline constexpr char16_t class_id[] = u"" HARROWTALLY_CLASS_ID_TEXT;
+inline constexpr char16_t library_id[] = u"" HARROWTALLY_LIBRARY_ID_TEXT;
+inline constexpr char16_t interface_id[] = u"" HARROWTALLY_INTERFACE_ID_TEXT;
 inline constexpr char16_t prog_id[] = u"Harrowtally.Clicker";
 
 // The rows for the component at `module_path` (a Windows path, "C:\...\Harrowtally.dll"), keys

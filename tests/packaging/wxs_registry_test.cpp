@@ -24,8 +24,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InstallFolderText,
     ::testing::Values(
         FormattedCase{"plain", u"Apartment", u"C:\\A\\", u"Apartment"}, FormattedCase{"empty", u"", u"C:\\A\\", u""},
-        FormattedCase{"class_id_keeps_its_braces", u"{81910441-E763-412C-A89A-5CDF944D71C3}", u"C:\\A\\",
-                      u"{81910441-E763-412C-A89A-5CDF944D71C3}"},
+        FormattedCase{"class_id_keeps_its_braces", registration::class_id, u"C:\\A\\", registration::class_id},
         FormattedCase{"brackets_are_no_property", u"a[b]c", u"C:\\A\\", u"a[\\[]b[\\]]c"},
         FormattedCase{"property_name_stays_literal", u"[INSTALLDIR]", u"C:\\A\\", u"[\\[]INSTALLDIR[\\]]"},
         FormattedCase{"module_path", u"C:\\A\\Harrowtally.dll", u"C:\\A\\", u"[INSTALLDIR]Harrowtally.dll"},

@@ -3,8 +3,9 @@
 ' Runs against the simulator's built-in demo device (port 3, 30 barcodes).
 ' Wine's installer keeps a 32-bit package's ProgID in the 32-bit registry view, where Windows
 ' shares it between the views; the class is therefore created by its identifier here.
+' The identifier comes from the test script's environment (HARROWTALLY_CLASS_ID).
 Dim creation
-creation = "new:{81910441-E763-412C-A89A-5CDF944D71C3}"
+creation = "new:" & CreateObject("WScript.Shell").Environment("PROCESS").Item("HARROWTALLY_CLASS_ID")
 
 Function SurrogateClicker()
     Set SurrogateClicker = GetObject(creation)
