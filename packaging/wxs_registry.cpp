@@ -64,7 +64,7 @@ std::string xml_text(std::u16string_view text) {
 }
 
 // wixl's preprocessor expands $(...) in attribute values; a "$" written as "$$" stays a "$".
-std::string preprocessor_literal(std::string text) {
+std::string preprocessor_literal(std::string_view text) {
     std::string out;
     for (char c : text) {
         out += c;

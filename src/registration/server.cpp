@@ -123,9 +123,9 @@ LSTATUS write(HKEY root, const RegistryEntry& entry) {
                                      KEY_SET_VALUE, nullptr, key.out(), nullptr);
     if (status != ERROR_SUCCESS) return status;
     const auto* name = reinterpret_cast<const wchar_t*>(entry.name.c_str());
+    const std::size_t bytes = (entry.value.size() + 1) * sizeof(char16_t);  // with the terminating null
     return RegSetValueExW(key.get(), entry.name.empty() ? nullptr : name, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(entry.value.c_str()),
-                          static_cast<DWORD>((entry.value.size() + 1) * sizeof(char16_t)));
+                          reinterpret_cast<const BYTE*>(entry.value.c_str()), static_cast<DWORD>(bytes));
 }
 
 // Removes a key that holds neither keys nor values: a folder the table's keys left behind.

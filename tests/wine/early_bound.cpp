@@ -533,7 +533,7 @@ void server_rules(const wchar_t* path) {
 // Registration-free use: the component's own manifest as the activation context, no registry entry.
 void without_registration(const wchar_t* manifest) {
     std::wstring folder = manifest;
-    folder = folder.substr(0, folder.find_last_of(L"\\") + 1);
+    folder = folder.substr(0, folder.find_last_of(L'\\') + 1);
     ACTCTXW context{};
     context.cbSize = sizeof context;
     context.dwFlags = ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID;
