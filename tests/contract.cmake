@@ -1,0 +1,11 @@
+# The scanner libraries the tests use in the real one's place, held to one contract.
+include(${CMAKE_CURRENT_LIST_DIR}/loader.cmake)
+if(TARGET csp2a)
+  add_executable(harrowtally_contract_tests contract/scanner_contract_test.cpp support/scripted_csp2.cpp)
+  target_include_directories(harrowtally_contract_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(harrowtally_contract_tests PRIVATE HARROWTALLY_SIM_LIBRARY="$<TARGET_FILE:csp2a>")
+  use_test_libraries(harrowtally_contract_tests)
+  add_dependencies(harrowtally_contract_tests csp2a)
+  target_link_libraries(harrowtally_contract_tests PRIVATE harrowtally_core GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(harrowtally_contract_tests DISCOVERY_TIMEOUT 60)
+endif()
