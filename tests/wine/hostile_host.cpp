@@ -5,7 +5,7 @@
 // must come back, in time, with an HRESULT; the heap must stay intact (run under
 // WINEDEBUG=warn+heap, which fills and checks freed blocks).
 // The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
-// Usage: hostile_host [pause|chain|arguments|shapes|marshal|threads]   (all by default)
+// Usage: hostile_host [threads|pause|chain|arguments|shapes|marshal]   (all by default)
 //        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
 #include <windows.h>
@@ -611,15 +611,13 @@ void through_surrogate() {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring only = argc > 1 ? argv[1] : L"";
+    // The threads first, while the device still holds its barcodes: the pause section empties it.
     const struct {
         const wchar_t* name;
         void (*run)();
-    } sections[] = {{L"pause", release_during_pause},
-                    {L"chain", message_chain_during_pause},
-                    {L"arguments", malformed_arguments},
-                    {L"shapes", malformed_shapes},
-                    {L"marshal", marshaled_to_another_apartment},
-                    {L"threads", apartments_at_once}};
+    } sections[] = {{L"threads", apartments_at_once},       {L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause}, {L"arguments", malformed_arguments},
+                    {L"shapes", malformed_shapes},          {L"marshal", marshaled_to_another_apartment}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
