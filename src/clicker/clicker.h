@@ -91,7 +91,7 @@ public:
     static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
-    void clear_clicker(int attempts);
+    void clear_clicker(ScannerPort& connection, int attempts);
     void store_startport(const Variant& value);
     // open_clicker's steps, shared with download_keep_and_empty.
     bool search_port(ScannerPort& connection);

@@ -9,7 +9,7 @@ namespace harrowtally {
 void Clicker::getdate() {
     // An empty startport converts to 0; a value that does not convert fails here, before any call.
     const std::int32_t port = to_long(startport_, services_.number_format);
-    ScannerPort connection(*services_.library);
+    ScannerPort connection(services_.library);
     connection.open(port);
     const ClockBuffer buffer = connection.read_clock();
     connection.close();
@@ -20,7 +20,7 @@ void Clicker::getdate() {
 
 void Clicker::setdate() {
     const ClockBuffer buffer = clock_buffer_from(services_.clock->local_now());
-    ScannerPort connection(*services_.library);
+    ScannerPort connection(services_.library);
     connection.open(0);
     connection.set_clock(buffer);
     connection.close();

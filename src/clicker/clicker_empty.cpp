@@ -23,7 +23,7 @@ void Clicker::EmptyScanner() {
     }
     // A startport that does not convert fails here, before the library and the trace are touched.
     const std::int32_t port = to_long(startport_, services_.number_format);
-    ScannerPort connection(*services_.library);
+    ScannerPort connection(services_.library);
     CSP2& lib = connection.library();
     // Released on an error from here: the trace below reads the clock and allocates, and either may throw.
     const std::int32_t init = connection.open(port);
@@ -67,7 +67,7 @@ void Clicker::EmptyScanner() {
         connection.set_clock(buffer);
     }
     services_.pause->scanner_pause();
-    clear_clicker(erase_tries);
+    clear_clicker(connection, erase_tries);
     empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
     connection.close();
 }
@@ -75,7 +75,7 @@ void Clicker::EmptyScanner() {
 void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
     empty_flag_ = false;
     empty_outcome_ = {};
-    ScannerPort connection(*services_.library);
+    ScannerPort connection(services_.library);
     if (!search_port(connection)) {
         empty_outcome_.result = EmptyOutcome::Result::not_opened;
         return;
@@ -97,13 +97,13 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
         connection.close();
         return;
     }
-    clear_clicker(erase_tries);
+    clear_clicker(connection, erase_tries);
     empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
     take_clock_snapshot(connection);
 }
 
-void Clicker::clear_clicker(int attempts) {
-    CSP2& lib = *services_.library;
+void Clicker::clear_clicker(ScannerPort& connection, int attempts) {
+    CSP2& lib = connection.library();
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         empty_outcome_.tries = attempt;
         const std::int32_t cleared = lib.csp2ClearData();

@@ -5,7 +5,7 @@
 #include "clicker/clicker.h"
 #include "common/code_page.h"
 #include "common/runtime_error.h"
-#include "scanner/csp2.h"
+#include "scanner/scanner_port.h"
 
 namespace harrowtally {
 
@@ -16,9 +16,10 @@ std::int16_t Clicker::num_files() {
 }
 
 Variant Clicker::SwVersion() {
-    // The only library call: no port is opened for it.
+    // The only library call: no port is opened for it, but the connection holds the library's lock.
     std::array<std::uint8_t, csp2_size::version> version{};
-    services_.library->csp2GetSwVersion(version.data(), csp2_size::version);
+    ScannerPort connection(services_.library);
+    connection.library().csp2GetSwVersion(version.data(), csp2_size::version);
     return Variant::string(bytes_to_text(version.data(), version.size()));
 }
 

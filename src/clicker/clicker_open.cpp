@@ -62,7 +62,7 @@ void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observe
 }  // namespace
 
 void Clicker::open_clicker() {
-    ScannerPort connection(*services_.library);
+    ScannerPort connection(services_.library);
     if (!search_port(connection)) return;
     fetch_download(connection);
     services_.pause->scanner_pause();
@@ -134,7 +134,8 @@ void Clicker::take_clock_snapshot(ScannerPort& connection) {
 }
 
 void Clicker::close_clicker() {
-    services_.library->csp2Restore();
+    ScannerPort connection(services_.library);
+    connection.close();
 }
 
 }  // namespace harrowtally

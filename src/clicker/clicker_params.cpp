@@ -17,7 +17,7 @@ namespace {
 // act on an open port. Results are not examined.
 void restore_defaults(const ScannerServices& services, const Variant& port) {
     const std::int32_t port_number = to_long(port, services.number_format);
-    ScannerPort connection(*services.library);
+    ScannerPort connection(services.library);
     connection.open(port_number);
     CSP2& library = connection.library();
     library.csp2WakeUp();

@@ -42,7 +42,7 @@ std::int16_t get_scanner_param(const ScannerServices& services, const Variant& p
 
 ParameterReading read_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number) {
     scanner_pause(services);
-    ScannerPort connection(*services.library);
+    ScannerPort connection(services.library);
     open_connection(services, port, connection);
     std::array<std::uint8_t, csp2_size::param> buffer{};
     ParameterReading reading;
@@ -55,7 +55,7 @@ ParameterReading read_scanner_param(const ScannerServices& services, const Varia
 
 bool set_scanner_param(const ScannerServices& services, const Variant& port, std::int16_t number, std::int32_t value) {
     scanner_pause(services);
-    ScannerPort connection(*services.library);
+    ScannerPort connection(services.library);
     open_connection(services, port, connection);
     if (value < 0 || value > 255) {
         close_connection(connection);
@@ -72,7 +72,7 @@ bool set_scanner_param(const ScannerServices& services, const Variant& port, std
 }
 
 ScannerInfo read_scanner_info(const ScannerServices& services, const Variant& port) {
-    ScannerPort connection(*services.library);
+    ScannerPort connection(services.library);
     open_connection(services, port, connection);
     CSP2& library = connection.library();
     ScannerInfo info;

@@ -12,15 +12,18 @@
 #include "owners.h"
 #include "scanner/loaded_csp2.h"
 #include "windows_platform.h"
+#include "windows_scanner_lock.h"
 
 namespace harrowtally::windows {
 namespace {
 
 // The collaborators every object shares: one scanner library per process (the library keeps the
-// open port, so all objects must talk to the same one), the PC clock, the pause over the thread's
+// open port, so all objects must talk to the same one) and the lock that lets one connection at a
+// time into it, whichever thread or object makes it; the PC clock, the pause over the thread's
 // message pump and the data-folder listing. Created at the first object and kept for the life of
 // the process, like the scanner library they load.
 struct SharedServices {
+    WindowsScannerLock lock;
     LoadedCSP2 library{library_opener()};
     SystemClock clock;
     WindowsMessagePump pump;
@@ -31,7 +34,7 @@ struct SharedServices {
 ScannerServices services() {
     static SharedServices* shared = new SharedServices();
     ScannerServices s;
-    s.library = &shared->library;
+    s.library = ScannerLibrary(&shared->library, &shared->lock);
     s.clock = &shared->clock;
     s.pause = &shared->pause;
     s.listing = &shared->listing;

@@ -45,6 +45,10 @@ struct RegistryKeyRelease {
     static HKEY none() { return nullptr; }
     static void free(HKEY key) { RegCloseKey(key); }
 };
+struct KernelHandleRelease {
+    static HANDLE none() { return nullptr; }
+    static void free(HANDLE handle) { CloseHandle(handle); }
+};
 struct FindRelease {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
     static void free(HANDLE find) { FindClose(find); }
@@ -62,6 +66,7 @@ struct SafeArrayRelease {
 using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
 using SafeArray = Owned<SAFEARRAY*, SafeArrayRelease>;
 using FindHandle = Owned<HANDLE, FindRelease>;
+using KernelHandle = Owned<HANDLE, KernelHandleRelease>;
 using Bstr = Owned<BSTR, BstrRelease>;
 
 // A VARIANT that is cleared when it goes.

@@ -20,6 +20,12 @@ public:
     void wait(std::chrono::nanoseconds timeout) override;
 };
 
+// Whether a WM_QUIT waits for the host's own loop; no message is dispatched while one does.
+bool quit_pending();
+// Dispatches the next message of the thread's queue. False when none was waiting, or when it was a
+// WM_QUIT, which is posted again for the host's own loop.
+bool dispatch_next_message();
+
 // Counts the entries of a folder that are neither folders nor hidden nor system files.
 class WindowsDirectoryListing : public DirectoryListing {
 public:

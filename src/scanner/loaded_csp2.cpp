@@ -42,7 +42,9 @@ LoadedCSP2::LoadedCSP2(std::unique_ptr<LibraryOpener> opener) : opener_(std::mov
 LoadedCSP2::~LoadedCSP2() = default;
 
 void* LoadedCSP2::resolve(int slot, const char* name) {
-    if (functions_[slot] != nullptr) return functions_[slot];
+    if (void* known = functions_[slot].load(std::memory_order_acquire)) return known;
+    const std::lock_guard<std::mutex> resolving(resolving_);
+    if (void* known = functions_[slot].load(std::memory_order_relaxed)) return known;
     if (!library_) {
         std::unique_ptr<DynamicLibrary> opened;
         try {
@@ -59,7 +61,7 @@ void* LoadedCSP2::resolve(int slot, const char* name) {
         missing_function_ = name;
         throw RuntimeError(err::dll_function_missing);
     }
-    functions_[slot] = fn;
+    functions_[slot].store(fn, std::memory_order_release);
     return fn;
 }
 

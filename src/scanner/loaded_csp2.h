@@ -1,9 +1,12 @@
 #pragma once
 // The scanner library loaded from its file: opened at the first call of any function, each
 // function resolved at its first call. A failed load or lookup fails that call (53, 48, 453) and
-// is tried again at the next call.
+// is tried again at the next call. Loading and resolving are safe from several threads at once; the
+// calls themselves are not (ScannerPort holds the lock for them).
 #include <array>
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,7 +43,8 @@ public:
 
     // Outside the automation interface, for hosts that explain a failed call: the files the last
     // load tried (the last one is the library in use when the load succeeded), and the function the
-    // library lacked at the last failed lookup (empty when none failed).
+    // library lacked at the last failed lookup (empty when none failed). Read while no other thread
+    // calls the library.
     const std::vector<LoadAttempt>& load_attempts() const { return load_attempts_; }
     const std::string& missing_function() const { return missing_function_; }
 
@@ -48,8 +52,10 @@ private:
     void* resolve(int slot, const char* name);
 
     std::unique_ptr<LibraryOpener> opener_;
+    // Guards the load and every lookup; a function once resolved is read without it.
+    std::mutex resolving_;
     std::unique_ptr<DynamicLibrary> library_;
-    std::array<void*, 20> functions_{};
+    std::array<std::atomic<void*>, 20> functions_{};
     std::vector<LoadAttempt> load_attempts_;
     std::string missing_function_;
 };

@@ -4,6 +4,8 @@
 
 namespace harrowtally {
 
+ScannerPort::ScannerPort(const ScannerLibrary& scanner) : hold_(scanner.lock_), library_(*scanner.library_) {}
+
 ScannerPort::~ScannerPort() {
     if (!open_) return;
     try {

@@ -22,6 +22,8 @@ class ScriptedCSP2 : public CSP2 {
 public:
     // Every call as "name(arg,...)"; buffers appear as their length argument only.
     std::vector<std::string> calls;
+    // Told of each call as it is recorded, before it answers.
+    std::function<void(const std::string& call)> on_call;
 
     // csp2Init: result per port, else init_default.
     std::map<std::int32_t, std::int32_t> init_results;
@@ -85,7 +87,10 @@ public:
     std::int32_t csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) override;
 
 private:
-    void record(std::string call) { calls.push_back(std::move(call)); }
+    void record(std::string call) {
+        if (on_call) on_call(call);
+        calls.push_back(std::move(call));
+    }
     static std::int32_t next(std::deque<std::int32_t>& queue, std::int32_t fallback);
 };
 

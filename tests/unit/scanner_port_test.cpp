@@ -54,7 +54,7 @@ TEST(ScannerPort, ReleasesThePortOnceWhateverEndsTheConnection) {
         ScriptedCSP2 lib;
         lib.init_results[0] = c.init_result;
         try {
-            ScannerPort port(lib);
+            ScannerPort port(&lib);
             EXPECT_EQ(port.open(0), c.init_result) << c.what;
             EXPECT_EQ(port.is_open(), c.init_result == 0) << c.what;
             c.use(port);
@@ -69,7 +69,7 @@ TEST(ScannerPort, AFailingReleaseInTheDestructorDoesNotReplaceTheMembersError) {
     lib.init_results[3] = 0;
     std::string reached;
     try {
-        ScannerPort port(lib);
+        ScannerPort port(&lib);
         port.open(3);
         throw std::runtime_error("member failed");
     } catch (const std::runtime_error& e) {
@@ -83,7 +83,7 @@ TEST(ScannerPort, ClockCallsWakeAndPowerDownAroundTheClock) {
     ScriptedCSP2 lib;
     lib.init_results[0] = 0;
     lib.clock_value = std::array<std::uint8_t, 6>{5, 17, 10, 6, 12, 26};
-    ScannerPort port(lib);
+    ScannerPort port(&lib);
     port.open(0);
     EXPECT_EQ(port.read_clock(), (ClockBuffer{5, 17, 10, 6, 12, 26}));
     port.set_clock(ClockBuffer{1, 2, 3, 4, 5, 6});

@@ -1,17 +1,21 @@
 // A C++ host that uses the registered component carelessly or with hostile intent: it releases the
 // last reference from a timer while a member waits in the settling pause, keeps a chain of posted
-// messages going through the pause, passes malformed arguments, and calls _Clicker from another
-// apartment through the automation marshaler. Every call must come back, in time, with an HRESULT;
-// the heap must stay intact (run under WINEDEBUG=warn+heap, which fills and checks freed blocks).
+// messages going through the pause, passes malformed arguments, calls _Clicker from another
+// apartment through the automation marshaler, and downloads from six apartments at once. Every call
+// must come back, in time, with an HRESULT; the heap must stay intact (run under
+// WINEDEBUG=warn+heap, which fills and checks freed blocks).
 // The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
-// Usage: hostile_host [pause|chain|arguments|shapes|marshal]   (all by default)
+// Usage: hostile_host [threads|pause|chain|arguments|shapes|marshal]   (all by default)
 //        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -396,6 +400,199 @@ void marshaled_to_another_apartment() {
           "every vtable call through the proxy works, by-reference arguments and errors included", detail);
 }
 
+// What one object found on the scanner: the call's HRESULT, open_ok, num_barcodes, serial and
+// SwVersion.
+struct Found {
+    HRESULT hr = E_FAIL;
+    bool opened = false;
+    short count = -1;
+    std::wstring serial;
+    std::wstring version;
+
+    bool operator==(const Found&) const = default;
+    std::string text() const {
+        return hex(hr) + (opened ? " open " : " not open ") + std::to_string(count) + " barcodes, serial " +
+               std::string(serial.begin(), serial.end()) + ", version " + std::string(version.begin(), version.end());
+    }
+};
+
+std::wstring text_of(const VARIANT& v) {
+    return V_VT(&v) == VT_BSTR && V_BSTR(&v) ? std::wstring(V_BSTR(&v), SysStringLen(V_BSTR(&v))) : L"?";
+}
+
+// A new object on port 3 downloads the scanner, with open_clicker or with alldata.
+Found download(bool with_alldata) {
+    Found found;
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return found;
+    on_port_3(clicker.Get());
+    if (with_alldata) {
+        VARIANT record;
+        VariantInit(&record);
+        found.hr = clicker->get_alldata(&record);
+        VariantClear(&record);
+    } else {
+        found.hr = clicker->open_clicker();
+    }
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    clicker->get_open_ok(&opened);
+    found.opened = opened == VARIANT_TRUE;
+    clicker->get_num_barcodes(&found.count);
+    VARIANT v;
+    VariantInit(&v);
+    clicker->get_serial(&v);
+    found.serial = text_of(v);
+    VariantClear(&v);
+    const HRESULT version = clicker->get_SwVersion(&v);
+    found.version = SUCCEEDED(version) ? text_of(v) : L"failed " + std::to_wstring(version);
+    VariantClear(&v);
+    return found;
+}
+
+// The simulated scanner's state file and the names in its folder.
+std::wstring state_path() {
+    wchar_t path[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"HARROWTALLY_SIM_STATE", path, MAX_PATH);
+    return path;
+}
+
+std::set<std::wstring> names_beside(const std::wstring& file) {
+    std::set<std::wstring> names;
+    const std::wstring folder = file.substr(0, file.find_last_of(L'\\') + 1);
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.insert(entry.cFileName);
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+std::string contents(const std::wstring& file) {
+    std::ifstream in(std::string(file.begin(), file.end()), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Apartment {
+    HANDLE go = nullptr;
+    int index = 0;
+    std::vector<Found> found;
+};
+
+constexpr int apartments = 6;
+constexpr int objects_per_apartment = 2;
+
+DWORD WINAPI download_in_apartment(void* argument) {
+    auto& apartment = *static_cast<Apartment*>(argument);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    WaitForSingleObject(apartment.go, 60000);
+    for (int k = 0; k < objects_per_apartment; ++k) apartment.found.push_back(download((apartment.index + k) % 2 == 1));
+    CoUninitialize();
+    return 0;
+}
+
+// Thread A holds the library in its settling pause; the message it posted itself tells when.
+HANDLE holder_inside = nullptr;
+LRESULT CALLBACK holder_window(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) {
+        SetEvent(holder_inside);
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+DWORD WINAPI hold_the_library(void* argument) {
+    auto* found = static_cast<Found*>(argument);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    HWND window = wine_test::message_window(L"HarrowtallyHolder", holder_window);
+    PostMessageW(window, WM_APP, 0, 0);
+    *found = download(false);
+    DestroyWindow(window);
+    CoUninitialize();
+    return 0;
+}
+
+// When the waiting thread's own message came: 0 until it comes.
+ULONGLONG waiter_message_at = 0;
+LRESULT CALLBACK waiter_window(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_APP) {
+        waiter_message_at = GetTickCount64();
+        return 0;
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+// Six apartments download at once, each with objects of its own. One connection at a time goes into
+// the library, so each finds the scanner as the first download did; the simulator sees no two
+// connections at once, changes nothing and leaves no file beside its state file.
+void apartments_at_once() {
+    const Found alone = download(false);
+    check(alone.hr == S_OK && alone.opened && alone.count > 0, "a download alone finds the scanner", alone.text());
+    const std::wstring state = state_path();
+    const std::set<std::wstring> names_before = names_beside(state);
+    const std::string state_before = contents(state);
+
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<Apartment> started(apartments);
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < apartments; ++i) {
+        started[i].go = go;
+        started[i].index = i;
+        threads.push_back(CreateThread(nullptr, 0, download_in_apartment, &started[i], 0, nullptr));
+    }
+    SetEvent(go);
+    std::string detail;
+    for (HANDLE thread : threads) {
+        if (WaitForSingleObject(thread, 180000) != WAIT_OBJECT_0) detail += "a thread did not end; ";
+        CloseHandle(thread);
+    }
+    CloseHandle(go);
+    int calls = 0;
+    for (const Apartment& apartment : started) {
+        for (const Found& found : apartment.found) {
+            ++calls;
+            if (!(found == alone))
+                detail += "apartment " + std::to_string(apartment.index) + ": " + found.text() + "; ";
+        }
+    }
+    check(detail.empty() && calls == apartments * objects_per_apartment,
+          "six apartments downloading at once each find the scanner as one alone does",
+          std::to_string(calls) + " downloads; " + detail);
+    const std::set<std::wstring> names_after = names_beside(state);
+    std::string stray;
+    for (const std::wstring& name : names_after) {
+        if (!names_before.count(name)) stray += std::string(name.begin(), name.end()) + " ";
+    }
+    check(names_after == names_before && contents(state) == state_before,
+          "the simulator's state file is unchanged and nothing new lies beside it", stray);
+    check(HeapValidate(GetProcessHeap(), 0, nullptr), "the heap is intact after the apartments' downloads");
+
+    // A thread that waits for the library dispatches its own messages meanwhile.
+    holder_inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Found held;
+    HANDLE holder = CreateThread(nullptr, 0, hold_the_library, &held, 0, nullptr);
+    const bool inside = WaitForSingleObject(holder_inside, 30000) == WAIT_OBJECT_0;
+    HWND window = wine_test::message_window(L"HarrowtallyWaiter", waiter_window);
+    ComPtr<_Clicker> clicker = new_clicker();
+    waiter_message_at = 0;
+    PostMessageW(window, WM_APP, 0, 0);
+    const ULONGLONG start = GetTickCount64();
+    VARIANT version;
+    VariantInit(&version);
+    const HRESULT hr = clicker ? clicker->get_SwVersion(&version) : E_FAIL;
+    const ULONGLONG end = GetTickCount64();
+    VariantClear(&version);
+    WaitForSingleObject(holder, 60000);
+    CloseHandle(holder);
+    CloseHandle(holder_inside);
+    DestroyWindow(window);
+    const bool message_during_wait = waiter_message_at >= start && waiter_message_at <= end;
+    check(inside && hr == S_OK && end - start >= 300 && message_during_wait && held == alone,
+          "a call waits while another apartment's member holds the library, dispatching its messages",
+          hex(hr) + ", waited " + std::to_string(end - start) + " ms, own message " +
+              (message_during_wait ? "dispatched" : "not dispatched") + " during the wait; holder: " + held.text());
+}
+
 // A host of the other bitness than the registered component: the class runs in the system's
 // surrogate, and _Clicker is marshaled across the processes.
 void through_surrogate() {
@@ -414,14 +611,13 @@ void through_surrogate() {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring only = argc > 1 ? argv[1] : L"";
+    // The threads first, while the device still holds its barcodes: the pause section empties it.
     const struct {
         const wchar_t* name;
         void (*run)();
-    } sections[] = {{L"pause", release_during_pause},
-                    {L"chain", message_chain_during_pause},
-                    {L"arguments", malformed_arguments},
-                    {L"shapes", malformed_shapes},
-                    {L"marshal", marshaled_to_another_apartment}};
+    } sections[] = {{L"threads", apartments_at_once},       {L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause}, {L"arguments", malformed_arguments},
+                    {L"shapes", malformed_shapes},          {L"marshal", marshaled_to_another_apartment}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
