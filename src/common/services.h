@@ -1,10 +1,10 @@
 #pragma once
 // Everything the core takes from the world, passed in so that tests run without hardware or waits:
-// the scanner library, the PC's clock, the settling pause, the directory listing and the number
-// format.
+// the scanner library, the PC's clock, the settling pause, the directory listing and the conversions
+// of the host's values.
 #include "common/clock.h"
-#include "common/conversions.h"
 #include "common/directory_listing.h"
+#include "common/value_conversions.h"
 
 namespace harrowtally {
 
@@ -15,7 +15,7 @@ struct ScannerServices {
     Clock* clock = nullptr;
     Pause* pause = nullptr;
     DirectoryListing* listing = nullptr;
-    NumberFormat number_format{};
+    const ValueConversions* conversions = &portable_conversions();
 };
 
 }  // namespace harrowtally
