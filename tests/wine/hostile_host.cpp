@@ -258,6 +258,48 @@ void oversized_decimal_scales() {
     check(detail.empty(), "a DECIMAL of scale 29 or 200 gives 13 to every member that takes a value", detail);
 }
 
+// A startport text is read in the locale the caller gives Invoke, and a vtable call afterwards reads
+// it in the user's locale again: "3,5" is 3.5 in German (the search starts at 4) and 35 in English.
+void locale_of_the_call() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"3,5");
+    clicker->put_startport(text);
+    VariantClear(&text);
+    LPOLESTR name = const_cast<LPOLESTR>(L"open_clicker");
+    DISPID open = DISPID_UNKNOWN;
+    clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &open);
+    const auto log = [&] {
+        VARIANT value;
+        VariantInit(&value);
+        clicker->get_log(&value);
+        std::string start;
+        for (UINT i = 0; V_VT(&value) == VT_BSTR && i < 7 && i < SysStringLen(V_BSTR(&value)); ++i) {
+            start += static_cast<char>(V_BSTR(&value)[i]);
+        }
+        VariantClear(&value);
+        return start;
+    };
+    std::string detail;
+    const struct {
+        LCID lcid;  // 0: through the vtable
+        const char* log;
+    } calls[] = {{0x407, "OPNC:04"}, {0, "OPNC:35"}, {0x409, "OPNC:35"}, {0x407, "OPNC:04"}};
+    for (const auto& call : calls) {
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        const HRESULT hr = call.lcid == 0 ? clicker->open_clicker()
+                                          : clicker->Invoke(open, IID_NULL, call.lcid, DISPATCH_METHOD, &none, nullptr,
+                                                            nullptr, nullptr);
+        const std::string got = log();
+        if (hr != S_OK || got != call.log) {
+            detail += "lcid " + hex(static_cast<long>(call.lcid)) + ": " + hex(hr) + " " + got + "; ";
+        }
+    }
+    check(detail.empty(), "startport is read in the locale of each call", detail);
+}
+
 // Shapes of a call that no caller may send: each gets its error from the one check in front of every
 // path (the fast path, the by-reference puts, the type library's dispatcher), never a crash or S_OK,
 // and leaves no error object behind; neither does a null out pointer after a runtime error.
@@ -439,9 +481,13 @@ int wmain(int argc, wchar_t** argv) {
     const struct {
         const wchar_t* name;
         void (*run)();
-    } sections[] = {{L"pause", release_during_pause},    {L"chain", message_chain_during_pause},
-                    {L"arguments", malformed_arguments}, {L"decimals", oversized_decimal_scales},
-                    {L"shapes", malformed_shapes},       {L"marshal", marshaled_to_another_apartment}};
+    } sections[] = {{L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause},
+                    {L"arguments", malformed_arguments},
+                    {L"decimals", oversized_decimal_scales},
+                    {L"locale", locale_of_the_call},
+                    {L"shapes", malformed_shapes},
+                    {L"marshal", marshaled_to_another_apartment}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
