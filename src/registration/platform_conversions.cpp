@@ -59,9 +59,9 @@ std::int16_t PlatformConversions::to_integer(const Variant& v) const {
 }
 
 std::u16string PlatformConversions::to_text(const Variant& v) const {
-    // Booleans as the runtime's CStr writes them, "True" and "False", not "-1" and "0".
+    // Booleans in words of the locale, as the script's CStr writes them ("True", "Wahr"), not -1 and 0.
     VariantValue out;
-    convert(v, VT_BSTR, VARIANT_ALPHABOOL, out.get());
+    convert(v, VT_BSTR, VARIANT_LOCALBOOL, out.get());
     return from_bstr(V_BSTR(out.get()));
 }
 
