@@ -2,8 +2,9 @@
 ' with the device of tests/wine/scanner.txt (HARROWTALLY_SIM_STATE names its copy): one scanner on
 ' port 3, device ID 1A2B3C4D5E6F7081, its clock at the PC's time, two barcodes. Each scanner case
 ' writes the device afresh, with a fault switch where it needs one.
-' Usage: cscript clicker_test.vbs [main|absent|partial|badfile]
+' Usage: cscript clicker_test.vbs [main|locale|absent|partial|badfile]
 '   main     the simulated library beside the component
+'   locale   the conversion cases alone, for a run in another user locale
 '   absent   no csp2a.DLL anywhere            -> 53
 '   partial  a library without csp2GetSwVersion -> 453
 '   badfile  a file that does not load          -> 48
@@ -686,6 +687,14 @@ Select Case mode
         EndCase
         BeginCase "EmptyScanner, clock setting and reset_params"
         EmptyAndReset
+        EndCase
+    Case "locale"
+        ' Run in another user locale (tests/wine/run sets a German one).
+        BeginCase "port texts read as CLng reads them, in the user's locale"
+        PortTextsAsCLngReadsThem
+        EndCase
+        BeginCase "values kept as text written as CStr writes them, in the user's locale"
+        ValuesAsCStrWritesThem
         EndCase
     Case "absent"
         BeginCase "no scanner library: 53"
