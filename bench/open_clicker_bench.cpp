@@ -77,7 +77,7 @@ void open_clicker_download(benchmark::State& state) {
     InstantLibrary library(count);
     FixedClock clock;
     NoPause pause;
-    Clicker clicker(ScannerServices{&library, &clock, &pause, nullptr, {}});
+    Clicker clicker(ScannerServices{&library, &clock, &pause, nullptr});
     for (auto _ : state) {
         clicker.open_clicker();
         benchmark::DoNotOptimize(clicker.num_barcodes());

@@ -1,14 +1,13 @@
 // The scanner's clock: getdate reads it into the clock fields, setdate sets it to the PC's time.
 #include "clicker/clicker.h"
 #include "common/clock_text.h"
-#include "common/conversions.h"
 #include "scanner/scanner_port.h"
 
 namespace harrowtally {
 
 void Clicker::getdate() {
     // An empty startport converts to 0; a value that does not convert fails here, before any call.
-    const std::int32_t port = to_long(startport_, services_.number_format);
+    const std::int32_t port = services_.conversions->to_long(startport_);
     ScannerPort connection(services_.library);
     connection.open(port);
     const ClockBuffer buffer = connection.read_clock();

@@ -22,7 +22,7 @@ void Clicker::EmptyScanner() {
         return;
     }
     // A startport that does not convert fails here, before the library and the trace are touched.
-    const std::int32_t port = to_long(startport_, services_.number_format);
+    const std::int32_t port = services_.conversions->to_long(startport_);
     ScannerPort connection(services_.library);
     CSP2& lib = connection.library();
     // Released on an error from here: the trace below reads the clock and allocates, and either may throw.

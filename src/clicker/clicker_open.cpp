@@ -81,7 +81,7 @@ bool Clicker::search_port(ScannerPort& connection) {
     // empty starting value is port 0.
     double port = 0;
     for (int attempt = 1; attempt <= search_attempts; ++attempt) {
-        if (attempt == 1) port = static_cast<double>(to_number(startport_, services_.number_format));
+        if (attempt == 1) port = static_cast<double>(services_.conversions->to_number(startport_));
         const std::int32_t port_number = round_to_long(port);
         const std::int32_t init = connection.open(port_number);
         search_answers_.push_back({port_number, init, std::nullopt, std::nullopt});

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "clicker/clicker.h"
-#include "common/conversions.h"
 #include "common/trace_text.h"
 #include "params/module1.h"
 #include "params/parameter_texts.h"
@@ -16,7 +15,7 @@ namespace {
 // The scanner's default parameters, in a connection of their own: the library is only sure to
 // act on an open port. Results are not examined.
 void restore_defaults(const ScannerServices& services, const Variant& port) {
-    const std::int32_t port_number = to_long(port, services.number_format);
+    const std::int32_t port_number = services.conversions->to_long(port);
     ScannerPort connection(services.library);
     connection.open(port_number);
     CSP2& library = connection.library();
@@ -36,7 +35,7 @@ void Clicker::reset_params() {
     }
     // The whole set is checked first: a set that cannot be applied must not leave the scanner
     // emptied and back at its defaults.
-    const std::vector<ParameterEntry> entries = checked_parameter_set(newparams_text_, services_.number_format);
+    const std::vector<ParameterEntry> entries = checked_parameter_set(newparams_text_, *services_.conversions);
     EmptyScanner();
     // A host's erase guard that refused the erase refused the scanner: it is left as it is.
     if (empty_outcome_.result == EmptyOutcome::Result::refused) return;
@@ -53,9 +52,9 @@ Variant Clicker::showparams() {
     parameter_report_ = {};
     std::u16string report(parameter_count_text(list));
     if (list.size() > parameter_field_width) {
-        const int count = read_parameter_count(list, services_.number_format);
+        const int count = read_parameter_count(list, *services_.conversions);
         for (int k = 1; k <= count; ++k) {
-            const std::int16_t number = read_list_entry(list, k, services_.number_format);
+            const std::int16_t number = read_list_entry(list, k, *services_.conversions);
             const ParameterReading reading = Module1::read_scanner_param(services_, startport_, number);
             parameter_report_.entries.push_back(reading);
             report += two_digit_text(number);

@@ -3,8 +3,6 @@
 
 #include <utility>
 
-#include "common/conversions.h"
-
 namespace harrowtally {
 
 Clicker::Clicker(const ScannerServices& services) : services_(services) {}
@@ -36,11 +34,11 @@ void Clicker::lastport(const Variant& pt) {
 }
 
 void Clicker::newparams(const Variant& nparams) {
-    newparams_text_ = to_text(nparams, services_.number_format);
+    newparams_text_ = services_.conversions->to_text(nparams);
 }
 
 void Clicker::cur_clicker_params(const Variant& sparams) {
-    cur_params_text_ = to_text(sparams, services_.number_format);
+    cur_params_text_ = services_.conversions->to_text(sparams);
 }
 
 void Clicker::pnewdatetime(const std::u16string& newdt) {

@@ -159,18 +159,24 @@ long double round_half_even(long double v) {
 
 std::optional<long double> parse_number(std::u16string_view s, const NumberFormat& fmt) {
     s = s.substr(0, s.find(u'\0'));
-    bool negative = false, signed_ = false, parenthesised = false, currency = false;
+    bool plus = false, minus = false, parenthesised = false, currency = false;
     const auto is_currency = [&](char16_t c) { return fmt.currency_symbol != 0 && c == fmt.currency_symbol; };
-    // Before the digits: blanks, one sign, one opening parenthesis and one currency symbol, in any order.
+    // A plus and a minus may each stand once, before or after the digits: "+-3", "3-" and "3 -$"
+    // are -3, "-3-" is no number.
+    const auto take_sign = [&](char16_t c) {
+        if (c != u'+' && c != u'-') return false;
+        bool& seen = c == u'+' ? plus : minus;
+        if (seen) return false;
+        seen = true;
+        return true;
+    };
+    // Before the digits: blanks, the signs, one opening parenthesis and one currency symbol, in any order.
     std::size_t i = 0;
     for (; i < s.size(); ++i) {
         const char16_t c = s[i];
-        if (is_blank(c)) continue;
-        if ((c == u'+' || c == u'-') && !signed_) {
-            signed_ = true;
-            negative = negative || c == u'-';
-        } else if (c == u'(' && !parenthesised) {
-            parenthesised = negative = true;
+        if (is_blank(c) || take_sign(c)) continue;
+        if (c == u'(' && !parenthesised) {
+            parenthesised = true;
         } else if (is_currency(c) && !currency) {
             currency = true;
         } else {
@@ -201,7 +207,8 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
             }
         }
         if (!any_digit) return std::nullopt;
-        if (i < s.size() && is_exponent_marker(s[i])) {
+        // Only "E" marks an exponent here: the platform reads "1d1" as no number, unlike Val.
+        if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
             ++i;
             const auto e = read_exponent(s, i);
             if (!e) return std::nullopt;
@@ -209,11 +216,11 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
         }
         value = exact_decimal(digits, exponent);
     }
-    // After them: blanks, the closing parenthesis and the currency symbol when not yet seen.
+    // After them: blanks, the closing parenthesis, and the signs and currency symbol not yet seen.
     bool closed = false;
     for (; i < s.size(); ++i) {
         const char16_t c = s[i];
-        if (is_blank(c)) continue;
+        if (is_blank(c) || take_sign(c)) continue;
         if (c == u')' && parenthesised && !closed) {
             closed = true;
         } else if (is_currency(c) && !currency) {
@@ -223,7 +230,8 @@ std::optional<long double> parse_number(std::u16string_view s, const NumberForma
         }
     }
     if (parenthesised != closed) return std::nullopt;
-    return negative ? -value : value;
+    // Parentheses and a minus together still give one negative number: "(-3)" is -3.
+    return minus || parenthesised ? -value : value;
 }
 
 long double leading_number(std::u16string_view s) {

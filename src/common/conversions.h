@@ -34,8 +34,9 @@ std::int32_t round_to_long(long double v);
 std::u16string to_text(const Variant& v, const NumberFormat& fmt = {});
 
 // Strict reading: the whole text (blanks around it allowed) must be one number, which may carry the
-// currency symbol before or after it and stand in parentheses for a negative number ("$3", "(3)").
-// A text ends at its first null character, as the platform reads it.
+// currency symbol and a plus and a minus sign before or after it and stand in parentheses for a
+// negative number ("$3", "3-", "+-3", "(3)"); an exponent is marked with "E" only. A text ends at
+// its first null character, as the platform reads it.
 std::optional<long double> parse_number(std::u16string_view text, const NumberFormat& fmt = {});
 
 // Leading-number reading: blanks are skipped, a number is read up to the first character that cannot

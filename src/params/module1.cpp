@@ -3,7 +3,6 @@
 #include <array>
 
 #include "common/code_page.h"
-#include "common/conversions.h"
 #include "common/runtime_error.h"
 #include "common/trace_text.h"
 #include "scanner/scanner_port.h"
@@ -14,7 +13,7 @@ namespace {
 // Opens the port, wakes the scanner and asks it to identify itself; results are not examined.
 // A port that does not convert fails before csp2Init.
 void open_connection(const ScannerServices& services, const Variant& port, ScannerPort& connection) {
-    const std::int32_t port_number = to_long(port, services.number_format);
+    const std::int32_t port_number = services.conversions->to_long(port);
     connection.open(port_number);
     connection.library().csp2WakeUp();
     connection.library().csp2Interrogate();

@@ -12,10 +12,8 @@ std::u16string_view field_at(std::u16string_view text, std::size_t position) {
     return text.substr(position, parameter_field_width);
 }
 
-std::int16_t strict_integer(std::u16string_view field, const NumberFormat& fmt) {
-    const auto n = parse_number(field, fmt);
-    if (!n) throw RuntimeError(err::type_mismatch);
-    return round_to_integer(*n);
+std::int16_t strict_integer(std::u16string_view field, const ValueConversions& conversions) {
+    return conversions.to_integer(Variant::string(std::u16string(field)));
 }
 
 }  // namespace
@@ -24,8 +22,8 @@ std::u16string_view parameter_count_text(std::u16string_view text) {
     return field_at(text, 0);
 }
 
-std::int16_t read_parameter_count(std::u16string_view text, const NumberFormat& fmt) {
-    return strict_integer(parameter_count_text(text), fmt);
+std::int16_t read_parameter_count(std::u16string_view text, const ValueConversions& conversions) {
+    return strict_integer(parameter_count_text(text), conversions);
 }
 
 ParameterEntry read_set_entry(std::u16string_view text, int k) {
@@ -41,8 +39,8 @@ int complete_set_entries(std::u16string_view text) {
     return static_cast<int>((text.size() - parameter_field_width) / parameter_set_entry_width);
 }
 
-std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, const NumberFormat& fmt) {
-    const int count = read_parameter_count(text, fmt);
+std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, const ValueConversions& conversions) {
+    const int count = read_parameter_count(text, conversions);
     if (count > complete_set_entries(text)) throw RuntimeError(err::invalid_call);
     std::vector<ParameterEntry> entries;
     for (int k = 1; k <= count; ++k) {
@@ -53,8 +51,8 @@ std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, cons
     return entries;
 }
 
-std::int16_t read_list_entry(std::u16string_view text, int k, const NumberFormat& fmt) {
-    return strict_integer(field_at(text, static_cast<std::size_t>(k) * parameter_field_width), fmt);
+std::int16_t read_list_entry(std::u16string_view text, int k, const ValueConversions& conversions) {
+    return strict_integer(field_at(text, static_cast<std::size_t>(k) * parameter_field_width), conversions);
 }
 
 }  // namespace harrowtally

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/conversions.h"
+#include "common/value_conversions.h"
 
 namespace harrowtally {
 
@@ -33,7 +33,8 @@ inline constexpr std::size_t parameter_set_entry_width = 4;
 std::u16string_view parameter_count_text(std::u16string_view text);
 
 // The count of a set or list text; error 13 when its two characters are not a number.
-std::int16_t read_parameter_count(std::u16string_view text, const NumberFormat& fmt = {});
+std::int16_t read_parameter_count(std::u16string_view text,
+                                  const ValueConversions& conversions = portable_conversions());
 
 // Entry k (from 1) of a set text by leading-number reading; fields beyond the end read as 0.
 ParameterEntry read_set_entry(std::u16string_view text, int k);
@@ -45,10 +46,12 @@ int complete_set_entries(std::u16string_view text);
 // error 13 when the count is not a number, error 5 when the count exceeds the complete entries
 // present or an entry's value is outside 0 to 255. A count of 0 or below gives no entry;
 // characters after entry N are ignored.
-std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text, const NumberFormat& fmt = {});
+std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text,
+                                                  const ValueConversions& conversions = portable_conversions());
 
 // Entry k (from 1) of a list text, read strictly; error 13 when it is not a number, including an
 // entry beyond the end of the text.
-std::int16_t read_list_entry(std::u16string_view text, int k, const NumberFormat& fmt = {});
+std::int16_t read_list_entry(std::u16string_view text, int k,
+                             const ValueConversions& conversions = portable_conversions());
 
 }  // namespace harrowtally

@@ -38,8 +38,13 @@ ScannerServices services() {
     s.clock = &shared->clock;
     s.pause = &shared->pause;
     s.listing = &shared->listing;
-    s.number_format = user_number_format();
     return s;
+}
+
+// The services with the object's own conversions in place of the given ones.
+ScannerServices with_conversions(ScannerServices services, const PlatformConversions& conversions) {
+    services.conversions = &conversions;
+    return services;
 }
 
 // Runs a member's work and turns whatever it throws into the member's HRESULT. A failure that is
@@ -231,7 +236,7 @@ HRESULT report_runtime_error(int number) noexcept {
 ClickerObject::ClickerObject(ITypeInfo* type_info) : ClickerObject(type_info, services()) {}
 
 ClickerObject::ClickerObject(ITypeInfo* type_info, const ScannerServices& services)
-    : type_info_(type_info), clicker_(services) {
+    : type_info_(type_info), clicker_(with_conversions(services, conversions_)) {
     ++module_state().objects;
 }
 
@@ -294,6 +299,8 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
                               EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
     if (const HRESULT shape = check_call(params, bad_argument); FAILED(shape)) return without_error_object(shape);
+    // The host's values are read in the caller's locale for the whole call.
+    const PlatformConversions::CallLocale call_locale(conversions_, lcid);
     const DispatchTable* table = clicker_dispatch_table();
     if (table == nullptr) return without_error_object(E_UNEXPECTED);
     if (params->cArgs == 0) {
@@ -303,7 +310,7 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
         }
     }
     if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
-        return put_by_reference(id, *value, lcid, exception, bad_argument);
+        return put_by_reference(id, *value, exception, bad_argument);
     }
     // Script hosts pass a variable by reference as a reference to its VARIANT. The remaining
     // parameters are taken by value, which the type library's dispatcher copies from what it is
@@ -335,8 +342,7 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
 // The puts whose parameter is a reference (lastport, newparams, cur_clicker_params, pnewdatetime)
 // are called here with a pointer to the caller's own value, which they only read: the caller's
 // variable is neither changed nor freed, whatever form it came in.
-HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception,
-                                        UINT* bad_argument) {
+HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, EXCEPINFO* exception, UINT* bad_argument) {
     const Microsoft::WRL::ComPtr<_Clicker> alive(this);
     VARIANT* value = const_cast<VARIANT*>(&argument);
     HRESULT hr = S_OK;
@@ -350,31 +356,18 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, LCID
         } else if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) {
             hr = put_pnewdatetime(V_BSTRREF(value));
         } else {
-            // An object gives the value of its default member, taken as every member takes one: the
-            // platform's conversion would follow a default member that answers its own object forever.
-            VariantValue resolved;
-            const VARTYPE base = V_VT(value) & ~VT_BYREF;
-            if ((base == VT_DISPATCH || base == VT_UNKNOWN) && ((V_VT(value) & VT_BYREF) == 0 || V_BYREF(value))) {
-                try {
-                    to_variant(let_value(*value), resolved.get());
-                } catch (const RuntimeError& e) {
-                    return as_exception(report_runtime_error(e.number()), exception);
-                } catch (const std::bad_alloc&) {
-                    return without_error_object(E_OUTOFMEMORY);
-                }
-                value = resolved.get();
-            }
-            // A null reference, or one to another reference, has no text (as in from_variant).
-            const bool readable =
-                (V_VT(value) & VT_BYREF) == 0 || (V_BYREF(value) != nullptr && V_VT(value) != (VT_BYREF | VT_VARIANT));
-            VariantValue text;
-            const HRESULT converted =
-                readable ? VariantChangeTypeEx(text.get(), value, lcid, 0, VT_BSTR) : DISP_E_TYPEMISMATCH;
+            // Any other value is taken as every member takes one and converted as the core converts
+            // values. One that gives no text (Null, a DECIMAL the platform cannot hold, an object
+            // without a default value) is the type mismatch the type library's dispatcher reports for
+            // a text parameter.
+            std::u16string text;
+            const HRESULT converted = guarded(this, [&] { text = conversions_.to_text(let_value(*value)); });
+            if (converted == E_OUTOFMEMORY) return without_error_object(converted);
             if (FAILED(converted)) {
                 if (bad_argument != nullptr) *bad_argument = 0;
-                return converted == E_OUTOFMEMORY ? converted : DISP_E_TYPEMISMATCH;
+                return without_error_object(DISP_E_TYPEMISMATCH);
             }
-            hr = put_pnewdatetime(&V_BSTR(text.get()));
+            hr = guarded(this, [&] { clicker_.pnewdatetime(text); });
         }
     }
     return FAILED(hr) ? as_exception(hr, exception) : S_OK;

@@ -12,6 +12,7 @@
 #include "clicker/clicker.h"
 #include "common/services.h"
 #include "harrowtally_h.h"
+#include "platform_conversions.h"
 
 namespace harrowtally::windows {
 
@@ -21,7 +22,8 @@ class ClickerObject final : public _Clicker, public ISupportErrorInfo {
 public:
     // An object over the process's shared scanner library, clock, pause and data-folder listing.
     explicit ClickerObject(ITypeInfo* type_info);
-    // An object over the given services, which must outlive it. Only C++ code linked with this
+    // An object over the given services, which must outlive it; it converts the host's values with
+    // its own platform conversions whatever the services name. Only C++ code linked with this
     // class can make one; the class factory always uses the shared services.
     ClickerObject(ITypeInfo* type_info, const ScannerServices& services);
     ClickerObject(const ClickerObject&) = delete;
@@ -76,10 +78,12 @@ public:
 private:
     ~ClickerObject();
     HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
-    HRESULT put_by_reference(DISPID id, const VARIANT& argument, LCID lcid, EXCEPINFO* exception, UINT* bad_argument);
+    HRESULT put_by_reference(DISPID id, const VARIANT& argument, EXCEPINFO* exception, UINT* bad_argument);
 
     std::atomic<ULONG> references_{1};
     Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
+    // The object's own, so that Invoke can set the locale of each call for this object alone.
+    PlatformConversions conversions_;
     Clicker clicker_;
 };
 

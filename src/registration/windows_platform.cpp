@@ -180,20 +180,6 @@ std::int64_t WindowsDirectoryListing::count_ordinary_files(std::u16string_view f
     return count;
 }
 
-NumberFormat user_number_format() {
-    NumberFormat format;
-    wchar_t buffer[8];
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, 8) > 1) {
-        format.decimal_point = static_cast<char16_t>(buffer[0]);
-    }
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buffer, 8) > 1) {
-        format.group_separator = static_cast<char16_t>(buffer[0]);
-    }
-    const int currency_length = GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SCURRENCY, buffer, 8);
-    format.currency_symbol = currency_length == 2 ? static_cast<char16_t>(buffer[0]) : u'\0';
-    return format;
-}
-
 std::wstring own_module_folder() {
     HMODULE self = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,

@@ -1,13 +1,12 @@
 #pragma once
 // The core's platform interfaces on Windows: the scanner library loader, the message pump of the
-// settling pause, the data-folder listing and the user's number format.
+// settling pause and the data-folder listing.
 #include <windows.h>
 
 #include <chrono>
 #include <string>
 
 #include "common/clock.h"
-#include "common/conversions.h"
 #include "common/services.h"
 #include "scanner/library_opener.h"
 
@@ -31,9 +30,6 @@ class WindowsDirectoryListing : public DirectoryListing {
 public:
     std::int64_t count_ordinary_files(std::u16string_view folder) override;
 };
-
-// The decimal and group separators of the user's locale.
-NumberFormat user_number_format();
 
 // The folder of the module that contains this code, with a trailing backslash.
 std::wstring own_module_folder();

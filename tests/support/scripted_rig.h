@@ -21,7 +21,7 @@ struct ScriptedRig {
     Library lib;
     FakeClock clock;
     CountingPause pause;
-    ScannerServices services{&lib, &clock, &pause, nullptr, {}};
+    ScannerServices services{&lib, &clock, &pause, nullptr};
 };
 
 }  // namespace harrowtally::testing

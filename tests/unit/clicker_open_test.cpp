@@ -58,7 +58,7 @@ protected:
     ScriptedCSP2 lib;
     TickingClock clock;
     CountingPause pause;
-    Clicker clicker{ScannerServices{&lib, &clock, &pause, nullptr, {}}};
+    Clicker clicker{ScannerServices{&lib, &clock, &pause, nullptr}};
 
     std::string log() const { return to_utf8(clicker.log().as_string()); }
     std::string serial() const { return to_utf8(clicker.serial().as_string()); }

@@ -7,6 +7,7 @@
 #include "common/conversions.h"
 #include "common/runtime_error.h"
 #include "common/text.h"
+#include "common/value_conversions.h"
 #include "support/runtime_error_helpers.h"
 
 namespace harrowtally {
@@ -108,7 +109,7 @@ TEST(Conversions, ExponentsInLeadingNumberAndInNumericText) {
     for (const auto& [text, value] : leading) EXPECT_EQ(leading_number(text), value) << to_utf8(text);
     // In a numeric text the marker needs digits, or the text is no number.
     const std::vector<std::pair<std::u16string, int>> texts = {
-        {u"2e3", 2000}, {u"25E-1", 2}, {u"2d+2", 200}, {u"1e", -13}, {u"1e+", -13}, {u"1e2x", -13},
+        {u"2e3", 2000}, {u"25E-1", 2}, {u"2d+2", -13}, {u"1e", -13}, {u"1e+", -13}, {u"1e2x", -13},
     };
     for (const auto& [text, expected] : texts) {
         int got = 0;
@@ -165,6 +166,72 @@ TEST(Conversions, StrictReadingTakesCurrencyParenthesesAndStopsAtNull) {
     };
     for (const Case& c : cases) EXPECT_EQ(parse_number(c.text, c.format), c.expected) << to_utf8(c.text);
 }
+
+// Port texts as the platform's CLng reads them, measured with VBScript under Wine: the port
+// number, or the error number when `error` is set.
+struct PortTextCase {
+    std::u16string text;
+    std::int32_t port;
+    int error;
+};
+
+void PrintTo(const PortTextCase& c, std::ostream* os) {
+    *os << '[' << to_utf8(c.text) << ']';
+}
+
+class PortTexts : public ::testing::TestWithParam<PortTextCase> {};
+
+TEST_P(PortTexts, ReadAsThePlatformReadsThem) {
+    const PortTextCase& c = GetParam();
+    std::int32_t got = 0;
+    const int e = error_of([&] { got = portable_conversions().to_long(Variant::string(c.text)); });
+    EXPECT_EQ(e, c.error);
+    if (c.error == 0) {
+        EXPECT_EQ(got, c.port);
+    }
+}
+
+PortTextCase port(std::u16string text, std::int32_t number) {
+    return {std::move(text), number, 0};
+}
+PortTextCase fails(std::u16string text, int error = 13) {
+    return {std::move(text), 0, error};
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Conversions, PortTexts, ::testing::Values(
+    // Signs before and after the digits; each sign at most once.
+    port(u"3", 3), port(u" 3 ", 3), port(u"+3", 3), port(u"-3", -3),
+    port(u"3-", -3), port(u"3 -", -3), port(u"3 - ", -3), port(u"- 3", -3),
+    port(u"3+", 3), port(u"+-3", -3), port(u"-+3", -3), port(u"+3-", -3),
+    port(u"3+-", -3), port(u"-3+", -3), fails(u"--3"),
+    fails(u"++3"), fails(u"-3-"), fails(u"+3+"),
+    fails(u"3-3"), port(u"30-", -30), port(u"3.5-", -4),
+    // Currency symbol and parentheses with the signs.
+    port(u"$3-", -3), port(u"3-$", -3), port(u"3$-", -3), port(u"$-3", -3),
+    port(u"-$3", -3), port(u"$3", 3), port(u"3$", 3), port(u"$ 3", 3),
+    port(u"3 $", 3), fails(u"$$3"), port(u"(3)-", -3),
+    port(u"(3)+", -3), port(u"(3-)", -3), port(u"(-3)", -3), fails(u"(-3)-"),
+    port(u"(3)", -3), port(u"($3)", -3), fails(u"(3"), fails(u"3)"),
+    fails(u"()"),
+    // Exponents take "E" only.
+    fails(u"1d1"), fails(u"3d0"), fails(u"1D1"),
+    fails(u"1.5d1"), port(u"1e1", 10), port(u"1E+1", 10), port(u"25e-1", 2),
+    port(u"1e1-", -10), fails(u"3e"), fails(u"3-e1"),
+    // Hexadecimal and octal.
+    port(u"&H10", 16), port(u"&h1E", 30), port(u"&O17", 15), fails(u"&H"),
+    // Decimal point and group separators; halves to even.
+    port(u"2.5", 2), port(u"3.5", 4), port(u".5", 0), port(u"3.", 3),
+    port(u"1,000", 1000), port(u"1,0,0", 100), port(u"3,", 3), fails(u",3"),
+    port(u"1,000.5", 1000), fails(u"1 000"),
+    // Blanks, empty texts, a null character, the range.
+    fails(u""), fails(u" "), port(u"\t3\r\n", 3),
+    port(u"\u00a03", 3), port(std::u16string(u"3\0x", 3), 3),
+    fails(std::u16string(u"\0" u"3", 2)), fails(u"x"),
+    fails(u"3x"), fails(u"3 3"), port(u"2147483647", 2147483647),
+    port(u"-2147483648", -2147483647L - 1), fails(u"2147483648", 6),
+    fails(u"2147483647.5", 6)));
+// clang-format on
 
 TEST(Conversions, NegativeZeroIsWrittenAsZero) {
     EXPECT_EQ(to_text(Variant::double_(-0.0)), u"0");

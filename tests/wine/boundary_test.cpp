@@ -495,7 +495,6 @@ int wmain(int argc, wchar_t** argv) {
     services.clock = &clock;
     services.pause = &pause;
     services.listing = &listing;
-    services.number_format = user_number_format();
 
     memory_sweep(info, services, library, device);
 

@@ -5,7 +5,7 @@
 // must come back, in time, with an HRESULT; the heap must stay intact (run under
 // WINEDEBUG=warn+heap, which fills and checks freed blocks).
 // The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
-// Usage: hostile_host [threads|pause|chain|arguments|shapes|marshal]   (all by default)
+// Usage: hostile_host [threads|pause|chain|arguments|decimals|locale|shapes|marshal]   (all by default)
 //        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
 #include <windows.h>
@@ -152,7 +152,7 @@ void message_chain_during_pause() {
 
 // Arguments no script host sends, through the vtable and through Invoke: each must come back with
 // an error, not bring the process down.
-HRESULT invoke(IDispatch* object, const wchar_t* member, WORD flags, VARIANT* argument) {
+HRESULT invoke(IDispatch* object, const wchar_t* member, WORD flags, VARIANT* argument, SCODE* scode = nullptr) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR name = const_cast<LPOLESTR>(member);
     if (FAILED(object->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id))) return DISP_E_UNKNOWNNAME;
@@ -160,6 +160,7 @@ HRESULT invoke(IDispatch* object, const wchar_t* member, WORD flags, VARIANT* ar
     DISPPARAMS params{argument, &named, 1, 1};
     EXCEPINFO exception{};
     const HRESULT hr = object->Invoke(id, IID_NULL, 0x409, flags, &params, nullptr, &exception, nullptr);
+    if (scode != nullptr) *scode = exception.scode;
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
@@ -190,17 +191,14 @@ void malformed_arguments() {
     VARIANT number;
     V_VT(&number) = VT_I4;
     V_I4(&number) = 3;
-    // A DECIMAL of scale 200 is a value, not a malformed reference: the platform gives it a text,
-    // which pnewdatetime takes.
     struct Argument {
         const char* what;
         VARIANT* value;
-        bool malformed_reference;
     };
-    const Argument arguments[] = {{"a null by-reference array", &null_array, true},
-                                  {"a VARIANT that references itself", &self_reference, true},
-                                  {"a chain of 100000 VARIANT references", chain.data(), true},
-                                  {"a DECIMAL of scale 200", &bad_decimal, false}};
+    const Argument arguments[] = {{"a null by-reference array", &null_array},
+                                  {"a VARIANT that references itself", &self_reference},
+                                  {"a chain of 100000 VARIANT references", chain.data()},
+                                  {"a DECIMAL of scale 200", &bad_decimal}};
     for (const Argument& a : arguments) {
         const HRESULT hrs[] = {
             clicker->put_startport(*a.value),
@@ -209,8 +207,7 @@ void malformed_arguments() {
             invoke(clicker.Get(), L"startport", DISPATCH_PROPERTYPUT, a.value),
             invoke(clicker.Get(), L"lastport", DISPATCH_PROPERTYPUT, a.value),
             invoke(clicker.Get(), L"cur_clicker_params", DISPATCH_PROPERTYPUT, a.value),
-            a.malformed_reference ? invoke(clicker.Get(), L"pnewdatetime", DISPATCH_PROPERTYPUT, a.value)
-                                  : DISP_E_TYPEMISMATCH,
+            invoke(clicker.Get(), L"pnewdatetime", DISPATCH_PROPERTYPUT, a.value),
         };
         std::string detail;
         bool all_failed = true;
@@ -238,6 +235,78 @@ void malformed_arguments() {
     const HRESULT one = clicker->GetIDsOfNames(IID_NULL, null_name, 1, 0x409, ids);
     const HRESULT two = clicker->GetIDsOfNames(IID_NULL, second_null, 2, 0x409, ids);
     check(FAILED(one) && FAILED(two), "GetIDsOfNames with a null name fails", hex(one) + " " + hex(two));
+}
+
+// A DECIMAL with more than 28 decimal places is no value of the platform's: every member that takes
+// a value gives 13 for it, pnewdatetime too (whose text the platform would otherwise write).
+void oversized_decimal_scales() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    std::string detail;
+    for (const BYTE scale : {BYTE{29}, BYTE{200}}) {
+        for (const char* member : {"pnewdatetime", "newparams", "cur_clicker_params", "startport"}) {
+            VARIANT value;
+            VariantInit(&value);
+            V_DECIMAL(&value).scale = scale;
+            V_DECIMAL(&value).Lo64 = 3;
+            V_VT(&value) = VT_DECIMAL;
+            SCODE scode = S_OK;
+            const std::wstring name(member, member + std::char_traits<char>::length(member));
+            const HRESULT hr = invoke(clicker.Get(), name.c_str(), DISPATCH_PROPERTYPUT, &value, &scode);
+            // pnewdatetime takes a text: a value that gives none is the dispatcher's type mismatch,
+            // which a script sees as error 13 too.
+            const bool refused = std::string(member) == "pnewdatetime"
+                                     ? hr == DISP_E_TYPEMISMATCH
+                                     : hr == DISP_E_EXCEPTION && scode == static_cast<SCODE>(0x800A000D);
+            if (!refused) {
+                detail +=
+                    std::string(member) + " scale " + std::to_string(scale) + ": " + hex(hr) + " " + hex(scode) + "; ";
+            }
+        }
+    }
+    check(detail.empty(), "a DECIMAL of scale 29 or 200 gives 13 to every member that takes a value", detail);
+}
+
+// A startport text is read in the locale the caller gives Invoke, and a vtable call afterwards reads
+// it in the user's locale again: "3,5" is 3.5 in German (the search starts at 4) and 35 in English.
+void locale_of_the_call() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    if (!clicker) return;
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"3,5");
+    clicker->put_startport(text);
+    VariantClear(&text);
+    LPOLESTR name = const_cast<LPOLESTR>(L"open_clicker");
+    DISPID open = DISPID_UNKNOWN;
+    clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &open);
+    const auto log = [&] {
+        VARIANT value;
+        VariantInit(&value);
+        clicker->get_log(&value);
+        std::string start;
+        for (UINT i = 0; V_VT(&value) == VT_BSTR && i < 7 && i < SysStringLen(V_BSTR(&value)); ++i) {
+            start += static_cast<char>(V_BSTR(&value)[i]);
+        }
+        VariantClear(&value);
+        return start;
+    };
+    std::string detail;
+    const struct {
+        LCID lcid;  // 0: through the vtable
+        const char* log;
+    } calls[] = {{0x407, "OPNC:04"}, {0, "OPNC:35"}, {0x409, "OPNC:35"}, {0x407, "OPNC:04"}};
+    for (const auto& call : calls) {
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        const HRESULT hr = call.lcid == 0 ? clicker->open_clicker()
+                                          : clicker->Invoke(open, IID_NULL, call.lcid, DISPATCH_METHOD, &none, nullptr,
+                                                            nullptr, nullptr);
+        const std::string got = log();
+        if (hr != S_OK || got != call.log) {
+            detail += "lcid " + hex(static_cast<long>(call.lcid)) + ": " + hex(hr) + " " + got + "; ";
+        }
+    }
+    check(detail.empty(), "startport is read in the locale of each call", detail);
 }
 
 // Shapes of a call that no caller may send: each gets its error from the one check in front of every
@@ -615,9 +684,10 @@ int wmain(int argc, wchar_t** argv) {
     const struct {
         const wchar_t* name;
         void (*run)();
-    } sections[] = {{L"threads", apartments_at_once},       {L"pause", release_during_pause},
-                    {L"chain", message_chain_during_pause}, {L"arguments", malformed_arguments},
-                    {L"shapes", malformed_shapes},          {L"marshal", marshaled_to_another_apartment}};
+    } sections[] = {{L"threads", apartments_at_once},        {L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause},  {L"arguments", malformed_arguments},
+                    {L"decimals", oversized_decimal_scales}, {L"locale", locale_of_the_call},
+                    {L"shapes", malformed_shapes},           {L"marshal", marshaled_to_another_apartment}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();

@@ -119,6 +119,9 @@ const Sample samples[] = {
     {VT_BSTR, 0, L"(3)"}, {VT_BSTR, 0, L"\u20ac3"}, {VT_BSTR, 0, L"3$"}, {VT_BSTR, 0, L"-$3"}, {VT_BSTR, 0, L"$-3"},
     {VT_BSTR, 0, L"($3)"}, {VT_BSTR, 0, L"(-3)"}, {VT_BSTR, 0, L" ( 3 ) "}, {VT_BSTR, 0, L"(3"}, {VT_BSTR, 0, L"3)"},
     {VT_BSTR, 0, L"$"}, {VT_BSTR, 0, L"()"}, {VT_BSTR, 0, L"$ 3"}, {VT_BSTR, 0, L"3 \u20ac"}, {VT_R8, -0.0}, {VT_R4, -0.0},
+    {VT_BSTR, 0, L"3-"}, {VT_BSTR, 0, L"3 -"}, {VT_BSTR, 0, L"$3-"}, {VT_BSTR, 0, L"3-$"}, {VT_BSTR, 0, L"(3)-"},
+    {VT_BSTR, 0, L"3+"}, {VT_BSTR, 0, L"+-3"}, {VT_BSTR, 0, L"-3-"}, {VT_BSTR, 0, L"3,5-"}, {VT_BSTR, 0, L"1d1"},
+    {VT_BSTR, 0, L"3d0"},
     {VT_DISPATCH, 1},
     {VT_DISPATCH, 0}, {VT_ERROR, 0}, {VT_ARRAY | VT_I4, 0},
 };

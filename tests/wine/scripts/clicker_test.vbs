@@ -2,8 +2,9 @@
 ' with the device of tests/wine/scanner.txt (HARROWTALLY_SIM_STATE names its copy): one scanner on
 ' port 3, device ID 1A2B3C4D5E6F7081, its clock at the PC's time, two barcodes. Each scanner case
 ' writes the device afresh, with a fault switch where it needs one.
-' Usage: cscript clicker_test.vbs [main|absent|partial|badfile]
+' Usage: cscript clicker_test.vbs [main|locale|absent|partial|badfile]
 '   main     the simulated library beside the component
+'   locale   the conversion cases alone, for a run in another user locale
 '   absent   no csp2a.DLL anywhere            -> 53
 '   partial  a library without csp2GetSwVersion -> 453
 '   badfile  a file that does not load          -> 48
@@ -406,6 +407,74 @@ Sub PortTextsAsThePlatformReadsThem()
     CheckEqual c.get_barcode, CInt(3), "get_barcode from a text with a null"
 End Sub
 
+' The port open_clicker searched from first, read from its log; Empty when the log names none.
+Function FirstPort(log)
+    Dim re, found
+    Set re = New RegExp
+    re.Pattern = "^OP(OK|NC):(-?\d+)\d{6}\*"
+    Set found = re.Execute(log)
+    If found.Count > 0 Then FirstPort = CLng(found(0).SubMatches(1))
+End Function
+
+' The port number open_clicker reads from a text, beside CLng of the same text in this process:
+' signs after the digits, "d" exponents, currency signs, parentheses, blanks and separators. Most
+' texts name ports around 30, where no scanner answers, so that no search waits.
+Sub PortTextsAsCLngReadsThem()
+    Dim c, t, expected, expectedError, got, gotError
+    UseDevice ""
+    Set c = NewClicker()
+    On Error Resume Next
+    For Each t In Array("3-", "3 -", "$3-", "3-$", "(3)-", "3+", "+-3", "1d1", "3d0", _
+                        "30-", "30 -", "$30-", "30-$", "30$-", "(30)-", "(30-)", "(-30)-", "30+", "+-30", "-+30", _
+                        "+30-", "--30", "-30-", "++30", "30-30", "3d1", "1D1", "3e1", "1E+1", "30e", "$30", "30$", _
+                        "$ 30", "$$30", "(30)", "($30)", "(30", "30)", "()", "&H1E", "&O36", "&H", "30.5", "31.5", _
+                        ".5", "30.", "1,000", "1,0,0", "30,", ",30", "1 000", "", " ", "x", "30x", "3 0", _
+                        vbTab & "30" & vbTab, "30" & Chr(0) & "x", Chr(0) & "30", "2147483648")
+        Err.Clear
+        expected = CLng(t)
+        expectedError = Err.Number
+        Err.Clear
+        c.startport = t
+        c.open_clicker
+        gotError = Err.Number
+        Err.Clear
+        got = Empty
+        If gotError = 0 Then got = FirstPort(c.log)
+        If expectedError <> 0 Then
+            ExpectError gotError, expectedError, "open_clicker with startport " & Shown(t)
+        ElseIf gotError <> 0 Then
+            ExpectError gotError, 0, "open_clicker with startport " & Shown(t) & " (CLng " & expected & ")"
+        Else
+            CheckEqual got, expected, "first port searched from startport " & Shown(t)
+        End If
+    Next
+End Sub
+
+' Values the component keeps as text (cur_clicker_params) are written as CStr writes them: showparams
+' gives the same for the value as for CStr of it.
+Function ShownParams(c)
+    On Error Resume Next
+    ShownParams = c.showparams
+    If Err.Number <> 0 Then ShownParams = "error " & Err.Number
+    Err.Clear
+End Function
+
+Sub ValuesAsCStrWritesThem()
+    Dim c, v, fromValue
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    On Error Resume Next
+    For Each v In Array(True, False, 0.5, -2.5, CCur(-1.25), CCur(0.5), 1E+20, -1E-20, CSng(0.1), 1 / 3, _
+                        #1/2/2026#, #6:00:00 AM#, Empty, CByte(7), -5, CDbl(-0.5))
+        c.cur_clicker_params = v
+        ExpectError Err.Number, 0, "cur_clicker_params " & Shown(v)
+        fromValue = ShownParams(c)
+        c.cur_clicker_params = CStr(v)
+        CheckEqual fromValue, ShownParams(c), "showparams of " & Shown(v) & " and of CStr of it"
+    Next
+End Sub
+
 Sub OpenInputErrors()
     Dim c, v, expected, i
     UseDevice ""
@@ -671,6 +740,12 @@ Select Case mode
         BeginCase "port texts with a currency sign, parentheses or a null"
         PortTextsAsThePlatformReadsThem
         EndCase
+        BeginCase "port texts read as CLng reads them"
+        PortTextsAsCLngReadsThem
+        EndCase
+        BeginCase "values kept as text written as CStr writes them"
+        ValuesAsCStrWritesThem
+        EndCase
         BeginCase "startport errors: 13, 94, 6"
         OpenInputErrors
         EndCase
@@ -694,6 +769,14 @@ Select Case mode
         EndCase
         BeginCase "EmptyScanner, clock setting and reset_params"
         EmptyAndReset
+        EndCase
+    Case "locale"
+        ' Run in another user locale (tests/wine/run sets a German one).
+        BeginCase "port texts read as CLng reads them, in the user's locale"
+        PortTextsAsCLngReadsThem
+        EndCase
+        BeginCase "values kept as text written as CStr writes them, in the user's locale"
+        ValuesAsCStrWritesThem
         EndCase
     Case "absent"
         BeginCase "no scanner library: 53"
