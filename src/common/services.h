@@ -14,7 +14,7 @@ struct ScannerServices {
     Clock* clock = nullptr;
     Pause* pause = nullptr;
     DirectoryListing* listing = nullptr;
-    const ValueConversions* conversions = &portable_conversions();
+    ConversionsRef conversions{};
 };
 
 }  // namespace harrowtally

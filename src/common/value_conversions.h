@@ -36,4 +36,17 @@ private:
 // The portable conversions with the separators of en-US, shared by whoever is given no other.
 const ValueConversions& portable_conversions();
 
+// The conversions a core object uses: a host's own, or the portable ones when it gives none (a
+// null pointer, or `{}` in an aggregate of services), so that no object is left without any.
+class ConversionsRef {
+public:
+    ConversionsRef() = default;
+    ConversionsRef(const ValueConversions* given) : given_(given) {}  // NOLINT(google-explicit-constructor)
+    const ValueConversions& operator*() const { return given_ != nullptr ? *given_ : portable_conversions(); }
+    const ValueConversions* operator->() const { return &**this; }
+
+private:
+    const ValueConversions* given_ = nullptr;
+};
+
 }  // namespace harrowtally
