@@ -33,10 +33,6 @@ std::uint32_t magnitude(std::int32_t v) {
     return v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
 }
 
-std::size_t number_length(std::int32_t v, int min_digits) {
-    return static_cast<std::size_t>((v < 0 ? 1 : 0) + std::max(digit_count(magnitude(v)), min_digits));
-}
-
 std::size_t text_length(std::u16string_view s, std::size_t width) {
     return std::max(s.size(), width);
 }
@@ -176,7 +172,7 @@ char16_t* put_item_number(char16_t* out, std::int32_t k) {
 
 std::size_t header_length(const RecordHeader& in) {
     return record_width::tag + text_length(in.serial, record_width::serial) + record_width::clock_flag +
-           text_length(in.clock_text, record_width::clock_text) + number_length(in.count, record_width::count);
+           text_length(in.clock_text, record_width::clock_text) + record_number_width(in.count, record_width::count);
 }
 
 std::size_t items_length(std::int16_t item_count, const Download& download) {
@@ -190,12 +186,16 @@ std::size_t items_length(std::int16_t item_count, const Download& download) {
         length += text_length(download[k].barcode, record_width::barcode);
         const std::optional<std::int16_t>& type = download[k].type;
         if (type && (*type < 0 || *type >= 100))
-            length += number_length(*type, record_width::type) - record_width::type;
+            length += record_number_width(*type, record_width::type) - record_width::type;
     }
     return length;
 }
 
 }  // namespace
+
+std::size_t record_number_width(std::int32_t v, int min_digits) {
+    return static_cast<std::size_t>((v < 0 ? 1 : 0) + std::max(digit_count(magnitude(v)), min_digits));
+}
 
 std::u16string build_export_record(const RecordHeader& in, const std::optional<Download>& download) {
     if (in.count > 0 && (!download || download->count() < in.count)) throw RuntimeError(err::subscript);
