@@ -1,10 +1,10 @@
-#include "host/arg_reader.h"
+#include "host/command_line/arg_reader.h"
 
 #include <algorithm>
 #include <charconv>
 #include <ostream>
 
-#include "host/command.h"
+#include "host/command_line/command.h"
 
 namespace harrowtally::host {
 

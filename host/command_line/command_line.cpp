@@ -1,10 +1,10 @@
-#include "host/command_line.h"
+#include "host/command_line/command_line.h"
 
 #include <algorithm>
 #include <ostream>
 #include <string_view>
 
-#include "host/arg_reader.h"
+#include "host/command_line/arg_reader.h"
 
 namespace harrowtally::host {
 namespace {

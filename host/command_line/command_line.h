@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/command.h"
+#include "host/command_line/command.h"
 
 namespace harrowtally::host {
 

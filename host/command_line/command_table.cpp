@@ -1,4 +1,4 @@
-#include "host/command.h"
+#include "host/command_line/command.h"
 
 namespace harrowtally::host {
 

@@ -5,13 +5,13 @@
 #include <ostream>
 #include <sstream>
 
-#include "common/date_value.h"
+#include "common/clock_text.h"
 #include "common/text.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/clock_texts.h"
-#include "host/error_words.h"
-#include "host/terminal_text.h"
+#include "host/command_line/arg_reader.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/text/value_text.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {
@@ -32,8 +32,7 @@ constexpr double kSetTolerance = 5;
 
 double local_now_value() {
     SystemClock clock;
-    const LocalDateTime t = clock.local_now();
-    return date_serial(t.year, t.month, t.day) + time_serial(t.hour, t.minute, t.second);
+    return date_value_of(clock.local_now());
 }
 
 // Reads the clock with getdate; prints it. False when nothing readable came back.
@@ -47,7 +46,7 @@ bool read_clock(Clicker& clicker, std::int32_t port, std::ostream& out, std::ost
             << "); set it with `harrowtally empty --set-clock now`.\n";
         return true;
     }
-    const auto value = clock_text_value(text);
+    const auto value = clock_text_date_value(text);
     if (!value) {
         err << "no clock read on port " << port << " (clock text " << terminal_text(text) << ")\n";
         return false;

@@ -1,23 +1,21 @@
 // `download`: reads alldata and writes the barcodes. With --empty-after it downloads, saves and
 // empties in one connection, and erases only once the saved file, read back, gives back every
 // barcode exactly as the scanner gave it.
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <ostream>
 
 #include "common/runtime_error.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/download_check.h"
-#include "host/download_formats.h"
-#include "host/error_words.h"
-#include "host/outcome_words.h"
-#include "host/safe_output.h"
-#include "host/signals.h"
-#include "host/terminal_text.h"
+#include "host/command_line/arg_reader.h"
+#include "host/formats/download_format.h"
+#include "host/formats/read_back_check.h"
+#include "host/output/output_file.h"
+#include "host/platform/signals.h"
+#include "host/platform/terminal.h"
+#include "host/session/guarded_erase.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {
@@ -73,8 +71,8 @@ class DownloadProgress : public DownloadObserver {
 public:
     explicit DownloadProgress(std::ostream& err)
         : err_(err),
-          shown_on_terminal_(::isatty(STDERR_FILENO) == 1),
-          escapes_(terminal_escapes_allowed(STDERR_FILENO)) {}
+          shown_on_terminal_(is_terminal(kStandardError)),
+          escapes_(terminal_escapes_allowed(kStandardError)) {}
     ~DownloadProgress() override { clear(); }
 
     void on_barcode(int index, int count) override {
@@ -169,20 +167,6 @@ std::string download_advice(int number) {
     return {};
 }
 
-// "scanner 4A58010C7F0093E2 (port 3)", or without the serial number when it was not read.
-std::string scanner_words(const Clicker& clicker) {
-    if (!clicker.serial_was_read()) {
-        return "the scanner on port " + std::to_string(clicker.comport()) + " (serial number not read)";
-    }
-    return "scanner " + terminal_text(clicker.serial().as_string()) + " (port " + std::to_string(clicker.comport()) +
-           ")";
-}
-
-std::string not_downloaded_words(int filled, int count) {
-    return "only " + std::to_string(filled) + " of " + plural(count, "barcode") +
-           " could be read: the download stopped at barcode " + std::to_string(filled + 1);
-}
-
 int no_scanner(const Clicker& clicker, const DownloadOptions& o, std::ostream& err) {
     err << no_scanner_words(clicker, o.port.value_or(0)) << "; nothing was written\n";
     return kExitFailed;
@@ -200,8 +184,8 @@ public:
         progress_.clear();
         stop_if_interrupted();
         count_ = clicker.num_barcodes();
-        filled_ = filled_count(clicker);
-        complete_ = download_complete(clicker);
+        filled_ = downloaded(clicker).filled_count(count_);
+        complete_ = downloaded(clicker).complete(count_);
         const std::u16string record = format_ == DownloadFormat::record ? clicker.export_record() : u"";
         const WriteOutcome written = file_.commit(render_download(clicker, format_, record));
         stop_if_interrupted();  // a signal during the write fails it: that is the signal's doing
@@ -246,11 +230,13 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
                             std::ostream& err) {
     const DownloadFormat format = *o.format;
     DownloadProgress progress(err);
-    clicker.set_download_observer(&progress);
     if (o.port) clicker.let_startport(Variant::long_(*o.port));
     FileKeeper keeper(file, format, progress);
+    EraseReport erase;
     try {
-        clicker.download_keep_and_empty(keeper);
+        // The keeper, not a count seen before, decides whether the barcodes may be erased.
+        erase = guarded_erase(
+            clicker, true, [&] { clicker.download_keep_and_empty(keeper); }, &progress);
     } catch (const Interrupted&) {
         // Signals are taken only before the erase begins.
         progress.clear();
@@ -259,7 +245,6 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
         err << "\n";
         throw;
     }
-    clicker.set_download_observer(nullptr);
     progress.clear();
     if (!clicker.open_ok()) return no_scanner(clicker, o, err);
 
@@ -287,7 +272,7 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
         return kExitFailed;
     }
     const std::string words = empty_outcome_words(clicker.empty_outcome());
-    if (!clicker.empty_ok()) {
+    if (!erase.emptied) {
         err << "not emptied: " << words << "; the barcodes are saved in " << output << "\n";
         return kExitFailed;
     }
@@ -304,10 +289,10 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
 int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat format, std::optional<OutputFile>& file,
                   std::ostream& out, std::ostream& err) {
     DownloadProgress progress(err);
-    clicker.set_download_observer(&progress);
     if (o.port) clicker.let_startport(Variant::long_(*o.port));
     Variant record;
     try {
+        const ClickerHooks hooks(clicker, nullptr, &progress);
         record = clicker.alldata();
     } catch (const RuntimeError& e) {
         // A port that opened but answered badly leaves its count without lists: the record
@@ -315,18 +300,17 @@ int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat for
         if (e.number() == harrowtally::err::subscript && !clicker.open_ok()) return no_scanner(clicker, o, err);
         throw;
     }
-    clicker.set_download_observer(nullptr);
     progress.clear();
     if (!clicker.open_ok()) return no_scanner(clicker, o, err);
     const int count = clicker.num_barcodes();
-    const int filled = filled_count(clicker);
+    const int filled = downloaded(clicker).filled_count(count);
     std::string text = render_download(clicker, format, record.as_string());
     record = Variant();
 
     int status = kExitOk;
     if (!file) {
         // Data on a terminal cannot drive it; a failure to write is the process's to report, at its end.
-        out << (::isatty(STDOUT_FILENO) == 1 && format != DownloadFormat::table ? terminal_data(text) : text);
+        out << (is_terminal(kStandardOutput) && format != DownloadFormat::table ? terminal_data(text) : text);
     } else {
         const WriteOutcome written = file->commit(text);
         if (written.ok) {
@@ -337,7 +321,7 @@ int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat for
             status = kExitFailed;
         }
     }
-    if (!download_complete(clicker)) {
+    if (!downloaded(clicker).complete(count)) {
         err << not_downloaded_words(filled, count) << "\n";
         status = kExitFailed;
     }
@@ -351,7 +335,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     bool help = false;
     const DownloadOptions o = read_options(args, out, help);
     if (help) return kExitOk;
-    const bool to_terminal = o.output.empty() && ::isatty(STDOUT_FILENO) == 1;
+    const bool to_terminal = o.output.empty() && is_terminal(kStandardOutput);
     const DownloadFormat format = o.format.value_or(to_terminal ? DownloadFormat::table : DownloadFormat::record);
 
     // Created before the scanner is read: an output that cannot be written is refused first, and
@@ -364,8 +348,7 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
             return kExitFailed;
         }
     }
-    // A file size limit then fails the write with an error instead of ending the process.
-    ::signal(SIGXFSZ, SIG_IGN);
+    let_file_size_limit_fail_writes();
 
     return with_clicker(options, err, download_advice, [&](Clicker& clicker) {
         if (o.empty_after) return download_save_and_empty(clicker, o, *file, out, err);

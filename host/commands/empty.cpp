@@ -3,13 +3,14 @@
 // of `download --empty-after`.
 #include <ostream>
 
+#include "common/clock_text.h"
 #include "common/text.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/clock_texts.h"
-#include "host/erase_guards.h"
-#include "host/outcome_words.h"
-#include "host/terminal_text.h"
+#include "host/command_line/arg_reader.h"
+#include "host/session/guarded_erase.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/text/value_text.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {
@@ -40,12 +41,18 @@ std::string clock_not_held(Clicker& clicker, double expected, std::chrono::stead
     clicker.getdate();
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - set_from).count();
     const std::optional<double> held =
-        clicker.clock_flag() == u'H' ? clock_text_value(clicker.clock_text()) : std::nullopt;
+        clicker.clock_flag() == u'H' ? clock_text_date_value(clicker.clock_text()) : std::nullopt;
     if (!held)
         return "the scanner's clock reads back as no date and time (" + terminal_text(clicker.clock_text()) + ")";
     const double ahead = (*held - expected) * 86400;
     if (ahead >= -clock_tolerance_seconds && ahead <= elapsed + clock_tolerance_seconds) return {};
     return "the scanner's clock reads back " + date_value_text(*held);
+}
+
+// The clock text of the computer's local time, `ahead` from now.
+std::u16string local_clock_text(std::chrono::seconds ahead) {
+    SystemClock clock;
+    return clock_text_of(date_value_of(clock.local_now()) + static_cast<double>(ahead.count()) / 86400);
 }
 
 }  // namespace
@@ -61,8 +68,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             port = reader.port_value();
         } else if (reader.is_option("--set-clock")) {
             set_clock = reader.value();
-            // clock_text_value takes only twelve digits of a real date and time.
-            if (*set_clock != "now" && !clock_text_value(ascii(*set_clock))) {
+            // clock_text_date_value takes only twelve digits of a real date and time.
+            if (*set_clock != "now" && !clock_text_date_value(ascii(*set_clock))) {
                 throw UsageError(
                     "empty: --set-clock takes now or 12 digits ssmmhhDDMMYY of a real date and time, not \"" +
                     *set_clock + "\"");
@@ -77,48 +84,42 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
 
     return with_clicker(options, err, [&](Clicker& clicker) {
         if (!find_scanner(clicker, port, err)) return kExitFailed;
-        const std::int16_t found = clicker.comport();
-        const std::int16_t held = clicker.num_barcodes();
-        if (held > 0 && !discard) {
-            const char* them = held == 1 ? "it" : "them";
-            err << "not emptied: the scanner on port " << found << " holds " << plural(held, "barcode")
+        std::u16string clock_text;
+        auto started = std::chrono::steady_clock::now();
+        const EraseReport erase = guarded_erase(clicker, discard, [&] {
+            if (set_clock) {
+                // The clock is set after a settling pause: "now" is the time it will be then.
+                const auto pause = std::chrono::round<std::chrono::seconds>(SettlingPause::duration);
+                clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
+                clicker.pnewdatetime(clock_text);
+            }
+            started = std::chrono::steady_clock::now();
+            clicker.EmptyScanner();
+        });
+        const std::int16_t found = erase.port;
+        if (erase.result == EraseReport::Result::held) {
+            const char* them = erase.held == 1 ? "it" : "them";
+            err << "not emptied: the scanner on port " << found << " holds " << plural(erase.held, "barcode")
                 << " that would be lost; save " << them
                 << " with `harrowtally download --output FILE --empty-after`, or give --discard to erase " << them
                 << "\n";
             return kExitFailed;
         }
-        // Without --discard only a scanner still holding nothing is erased, checked in the erasing
-        // connection: barcodes scanned since the look above are not lost.
-        ExpectedScanner nothing_held(0);
-        if (!discard) clicker.set_erase_guard(&nothing_held);
-
-        std::u16string clock_text;
-        if (set_clock) {
-            // The clock is set after a settling pause: "now" is the time it will be then.
-            const auto pause = std::chrono::round<std::chrono::seconds>(SettlingPause::duration);
-            clock_text = *set_clock == "now" ? local_clock_text(pause) : ascii(*set_clock);
-            clicker.pnewdatetime(clock_text);
-        }
-        const auto started = std::chrono::steady_clock::now();
-        clicker.EmptyScanner();
-        clicker.set_erase_guard(nullptr);
-        const EmptyOutcome& outcome = clicker.empty_outcome();
-        if (outcome.result == EmptyOutcome::Result::refused) {
-            err << "not emptied: " << nothing_held.refusal() << "; nothing was erased";
+        if (erase.result == EraseReport::Result::refused) {
+            err << "not emptied: " << erase.refusal << "; nothing was erased";
             if (set_clock) err << " and the clock was not set";
             err << "\n";
             return kExitFailed;
         }
-        const bool emptied = clicker.empty_ok();
+        const EmptyOutcome& outcome = clicker.empty_outcome();
+        const bool emptied = erase.emptied;
         // EmptyScanner sets the clock just before it erases, in a connection that opened and answered
         // well: whether or not the erase then worked.
         const bool clock_sent = set_clock && (outcome.result == EmptyOutcome::Result::erased ||
                                               outcome.result == EmptyOutcome::Result::not_erased);
         if (emptied) {
             out << "Emptied the scanner on port " << found << ": " << empty_outcome_words(outcome);
-            // What was erased is what the scanner held in the erasing connection.
-            const std::int32_t discarded = outcome.answer.count.value_or(held);
-            if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
+            if (erase.discarded > 0) out << ", " << plural(erase.discarded, "barcode") << " discarded";
             out << ".\n";
         } else {
             err << "not emptied: " << empty_outcome_words(outcome);
@@ -128,7 +129,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         const int status = emptied ? kExitOk : kExitFailed;
         if (!clock_sent) return status;
 
-        const double expected = *clock_text_value(clock_text);
+        const double expected = *clock_text_date_value(clock_text);
         clicker.let_startport(Variant::integer(found));
         if (const std::string problem = clock_not_held(clicker, expected, started); !problem.empty()) {
             err << "clock not set: it was to be " << date_value_text(expected) << ", but " << problem << "\n";

@@ -2,10 +2,11 @@
 #include <ostream>
 
 #include "common/runtime_error.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/error_words.h"
-#include "host/terminal_text.h"
+#include "host/command_line/arg_reader.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/words/words.h"
+#include "params/parameter_report.h"
 
 namespace harrowtally::host {
 namespace {
@@ -32,20 +33,19 @@ int run_info(const GlobalOptions& options, const std::vector<std::string>& args,
             << clicker.num_files() << "\n";
         std::u16string version;
         try {
-            version = clicker.SwVersion().as_string();
+            version = trimmed_version(clicker.SwVersion().as_string());
         } catch (const RuntimeError& e) {
             const auto lines = library_failure_lines(e.number(), session.host.library());
             if (lines.empty()) throw;
             out << "scanner library: " << (e.number() == harrowtally::err::file_not_found ? "missing" : "not usable")
                 << "\n";
-            err << "error " << e.number() << ": " << standard_error_text(e.number()) << "\n";
+            err << error_line(e.number()) << "\n";
             for (const auto& line : lines) err << line << "\n";
             return kExitFailed;
         }
         const auto& tried = session.host.library().load_attempts();
         out << "scanner library: " << (tried.empty() ? std::string("loaded") : terminal_path(tried.back().file))
             << "\n";
-        while (!version.empty() && (version.back() == u'\0' || version.back() == u' ')) version.pop_back();
         if (version.empty()) {
             out << "scanner software version: not reported\n";
             err << "the scanner library reported no software version\n";

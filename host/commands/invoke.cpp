@@ -1,21 +1,18 @@
 // `invoke STEP...`: one Clicker, its members called by name in order. A failing step prints
 // "error N: text" and the run goes on; the exit status tells whether any step failed.
-#include <unistd.h>
-
 #include <algorithm>
-#include <new>
 #include <ostream>
 
 #include "clicker/clicker.h"
 #include "common/runtime_error.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/command.h"
-#include "host/error_words.h"
-#include "host/member_table.h"
-#include "host/step_parser.h"
-#include "host/terminal_text.h"
-#include "host/value_format.h"
+#include "host/command_line/arg_reader.h"
+#include "host/command_line/command.h"
+#include "host/commands/invoke_steps.h"
+#include "host/platform/terminal.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/text/value_text.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {
@@ -31,7 +28,7 @@ void run_step(Clicker& clicker, const Step& step, bool typed, std::ostream& out)
         const Variant value = member->get(clicker);
         // A text shown on a terminal cannot drive it (--typed escapes every control already).
         const std::string shown = format_value(value, typed);
-        out << (::isatty(STDOUT_FILENO) == 1 ? terminal_data(shown) : shown) << "\n";
+        out << (is_terminal(kStandardOutput) ? terminal_data(shown) : shown) << "\n";
     } else if (member->call != nullptr) {
         member->call(clicker);
     } else {
@@ -69,26 +66,26 @@ int run_invoke(const GlobalOptions& options, const std::vector<std::string>& arg
     return with_session(options, err, ErrorAdvice(), [&](Session& session) {
         bool failed = false;
         bool library_explained = false;
+        // A failing step is told on standard output and the run goes on; why the library failed is
+        // told once, beside it, on standard error.
+        const auto explain = [&](int error) -> std::vector<std::string> {
+            const auto lines = library_failure_lines(error, session.host.library());
+            if (!lines.empty() && !library_explained) {
+                out.flush();
+                for (const auto& line : lines) err << line << "\n";
+                library_explained = error != harrowtally::err::dll_function_missing;
+            }
+            return {};
+        };
         for (const auto& step : steps) {
-            int error = 0;
-            try {
-                run_step(session.clicker, step, options.typed, out);
-            } catch (const RuntimeError& e) {
-                error = e.number();
-            } catch (const std::bad_alloc&) {
-                error = harrowtally::err::out_of_memory;
-            }
-            if (error != 0) {
-                failed = true;
-                out << "error " << error << ": " << standard_error_text(error) << "\n";
-                // The standard line is the contract; why the library failed is told once, beside it.
-                const auto lines = library_failure_lines(error, session.host.library());
-                if (!lines.empty() && !library_explained) {
-                    out.flush();
-                    for (const auto& line : lines) err << line << "\n";
-                    library_explained = error != harrowtally::err::dll_function_missing;
-                }
-            }
+            const int status = with_runtime_errors(
+                out,
+                [&] {
+                    run_step(session.clicker, step, options.typed, out);
+                    return kExitOk;
+                },
+                explain);
+            failed = failed || status != kExitOk;
             out.flush();
         }
         return failed ? kExitFailed : kExitOk;

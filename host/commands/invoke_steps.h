@@ -1,10 +1,14 @@
 #pragma once
 // The steps of `invoke`, read without running anything: NAME reads a property or calls a method,
-// NAME=VALUE assigns, VALUE written as a VBScript literal.
+// NAME=VALUE assigns, VALUE written as a VBScript literal. And every member of the Clicker's
+// automation interface by name, with what a dispatch caller can do with it: read it, assign it,
+// call it.
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "clicker/clicker.h"
 #include "common/variant.h"
 
 namespace harrowtally::host {
@@ -23,5 +27,17 @@ Step parse_step(std::string_view text);
 // True, False, Null and Empty in any case; #yyyy-mm-dd hh:mm:ss# is a Date; anything else,
 // including nothing at all, is the String as written. Blanks around the value are dropped.
 Variant parse_value(std::string_view text);
+
+struct Member {
+    const char* name;                             // as the interface spells it
+    Variant (*get)(Clicker&);                     // nullptr: cannot be read
+    void (*let)(Clicker&, const Variant& value);  // nullptr: cannot be assigned
+    void (*call)(Clicker&);                       // nullptr: not a method
+};
+
+std::span<const Member> members();
+
+// Names match without regard to case, as a dispatch layer matches them; nullptr when unknown.
+const Member* find_member(std::string_view name);
 
 }  // namespace harrowtally::host

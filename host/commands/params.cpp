@@ -1,21 +1,21 @@
 // `params show LIST`: cur_clicker_params and showparams, the report read back into words.
 // `params apply SET`: newparams and reset_params, which empties the scanner first; so, like
 // `empty`, it leaves a scanner that holds barcodes alone unless told to discard them.
-#include <ostream>
-
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "common/code_page.h"
 #include "common/text.h"
 #include "common/trace_text.h"
-#include "host/arg_reader.h"
-#include "host/clicker_session.h"
-#include "host/erase_guards.h"
-#include "host/outcome_words.h"
-#include "host/terminal_text.h"
+#include "host/command_line/arg_reader.h"
+#include "host/session/guarded_erase.h"
+#include "host/session/session.h"
+#include "host/text/terminal_text.h"
+#include "host/words/words.h"
+#include "params/parameter_texts.h"
 
 namespace harrowtally::host {
 namespace {
@@ -40,32 +40,6 @@ constexpr const char* kHelp =
     "did not answer, a parameter that does not read back as set, or an error; 2 a mistake in the\n"
     "command line.\n";
 
-// The digits of a field of two.
-std::optional<int> two_digits(const std::string& text, std::size_t at) {
-    if (at + 2 > text.size()) return std::nullopt;
-    const char tens = text[at], ones = text[at + 1];
-    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return std::nullopt;
-    return (tens - '0') * 10 + (ones - '0');
-}
-
-// The command line's form of a list or set, stricter than the component's: a two-digit count, then
-// exactly that many entries of `fields` two-digit fields each, nothing else. nullopt otherwise.
-std::optional<std::vector<std::vector<int>>> strict_entries(const std::string& text, std::size_t fields) {
-    const std::optional<int> count = two_digits(text, 0);
-    if (!count || text.size() != 2 + static_cast<std::size_t>(*count) * 2 * fields) return std::nullopt;
-    std::vector<std::vector<int>> entries;
-    for (std::size_t at = 2; at < text.size(); at += 2 * fields) {
-        std::vector<int> entry;
-        for (std::size_t f = 0; f < fields; ++f) {
-            const std::optional<int> field = two_digits(text, at + 2 * f);
-            if (!field) return std::nullopt;
-            entry.push_back(*field);
-        }
-        entries.push_back(std::move(entry));
-    }
-    return entries;
-}
-
 // Why a parameter has no value: what the scanner library answered.
 std::string not_read_reason(const ParameterReading& entry) {
     return "(the scanner library returned " + std::to_string(entry.getter_result) + ")";
@@ -73,18 +47,18 @@ std::string not_read_reason(const ParameterReading& entry) {
 
 // Reads back the parameters a set wrote (the last value of a number written twice); the lines
 // naming each parameter that holds another value, none when all hold theirs.
-std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector<std::vector<int>>& set) {
-    std::map<int, int> expected;
-    for (const auto& entry : set) expected[entry[0]] = entry[1];
+std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector<ParameterEntry>& set) {
+    std::map<std::int16_t, std::int32_t> expected;
+    for (const ParameterEntry& entry : set) expected[entry.number] = entry.value;
     if (expected.empty()) return {};
-    std::u16string list = two_digit_text(static_cast<long long>(expected.size()));
-    for (const auto& [number, value] : expected) list += two_digit_text(number);
-    clicker.cur_clicker_params(Variant::string(list));
+    std::vector<std::int16_t> numbers;
+    for (const auto& [number, value] : expected) numbers.push_back(number);
+    clicker.cur_clicker_params(Variant::string(parameter_list_text(numbers)));
     clicker.showparams();
     std::vector<std::string> differing;
     const std::vector<ParameterReading>& read = clicker.parameter_report().entries;
     for (const ParameterReading& entry : read) {
-        const int wanted = expected.at(entry.number);
+        const std::int32_t wanted = expected.at(entry.number);
         if (!entry.read()) {
             differing.push_back("parameter " + to_utf8(two_digit_text(entry.number)) + " was not read back " +
                                 not_read_reason(entry) + ", so it is not known to hold " + std::to_string(wanted));
@@ -96,9 +70,9 @@ std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector
     return differing;
 }
 
-// A getter's value as the report shows it; a negative one was not reported.
+// A getter's value as the report shows it.
 std::string info_field(std::int32_t value) {
-    if (value < 0) return "not reported";
+    if (!ScannerInfo::reported(value)) return "not reported";
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
     return text;
@@ -124,13 +98,12 @@ bool print_report(const ParameterReport& report, std::u16string_view report_text
     out << "\n";
 
     const ScannerInfo& info = report.info;
-    std::u16string version = bytes_to_text(info.version.data(), info.version.size());
-    while (!version.empty() && (version.back() == u' ' || version.back() == u'\0')) version.pop_back();
+    const std::u16string version = trimmed_version(bytes_to_text(info.version.data(), info.version.size()));
     out << "Scanner: protocol " << info_field(info.protocol) << ", system status " << info_field(info.status)
         << ", software version " << (version.empty() ? "not reported" : terminal_text(version)) << ", ASCII mode "
         << info_field(info.ascii_mode) << ", clock mode " << info_field(info.rtc_mode) << "\n";
     out << "Report: " << terminal_text(report_text) << "\n";
-    if (info.protocol < 0 && info.status < 0 && info.ascii_mode < 0 && info.rtc_mode < 0) {
+    if (!info.answered()) {
         err << "the scanner on port " << port << " did not answer\n";
         return false;
     }
@@ -165,8 +138,9 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
     if (action.empty()) throw UsageError("params: show LIST or apply SET");
     if (!text) throw UsageError("params " + action + ": the " + (action == "show" ? "LIST" : "SET") + " is missing");
     if (discard && action == "show") throw UsageError("params show: --discard goes with apply");
-    const auto entries = strict_entries(*text, action == "show" ? 1 : 2);
-    if (!entries) {
+    const std::u16string plain_text = from_utf8(*text);
+    const std::optional<std::vector<ParameterEntry>> entries = plain_parameter_set(plain_text);
+    if (action == "show" ? !plain_parameter_list(plain_text) : !entries) {
         throw UsageError(action == "show"
                              ? "params show: the list " + *text +
                                    " is not a two-digit count followed by that many two-digit parameter numbers, "
@@ -191,28 +165,25 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         }
 
         if (!find_scanner(clicker, port, err)) return kExitFailed;
-        const std::int16_t found = clicker.comport();
-        const std::int16_t held = clicker.num_barcodes();
-        if (held > 0 && !discard) {
+        const EraseReport erase = guarded_erase(clicker, discard, [&] {
+            clicker.newparams(Variant::string(from_utf8(*text)));
+            clicker.reset_params();
+        });
+        const std::int16_t found = erase.port;
+        if (erase.result == EraseReport::Result::held) {
             err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
-                << " holds " << plural(held, "barcode") << " that would be lost; save " << (held == 1 ? "it" : "them")
+                << " holds " << plural(erase.held, "barcode") << " that would be lost; save "
+                << (erase.held == 1 ? "it" : "them")
                 << " with `harrowtally download --output FILE --empty-after`, or give --discard\n";
             return kExitFailed;
         }
-        // Without --discard only a scanner still holding nothing is erased and set, checked in the
-        // erasing connection.
-        ExpectedScanner nothing_held(0);
-        if (!discard) clicker.set_erase_guard(&nothing_held);
-        clicker.newparams(Variant::string(from_utf8(*text)));
-        clicker.reset_params();
-        clicker.set_erase_guard(nullptr);
-        if (clicker.empty_outcome().result == EmptyOutcome::Result::refused) {
-            err << "not applied: " << nothing_held.refusal() << "; nothing was erased or changed\n";
+        if (erase.result == EraseReport::Result::refused) {
+            err << "not applied: " << erase.refusal << "; nothing was erased or changed\n";
             return kExitFailed;
         }
         // Only what was checked is claimed: csp2SetDefaults' answer is not, and a port that did not
         // open took nothing.
-        if (!clicker.empty_ok()) {
+        if (!erase.emptied) {
             err << "the scanner on port " << found
                 << " was not emptied: " << empty_outcome_words(clicker.empty_outcome());
             const EmptyOutcome::Result result = clicker.empty_outcome().result;
@@ -225,9 +196,7 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             return kExitFailed;
         }
         out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome());
-        // What was erased is what the scanner held in the erasing connection.
-        const std::int32_t discarded = clicker.empty_outcome().answer.count.value_or(held);
-        if (discarded > 0) out << ", " << plural(discarded, "barcode") << " discarded";
+        if (erase.discarded > 0) out << ", " << plural(erase.discarded, "barcode") << " discarded";
         out << "), asked it to restore its defaults and sent the set " << *text << ".\n";
         const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
         for (const std::string& line : differing) err << "not applied: " << line << "\n";

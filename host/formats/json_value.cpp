@@ -1,4 +1,4 @@
-#include "host/json_value.h"
+#include "host/formats/json_value.h"
 
 #include "common/text.h"
 

@@ -1,10 +1,9 @@
-#include "host/download_check.h"
+#include "host/formats/read_back_check.h"
 
 #include "clicker/scan_time.h"
-#include "host/clock_texts.h"
-#include "host/download_readers.h"
-#include "host/outcome_words.h"
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
+#include "host/text/value_text.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {
@@ -66,10 +65,11 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
                                                      std::string_view file_text) {
     const int count = clicker.num_barcodes();
     if (count < 0) return "the scanner reported a count of " + std::to_string(count);
-    const int filled = filled_count(clicker);
+    const Download& download = downloaded(clicker);
+    const int filled = download.filled_count(count);
     if (filled != count) {
         int first = 1;
-        while (filled_item(clicker, first)) ++first;
+        while (download.filled_item(first)) ++first;
         return first == count
                    ? "barcode " + std::to_string(first) + " was not downloaded"
                    : "barcodes " + std::to_string(first) + " to " + std::to_string(count) + " were not downloaded";
@@ -83,7 +83,7 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
         if (++k > count) return true;  // counted below
         if (s.item != k) {
             difference = "entry " + std::to_string(k) + " of the file is numbered " + std::to_string(s.item);
-        } else if (const auto how = barcode_difference(*filled_item(clicker, k), s, format)) {
+        } else if (const auto how = barcode_difference(*download.filled_item(k), s, format)) {
             difference = "barcode " + std::to_string(k) + ": " + *how;
         }
         return !difference;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "clicker/clicker.h"
-#include "host/download_formats.h"
+#include "host/formats/download_format.h"
 
 namespace harrowtally::host {
 

@@ -1,4 +1,4 @@
-#include "host/safe_output.h"
+#include "host/output/output_file.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/signals.h"
+#include "host/platform/signals.h"
 
 namespace harrowtally::host {
 

@@ -1,4 +1,4 @@
-#include "host/signals.h"
+#include "host/platform/signals.h"
 
 #include <signal.h>
 #include <time.h>

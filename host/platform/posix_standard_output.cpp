@@ -1,4 +1,4 @@
-#include "host/standard_output.h"
+#include "host/platform/standard_output.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "host/command.h"
+#include "host/command_line/command.h"
 
 namespace harrowtally::host {
 

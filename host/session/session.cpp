@@ -1,15 +1,24 @@
-#include "host/clicker_session.h"
+#include "host/session/session.h"
 
 #include <memory>
 #include <new>
 #include <ostream>
 
 #include "common/runtime_error.h"
-#include "host/error_words.h"
-#include "host/outcome_words.h"
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
+#include "host/words/words.h"
+#include "scanner/library_opener.h"
 
 namespace harrowtally::host {
+
+HostServices::HostServices(const std::string& library, std::ostream* trace)
+    : library_(platform_library_opener(library)) {
+    services_.library = &library_;
+    if (trace != nullptr) services_.library = &tracing_.emplace(library_, *trace);
+    services_.clock = &clock_;
+    services_.pause = &pause_;
+    services_.listing = &listing_;
+}
 
 int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words) {
     int number = 0;
@@ -20,7 +29,7 @@ int with_runtime_errors(std::ostream& err, const std::function<int()>& body, con
     } catch (const std::bad_alloc&) {
         number = harrowtally::err::out_of_memory;
     }
-    err << "error " << number << ": " << standard_error_text(number) << "\n";
+    err << error_line(number) << "\n";
     if (words) {
         for (const std::string& line : words(number)) err << line << "\n";
     }

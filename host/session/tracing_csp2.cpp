@@ -1,4 +1,4 @@
-#include "host/tracing_csp2.h"
+#include "host/session/tracing_csp2.h"
 
 #include <cstdio>
 #include <initializer_list>

@@ -1,8 +1,4 @@
-#include "host/terminal_text.h"
-
-#include <langinfo.h>
-#include <locale.h>
-#include <unistd.h>
+#include "host/text/terminal_text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +6,7 @@
 
 #include "common/code_page.h"
 #include "common/text.h"
+#include "host/platform/terminal.h"
 
 namespace harrowtally::host {
 namespace {
@@ -147,18 +144,6 @@ std::string terminal_text(std::u16string_view text, Escapes escapes) {
     return out;
 }
 
-Escapes terminal_escapes() {
-    Escapes escapes;
-    escapes.ascii_only = true;
-    // The environment's locale, looked at without making it the process's own.
-    if (locale_t locale = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {
-        const char* codeset = ::nl_langinfo_l(CODESET, locale);
-        escapes.ascii_only = codeset == nullptr || std::strcmp(codeset, "UTF-8") != 0;
-        ::freelocale(locale);
-    }
-    return escapes;
-}
-
 std::string terminal_text(std::u16string_view text) {
     static const Escapes escapes = terminal_escapes();
     return terminal_text(text, escapes);
@@ -209,11 +194,6 @@ std::string terminal_data(std::string_view utf8) {
         out += escape;
     }
     return out;
-}
-
-bool terminal_escapes_allowed(int fd) {
-    const char* term = std::getenv("TERM");
-    return ::isatty(fd) == 1 && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
 }
 
 }  // namespace harrowtally::host

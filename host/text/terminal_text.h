@@ -21,10 +21,6 @@ struct Escapes {
 // U+FFFF as its two surrogates), as is an unpaired surrogate.
 std::string terminal_text(std::u16string_view text, Escapes escapes);
 
-// The escapes for this process's terminal: ASCII only unless the locale's character set (from
-// LC_ALL, LC_CTYPE or LANG) is UTF-8.
-Escapes terminal_escapes();
-
 // With the escapes of this process's terminal.
 std::string terminal_text(std::u16string_view text);
 
@@ -37,9 +33,5 @@ std::string terminal_path(std::string_view bytes);
 // but tab, line feed and carriage return (C0, DEL, C1) written as \xNN, so that a scanned label
 // cannot start an escape sequence; everything else as it is.
 std::string terminal_data(std::string_view utf8);
-
-// Whether the terminal on `fd` may be sent escape sequences (moving the cursor, clearing a line):
-// only when fd is a terminal and TERM names one that is not "dumb".
-bool terminal_escapes_allowed(int fd);
 
 }  // namespace harrowtally::host

@@ -1,10 +1,12 @@
-#include "host/value_format.h"
+#include "host/text/value_text.h"
 
+#include <cstdio>
+
+#include "common/clock_text.h"
 #include "common/conversions.h"
 #include "common/date_value.h"
 #include "common/text.h"
-#include "host/clock_texts.h"
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
@@ -12,6 +14,10 @@ namespace {
 std::string type_label(const Variant& value) {
     if (value.type() == VarType::Object && !value.as_object()) return "Nothing";
     return type_name(value.type());
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
@@ -50,6 +56,28 @@ std::string format_value(const Variant& value, bool typed) {
     const std::string text =
         value.type() == VarType::String ? terminal_text(value.as_string(), {.backslash = true}) : value_text(value);
     return type_label(value) + ":" + text;
+}
+
+std::string date_value_text(double value) {
+    const DateTimeParts p = split_date(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return text;
+}
+
+std::optional<std::string> clock_text_time(std::u16string_view clock_text) {
+    const auto value = clock_text_date_value(clock_text);
+    if (!value) return std::nullopt;
+    return date_value_text(*value);
+}
+
+bool equals_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
 }
 
 }  // namespace harrowtally::host

@@ -1,17 +1,16 @@
-#include "host/error_words.h"
+#include "host/words/words.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "clicker/port_search.h"
 #include "common/runtime_error.h"
-#include "host/outcome_words.h"
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {
 
 constexpr std::int32_t kLargestCount = std::numeric_limits<std::int16_t>::max();
-constexpr std::int32_t kSearchedPorts = 16;
 
 constexpr std::int32_t kNoScannerThere = -1;  // csp2Init's usual answer on a port without a scanner
 
@@ -64,6 +63,82 @@ std::string unusual_openings(const std::vector<PortAnswer>& answers) {
 
 }  // namespace
 
+const char* yes_no(bool value) {
+    return value ? "yes" : "no";
+}
+
+std::string searched_ports(std::int32_t start) {
+    const std::string last_before_wrap = std::to_string(port_wrap - 1);
+    if (start == 0) return "ports 0 to " + last_before_wrap;
+    if (start > 0 && start < port_wrap) {
+        return "ports " + std::to_string(start) + " to " + last_before_wrap + " and 0 to " + std::to_string(start - 1);
+    }
+    return "ports " + std::to_string(start) + " to " +
+           std::to_string(static_cast<std::int64_t>(start) + port_search_length - 1);
+}
+
+std::string plural(int n, const char* word) {
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+std::string bad_answer_words(const PortAnswer& answer) {
+    std::string words;
+    if (answer.status && *answer.status < 0) words = "status " + std::to_string(*answer.status);
+    if (answer.count && *answer.count < 0) {
+        if (!words.empty()) words += " and ";
+        words += "a count of " + std::to_string(*answer.count);
+    }
+    return words;
+}
+
+std::string empty_outcome_words(const EmptyOutcome& outcome) {
+    switch (outcome.result) {
+        case EmptyOutcome::Result::erased:
+            // The erase call may have failed while the scanner still reported itself empty after it.
+            if (outcome.clear_result && *outcome.clear_result != 0) {
+                return "the erase call failed at try " + std::to_string(outcome.tries) +
+                       " (the scanner library returned " + std::to_string(*outcome.clear_result) +
+                       "), but the scanner then reported no barcodes";
+            }
+            return "erased at try " + std::to_string(outcome.tries);
+        case EmptyOutcome::Result::not_erased:
+            return "the scanner answered, but every erase try failed";
+        case EmptyOutcome::Result::bad_answer:
+            return "the scanner answered but reported " + bad_answer_words(outcome.answer);
+        case EmptyOutcome::Result::not_opened:
+            return "the port did not open";
+        case EmptyOutcome::Result::no_port:
+            return "no port was given";
+        case EmptyOutcome::Result::refused:
+            return "the scanner answered, but the erase was refused";
+        case EmptyOutcome::Result::not_run:
+            break;
+    }
+    return "unknown outcome";
+}
+
+std::string error_line(int number) {
+    return "error " + std::to_string(number) + ": " + standard_error_text(number);
+}
+
+std::string changed_count_words(std::int16_t count, std::int16_t expected) {
+    return "the scanner now holds " + plural(count, "barcode") + ", not the " + std::to_string(expected) +
+           " seen before";
+}
+
+std::string scanner_words(const Clicker& clicker) {
+    if (!clicker.serial_was_read()) {
+        return "the scanner on port " + std::to_string(clicker.comport()) + " (serial number not read)";
+    }
+    return "scanner " + terminal_text(clicker.serial().as_string()) + " (port " + std::to_string(clicker.comport()) +
+           ")";
+}
+
+std::string not_downloaded_words(int filled, int count) {
+    return "only " + std::to_string(filled) + " of " + plural(count, "barcode") +
+           " could be read: the download stopped at barcode " + std::to_string(filled + 1);
+}
+
 std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& library) {
     std::vector<std::string> lines;
     if (number == err::dll_function_missing) {
@@ -102,11 +177,11 @@ std::string overflow_words(const Clicker& clicker) {
                " only: connect it to a port from 0 to " + std::to_string(kLargestCount);
     }
     if (last.port == std::numeric_limits<std::int32_t>::max() &&
-        static_cast<std::int32_t>(answers.size()) < kSearchedPorts) {
-        return "the search of " + std::to_string(kSearchedPorts) + " ports from port " +
+        static_cast<std::int32_t>(answers.size()) < port_search_length) {
+        return "the search of " + std::to_string(port_search_length) + " ports from port " +
                std::to_string(answers.front().port) + " runs past " + std::to_string(last.port) +
                ", the largest port number: give --port " +
-               std::to_string(std::numeric_limits<std::int32_t>::max() - kSearchedPorts + 1) + " or less";
+               std::to_string(std::numeric_limits<std::int32_t>::max() - port_search_length + 1) + " or less";
     }
     return {};
 }

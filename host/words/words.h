@@ -1,13 +1,46 @@
 #pragma once
-// A member's runtime error explained for people: what failed and what they can do about it.
+// Every outcome and failure of a member in words for people: what happened, what failed and what
+// they can do about it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "clicker/clicker.h"
+#include "clicker/member_outcomes.h"
 #include "scanner/loaded_csp2.h"
 
 namespace harrowtally::host {
+
+// "yes" / "no".
+const char* yes_no(bool value);
+
+// "1 barcode", "6 barcodes".
+std::string plural(int n, const char* word);
+
+// "3 days 4 hours 5 minutes 6 seconds", leaving out the parts that are 0; "0 seconds" for 0.
+std::string duration_words(std::int64_t seconds);
+
+// "error 53: File not found": a member's runtime error as the automation runtime words it.
+std::string error_line(int number);
+
+// "ports 0 to 15", "ports 5 to 15 and 0 to 4": what a search from `start` covers.
+std::string searched_ports(std::int32_t start);
+
+// What a port that opened reported wrongly: "status -8", "a count of -1", "status -3 and a count
+// of -1".
+std::string bad_answer_words(const PortAnswer& answer);
+
+// What EmptyScanner did, in words: "erased at try 2", "the port did not open", ...
+std::string empty_outcome_words(const EmptyOutcome& outcome);
+
+// Why an erase guard refused: the scanner holds another count than the one seen before.
+std::string changed_count_words(std::int16_t count, std::int16_t expected);
+
+// "scanner 4A58010C7F0093E2 (port 3)", or without the serial number when it was not read.
+std::string scanner_words(const Clicker& clicker);
+
+// A download that stopped before its last barcode: "only 2 of 5 barcodes could be read: ...".
+std::string not_downloaded_words(int filled, int count);
 
 // Why the scanner library could not be used (53, 48) or lacks a function (453), from what the
 // loader kept: the files tried in order with the loader's reason, or the missing function. Lines
@@ -24,8 +57,5 @@ std::string overflow_words(const Clicker& clicker);
 // scanner library returned -2 on opening it)"), or "the scanner on port 5 answered but reported
 // status -8".
 std::string no_scanner_words(const Clicker& clicker, std::int32_t start);
-
-// "3 days 4 hours 5 minutes 6 seconds", leaving out the parts that are 0; "0 seconds" for 0.
-std::string duration_words(std::int64_t seconds);
 
 }  // namespace harrowtally::host
