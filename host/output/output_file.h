@@ -1,32 +1,22 @@
 #pragma once
 // Writing a download to a file so that the file never looks complete unless it is: the text goes
 // to a new file beside the target, is flushed and synced, and only then takes the target's name.
+// The order of the steps is here; each step is the platform's (file_steps.h).
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "host/output/file_steps.h"
 #include "host/platform/signals.h"
 
 namespace harrowtally::host {
-
-// What identifies the contents of a file: the file (device and inode), its size, and the times of
-// its last change (any write moves the change time, which no program can set back).
-struct FileVersion {
-    std::uint64_t device = 0, inode = 0;
-    std::int64_t size = 0, modified_s = 0, modified_ns = 0, changed_s = 0, changed_ns = 0;
-    bool operator==(const FileVersion&) const = default;
-};
 
 struct WriteOutcome {
     bool ok = false;
     std::string reason;     // why not, in words, when !ok
     std::string read_back;  // what the file holds, read back after it took its name
 };
-
-// Why `path` cannot be written without replacing something, or empty when it can: an existing
-// file (unless `replace`), or anything there that is not an ordinary file.
-std::string existing_output_problem(const std::string& path, bool replace);
 
 // A download's file, written so that the file never looks complete unless it is. Created before
 // the scanner is touched: the part file beside the target is made at once, so an output that
@@ -58,9 +48,9 @@ private:
     bool replace_;
     std::string part_;
     std::optional<RemovedOnInterruption> removed_on_interruption_;
-    int fd_ = -1;
+    file_steps::FileHandle file_ = file_steps::kNoFile;
     std::string problem_;
-    std::optional<FileVersion> read_back_version_;
+    std::optional<file_steps::FileVersion> read_back_version_;
 };
 
 // The part file's name for a target name: "." + name + suffix, the name shortened (at a UTF-8
