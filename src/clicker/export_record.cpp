@@ -63,34 +63,6 @@ char16_t* put_text(char16_t* out, std::u16string_view s, std::size_t width) {
     return s.size() < width ? put_blanks(out, width - s.size()) : out;
 }
 
-// Copies up to 16 characters with fixed-size copies that may overlap, instead of a copy whose
-// length is only known at run time (a call per barcode).
-void copy_short(char16_t* out, const char16_t* in, std::size_t n) {
-    constexpr std::size_t c = sizeof(char16_t);
-    if (n >= 8) {
-        std::memcpy(out, in, 8 * c);
-        std::memcpy(out + n - 8, in + n - 8, 8 * c);
-    } else if (n >= 4) {
-        std::memcpy(out, in, 4 * c);
-        std::memcpy(out + n - 4, in + n - 4, 4 * c);
-    } else if (n >= 2) {
-        std::memcpy(out, in, 2 * c);
-        std::memcpy(out + n - 2, in + n - 2, 2 * c);
-    } else if (n == 1) {
-        out[0] = in[0];
-    }
-}
-
-// A barcode field: a barcode that fits is copied over a field of blanks; a longer one is written
-// whole.
-char16_t* put_barcode(char16_t* out, std::u16string_view s) {
-    constexpr std::size_t width = record_width::barcode;
-    if (s.size() > width) return std::copy(s.begin(), s.end(), out);
-    std::fill_n(out, width, u' ');
-    copy_short(out, s.data(), s.size());
-    return out + width;
-}
-
 // The clock fields hold NUL characters until the first snapshot; those are written as blanks.
 char16_t* put_clock_text(char16_t* out, std::u16string_view s, std::size_t width) {
     out = std::transform(s.begin(), s.end(), out, [](char16_t c) { return c == u'\0' ? u' ' : c; });
@@ -212,7 +184,7 @@ std::u16string build_export_record(const RecordHeader& in, const std::optional<D
     for (std::int32_t k = 1; k <= in.count; ++k) {
         const DownloadedBarcode& item = (*download)[static_cast<std::size_t>(k)];
         out = put_item_number(out, k);
-        out = put_barcode(out, item.barcode);
+        out = put_text(out, item.barcode, record_width::barcode);
         const std::optional<std::int16_t>& type = item.type;
         if (!type) {
             out = put_blanks(out, record_width::type);
