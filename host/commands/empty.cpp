@@ -98,11 +98,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         });
         const std::int16_t found = erase.port;
         if (erase.result == EraseReport::Result::held) {
-            const char* them = erase.held == 1 ? "it" : "them";
-            err << "not emptied: the scanner on port " << found << " holds " << plural(erase.held, "barcode")
-                << " that would be lost; save " << them
-                << " with `harrowtally download --output FILE --empty-after`, or give --discard to erase " << them
-                << "\n";
+            err << "not emptied: " << held_barcodes_words(found, erase.held) << ", or give --discard to erase "
+                << (erase.held == 1 ? "it" : "them") << "\n";
             return kExitFailed;
         }
         if (erase.result == EraseReport::Result::refused) {
@@ -118,9 +115,7 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         const bool clock_sent = set_clock && (outcome.result == EmptyOutcome::Result::erased ||
                                               outcome.result == EmptyOutcome::Result::not_erased);
         if (emptied) {
-            out << "Emptied the scanner on port " << found << ": " << empty_outcome_words(outcome);
-            if (erase.discarded > 0) out << ", " << plural(erase.discarded, "barcode") << " discarded";
-            out << ".\n";
+            out << "Emptied the scanner on port " << found << ": " << emptied_words(outcome, erase.discarded) << ".\n";
         } else {
             err << "not emptied: " << empty_outcome_words(outcome);
             if (set_clock && !clock_sent) err << "; the clock was not set either";

@@ -171,10 +171,8 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
         });
         const std::int16_t found = erase.port;
         if (erase.result == EraseReport::Result::held) {
-            err << "not applied: applying a parameter set empties the scanner, and the scanner on port " << found
-                << " holds " << plural(erase.held, "barcode") << " that would be lost; save "
-                << (erase.held == 1 ? "it" : "them")
-                << " with `harrowtally download --output FILE --empty-after`, or give --discard\n";
+            err << "not applied: applying a parameter set empties the scanner, and "
+                << held_barcodes_words(found, erase.held) << ", or give --discard\n";
             return kExitFailed;
         }
         if (erase.result == EraseReport::Result::refused) {
@@ -195,9 +193,9 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             }
             return kExitFailed;
         }
-        out << "Emptied the scanner on port " << found << " (" << empty_outcome_words(clicker.empty_outcome());
-        if (erase.discarded > 0) out << ", " << plural(erase.discarded, "barcode") << " discarded";
-        out << "), asked it to restore its defaults and sent the set " << *text << ".\n";
+        out << "Emptied the scanner on port " << found << " ("
+            << emptied_words(clicker.empty_outcome(), erase.discarded)
+            << "), asked it to restore its defaults and sent the set " << *text << ".\n";
         const std::vector<std::string> differing = parameters_not_held(clicker, *entries);
         for (const std::string& line : differing) err << "not applied: " << line << "\n";
         if (!differing.empty()) return kExitFailed;

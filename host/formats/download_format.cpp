@@ -101,7 +101,7 @@ std::string render_download(const Clicker& clicker, DownloadFormat format, std::
         case DownloadFormat::table:
             return formats::table_text(clicker);
         case DownloadFormat::record:
-            return to_utf8(record);
+            return formats::record_text(record);
         case DownloadFormat::csv:
             return formats::csv_text(clicker);
         case DownloadFormat::json:

@@ -43,6 +43,7 @@ std::int32_t item_number(std::u16string_view s);
 
 // The writers and readers; each reader throws Malformed and lets Stopped through.
 std::string table_text(const Clicker& clicker);
+std::string record_text(std::u16string_view record);
 void read_record(std::string_view text, SavedHeader& header, Handing& hand);
 std::string csv_text(const Clicker& clicker);
 void read_csv(std::string_view text, SavedHeader& header, Handing& hand);

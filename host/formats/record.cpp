@@ -96,6 +96,11 @@ private:
 
 }  // namespace
 
+// The record alldata built, as it is.
+std::string record_text(std::u16string_view record) {
+    return to_utf8(record);
+}
+
 void read_record(std::string_view text, SavedHeader& header, Handing& hand) {
     const std::optional<std::u16string> record = from_utf8_strictly(text);
     if (!record) throw Malformed{"it is not UTF-8"};

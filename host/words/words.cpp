@@ -121,6 +121,18 @@ std::string error_line(int number) {
     return "error " + std::to_string(number) + ": " + standard_error_text(number);
 }
 
+std::string emptied_words(const EmptyOutcome& outcome, std::int32_t discarded) {
+    std::string words = empty_outcome_words(outcome);
+    if (discarded > 0) words += ", " + plural(discarded, "barcode") + " discarded";
+    return words;
+}
+
+std::string held_barcodes_words(std::int16_t port, std::int16_t held) {
+    return "the scanner on port " + std::to_string(port) + " holds " + plural(held, "barcode") +
+           " that would be lost; save " + (held == 1 ? "it" : "them") +
+           " with `harrowtally download --output FILE --empty-after`";
+}
+
 std::string changed_count_words(std::int16_t count, std::int16_t expected) {
     return "the scanner now holds " + plural(count, "barcode") + ", not the " + std::to_string(expected) +
            " seen before";

@@ -33,6 +33,13 @@ std::string bad_answer_words(const PortAnswer& answer);
 // What EmptyScanner did, in words: "erased at try 2", "the port did not open", ...
 std::string empty_outcome_words(const EmptyOutcome& outcome);
 
+// "erased at try 1, 3 barcodes discarded": what an erase did, and what it discarded when any.
+std::string emptied_words(const EmptyOutcome& outcome, std::int32_t discarded);
+
+// Why a scanner is not erased without --discard: "the scanner on port 3 holds 2 barcodes that
+// would be lost; save them with `harrowtally download --output FILE --empty-after`".
+std::string held_barcodes_words(std::int16_t port, std::int16_t held);
+
 // Why an erase guard refused: the scanner holds another count than the one seen before.
 std::string changed_count_words(std::int16_t count, std::int16_t expected);
 
