@@ -5,7 +5,6 @@
 
 #include "clicker/scan_time.h"
 #include "common/date_value.h"
-#include "common/runtime_error.h"
 #include "common/text.h"
 #include "host/formats/format_parts.h"
 #include "host/text/value_text.h"
@@ -62,15 +61,8 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
 }
 
 std::optional<std::string> written_scan_time(const DownloadedBarcode& item) {
-    if (!item.stamp_read || !is_valid_date_value(item.time)) return std::nullopt;
-    // The component reads the date from the whole stamp buffer, where a shorter stamp leaves the end
-    // of the one before it: only a date that this stamp's own text gives is its scan time.
-    std::u16string own(item.stamp_text);
-    own.resize(stamp_text_width, u'\0');
-    mask_stamp_fields(own);
-    try {
-        if (stamp_date(own) != item.time) return std::nullopt;
-    } catch (const RuntimeError&) {
+    // Not the stand-in date, and not a date only an earlier stamp's leftovers give.
+    if (!item.stamp_read || !is_valid_date_value(item.time) || !stamp_text_gives(item.stamp_text, item.time)) {
         return std::nullopt;
     }
     return date_value_text(item.time);
