@@ -4,9 +4,9 @@
 
 #include "common/text.h"
 #include "fuzz_input.h"
-#include "host/command.h"
-#include "host/step_parser.h"
-#include "host/value_format.h"
+#include "host/command_line/command.h"
+#include "host/commands/invoke_steps.h"
+#include "host/text/value_text.h"
 
 using namespace harrowtally;
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "fuzz_input.h"
-#include "host/download_readers.h"
+#include "host/formats/download_format.h"
 
 using namespace harrowtally;
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "host/command_line.h"
-#include "host/signals.h"
-#include "host/standard_output.h"
+#include "host/command_line/command_line.h"
+#include "host/platform/signals.h"
+#include "host/platform/standard_output.h"
 
 int main(int argc, char** argv) {
     using namespace harrowtally::host;

@@ -41,7 +41,7 @@ public:
     Variant alldata();
     std::int16_t comport() const { return port_no_; }
     std::int16_t num_barcodes() const { return barcode_count_; }
-    std::u16string hello() const;
+    std::u16string_view hello() const;
     std::int16_t num_files();
     bool open_ok() const { return open_flag_; }
     bool empty_ok() const { return empty_flag_; }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "clicker/clicker.h"
+#include "clicker/port_search.h"
 #include "clicker/scan_time.h"
 #include "common/clock_text.h"
 #include "common/code_page.h"
@@ -16,10 +17,6 @@
 namespace harrowtally {
 namespace {
 
-constexpr int search_attempts = 16;
-// Ports wrap from 15 to 0 when the search counts upward through them.
-constexpr double port_wrap = 16;
-constexpr std::int16_t no_port = 999;
 // A packet is byte 0 (L), the code type, L - 5 barcode bytes and a 4-byte time stamp.
 constexpr int packet_overhead = 5;
 constexpr std::size_t stamp_bytes = 4;
@@ -80,7 +77,7 @@ bool Clicker::search_port(ScannerPort& connection) {
     // The search port: the starting value converted once, then counted upward as a number. An
     // empty starting value is port 0.
     double port = 0;
-    for (int attempt = 1; attempt <= search_attempts; ++attempt) {
+    for (int attempt = 1; attempt <= port_search_length; ++attempt) {
         if (attempt == 1) port = static_cast<double>(services_.conversions->to_number(startport_));
         const std::int32_t port_number = round_to_long(port);
         const std::int32_t init = connection.open(port_number);
@@ -110,7 +107,7 @@ bool Clicker::search_port(ScannerPort& connection) {
             connection.close();
         }
         port += 1;
-        if (port == port_wrap) port = 0;
+        if (port == static_cast<double>(port_wrap)) port = 0;
     }
     log_text_.insert(0, u"OPNC");
     return false;

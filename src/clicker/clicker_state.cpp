@@ -45,7 +45,7 @@ void Clicker::pnewdatetime(const std::u16string& newdt) {
     newdatetime_text_ = newdt;
 }
 
-std::u16string Clicker::hello() const {
+std::u16string_view Clicker::hello() const {
     return u"Clicker control successfully installed";
 }
 

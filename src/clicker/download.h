@@ -29,6 +29,19 @@ public:
     const DownloadedBarcode& operator[](std::size_t k) const { return items_[k]; }
     // True for items 1 to count whose packet arrived.
     bool filled(int k) const { return k >= 1 && k <= count() && items_[static_cast<std::size_t>(k)].type.has_value(); }
+    // Item k when its packet arrived; null otherwise.
+    const DownloadedBarcode* filled_item(int k) const {
+        return filled(k) ? &items_[static_cast<std::size_t>(k)] : nullptr;
+    }
+    // How many of items 1 to `reported` arrived: a later download that found no barcode reports
+    // fewer than this one holds.
+    int filled_count(int reported) const {
+        int n = 0;
+        for (int k = 1; k <= reported; ++k) n += filled(k) ? 1 : 0;
+        return n;
+    }
+    // Whether every one of `reported` barcodes arrived.
+    bool complete(int reported) const { return reported >= 0 && filled_count(reported) == reported; }
 
 private:
     std::vector<DownloadedBarcode> items_;

@@ -33,10 +33,6 @@ std::uint32_t magnitude(std::int32_t v) {
     return v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
 }
 
-std::size_t number_length(std::int32_t v, int min_digits) {
-    return static_cast<std::size_t>((v < 0 ? 1 : 0) + std::max(digit_count(magnitude(v)), min_digits));
-}
-
 std::size_t text_length(std::u16string_view s, std::size_t width) {
     return std::max(s.size(), width);
 }
@@ -65,34 +61,6 @@ char16_t* put_blanks(char16_t* out, std::size_t n) {
 char16_t* put_text(char16_t* out, std::u16string_view s, std::size_t width) {
     out = std::copy(s.begin(), s.end(), out);
     return s.size() < width ? put_blanks(out, width - s.size()) : out;
-}
-
-// Copies up to 16 characters with fixed-size copies that may overlap, instead of a copy whose
-// length is only known at run time (a call per barcode).
-void copy_short(char16_t* out, const char16_t* in, std::size_t n) {
-    constexpr std::size_t c = sizeof(char16_t);
-    if (n >= 8) {
-        std::memcpy(out, in, 8 * c);
-        std::memcpy(out + n - 8, in + n - 8, 8 * c);
-    } else if (n >= 4) {
-        std::memcpy(out, in, 4 * c);
-        std::memcpy(out + n - 4, in + n - 4, 4 * c);
-    } else if (n >= 2) {
-        std::memcpy(out, in, 2 * c);
-        std::memcpy(out + n - 2, in + n - 2, 2 * c);
-    } else if (n == 1) {
-        out[0] = in[0];
-    }
-}
-
-// A barcode field: a barcode that fits is copied over a field of blanks; a longer one is written
-// whole.
-char16_t* put_barcode(char16_t* out, std::u16string_view s) {
-    constexpr std::size_t width = record_width::barcode;
-    if (s.size() > width) return std::copy(s.begin(), s.end(), out);
-    std::fill_n(out, width, u' ');
-    copy_short(out, s.data(), s.size());
-    return out + width;
 }
 
 // The clock fields hold NUL characters until the first snapshot; those are written as blanks.
@@ -176,7 +144,7 @@ char16_t* put_item_number(char16_t* out, std::int32_t k) {
 
 std::size_t header_length(const RecordHeader& in) {
     return record_width::tag + text_length(in.serial, record_width::serial) + record_width::clock_flag +
-           text_length(in.clock_text, record_width::clock_text) + number_length(in.count, record_width::count);
+           text_length(in.clock_text, record_width::clock_text) + record_number_width(in.count, record_width::count);
 }
 
 std::size_t items_length(std::int16_t item_count, const Download& download) {
@@ -190,12 +158,16 @@ std::size_t items_length(std::int16_t item_count, const Download& download) {
         length += text_length(download[k].barcode, record_width::barcode);
         const std::optional<std::int16_t>& type = download[k].type;
         if (type && (*type < 0 || *type >= 100))
-            length += number_length(*type, record_width::type) - record_width::type;
+            length += record_number_width(*type, record_width::type) - record_width::type;
     }
     return length;
 }
 
 }  // namespace
+
+std::size_t record_number_width(std::int32_t v, int min_digits) {
+    return static_cast<std::size_t>((v < 0 ? 1 : 0) + std::max(digit_count(magnitude(v)), min_digits));
+}
 
 std::u16string build_export_record(const RecordHeader& in, const std::optional<Download>& download) {
     if (in.count > 0 && (!download || download->count() < in.count)) throw RuntimeError(err::subscript);
@@ -212,7 +184,7 @@ std::u16string build_export_record(const RecordHeader& in, const std::optional<D
     for (std::int32_t k = 1; k <= in.count; ++k) {
         const DownloadedBarcode& item = (*download)[static_cast<std::size_t>(k)];
         out = put_item_number(out, k);
-        out = put_barcode(out, item.barcode);
+        out = put_text(out, item.barcode, record_width::barcode);
         const std::optional<std::int16_t>& type = item.type;
         if (!type) {
             out = put_blanks(out, record_width::type);

@@ -32,6 +32,10 @@ inline constexpr int type = 2;
 inline constexpr std::size_t time = 14;
 }  // namespace record_width
 
+// The width a number field takes for `value`: its digits and sign, at least `min_digits` (item
+// numbers take three digits up to 999, the count four up to 9999).
+std::size_t record_number_width(std::int32_t value, int min_digits);
+
 // The record, built in one buffer allocated at its final length. Values that were never set are
 // written as blanks of their field's width: the serial before any scanner was found, the clock
 // fields before any snapshot, and the empty barcode, type and date value 0 of an interrupted

@@ -110,6 +110,17 @@ std::optional<double> stamp_date(std::u16string_view text) {
     return std::nullopt;
 }
 
+bool stamp_text_gives(std::u16string_view stamp_text, double date) {
+    std::u16string own(stamp_text);
+    own.resize(stamp_text_width, u'\0');
+    mask_stamp_fields(own);
+    try {
+        return stamp_date(own) == date;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
 namespace {
 
 // A cursor over a stamp text for the exact reading.

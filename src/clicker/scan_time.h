@@ -32,6 +32,11 @@ inline constexpr double unreadable_stamp_date = 36892.0;
 // As stamp_date_value, with nullopt instead of that date.
 std::optional<double> stamp_date(std::u16string_view text);
 
+// Whether a stamp's own text, masked in a buffer of its own, gives the date value `date`: the
+// component reads the whole buffer, where a shorter stamp leaves the end of the one before it, so a
+// date found only there is not this stamp's.
+bool stamp_text_gives(std::u16string_view stamp_text, double date);
+
 // The date and time a stamp text states exactly, for checking a copy that keeps only the scan time:
 // the whole text is a time of day with seconds (h:mm:ss, hours 0-23, or 1-12 followed by AM or PM)
 // and a date MM/DD/YY (month and day of one or two digits, a year of two: 2000-2099), blanks

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <thread>
 
+#include "common/date_value.h"
+
 namespace harrowtally {
 namespace {
 std::tm local_tm() {
@@ -16,6 +18,10 @@ std::tm local_tm() {
     return tm;
 }
 }  // namespace
+
+double date_value_of(const LocalDateTime& t) {
+    return date_serial(t.year, t.month, t.day) + time_serial(t.hour, t.minute, t.second);
+}
 
 TimeOfDay SystemClock::time_of_day() {
     const std::tm tm = local_tm();

@@ -12,6 +12,9 @@ struct LocalDateTime {
     int year = 2000, month = 1, day = 1, hour = 0, minute = 0, second = 0;
 };
 
+// The date value of a local date and time.
+double date_value_of(const LocalDateTime& t);
+
 class Clock {
 public:
     virtual ~Clock() = default;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/conversions.h"
+#include "common/date_value.h"
 #include "common/runtime_error.h"
 #include "common/text.h"
 
@@ -42,6 +43,24 @@ ClockBuffer clock_buffer_from(const LocalDateTime& t) {
     return {static_cast<std::uint8_t>(t.second), static_cast<std::uint8_t>(t.minute),
             static_cast<std::uint8_t>(t.hour),   static_cast<std::uint8_t>(t.day),
             static_cast<std::uint8_t>(t.month),  static_cast<std::uint8_t>(((t.year % 100) + 100) % 100)};
+}
+
+std::optional<double> clock_text_date_value(std::u16string_view text) {
+    if (text.size() != 12) return std::nullopt;
+    int field[6] = {};
+    for (std::size_t k = 0; k < 6; ++k) {
+        const char16_t tens = text[2 * k], ones = text[2 * k + 1];
+        if (tens < u'0' || tens > u'9' || ones < u'0' || ones > u'9') return std::nullopt;
+        field[k] = (tens - u'0') * 10 + (ones - u'0');
+    }
+    const int year = expand_two_digit_year(field[5]);
+    if (!is_valid_date(year, field[4], field[3]) || !is_valid_time(field[2], field[1], field[0])) return std::nullopt;
+    return date_serial(year, field[4], field[3]) + time_serial(field[2], field[1], field[0]);
+}
+
+std::u16string clock_text_of(double date_value) {
+    const DateTimeParts p = split_date(date_value);
+    return clock_snapshot(clock_buffer_from(LocalDateTime{p.year, p.month, p.day, p.hour, p.minute, p.second})).text;
 }
 
 }  // namespace harrowtally

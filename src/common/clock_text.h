@@ -3,6 +3,7 @@
 // and as 12 decimal digits in the same order.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,12 @@ ClockBuffer clock_buffer_from_text(std::u16string_view text);
 
 // The buffer for a local date and time, year modulo 100.
 ClockBuffer clock_buffer_from(const LocalDateTime& t);
+
+// The date value a clock text states: exactly 12 digits of a real date and time (years 00 to 99
+// are 2000 to 2099); nullopt for any other text, a lost clock's included.
+std::optional<double> clock_text_date_value(std::u16string_view text);
+
+// The clock text of a date value from 2000 to 2099, as a snapshot of a clock holding it shows it.
+std::u16string clock_text_of(double date_value);
 
 }  // namespace harrowtally

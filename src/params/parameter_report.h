@@ -3,6 +3,8 @@
 // interface for hosts that explain them in words.
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "params/parameter_texts.h"
@@ -17,7 +19,18 @@ struct ScannerInfo {
     std::array<std::uint8_t, csp2_size::version> version{};
     std::int32_t ascii_mode = 0;
     std::int32_t rtc_mode = 0;
+
+    // A getter's value was reported when it is not negative.
+    static bool reported(std::int32_t value) { return value >= 0; }
+    // Whether the scanner answered any of the information requests.
+    bool answered() const {
+        return reported(protocol) || reported(status) || reported(ascii_mode) || reported(rtc_mode);
+    }
 };
+
+// A software version as the scanner library gave it, without the blanks and NULs that pad its
+// buffer; empty when none was reported.
+std::u16string trimmed_version(std::u16string_view version);
 
 // A parameter as csp2GetParam read it: the value the report shows and the getter's result, which
 // the report's text leaves out (a negative one read nothing, and the value is then 0).

@@ -11,6 +11,7 @@
 // character that cannot continue a number, nothing readable gives 0); the entries of a list are
 // read strictly. Every number is rounded to the nearest integer, halves to even.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +54,15 @@ std::vector<ParameterEntry> checked_parameter_set(std::u16string_view text,
 // entry beyond the end of the text.
 std::int16_t read_list_entry(std::u16string_view text, int k,
                              const ValueConversions& conversions = portable_conversions());
+
+// The plain form of a set text, as a host asks for it before anything is sent: a two-digit count,
+// then exactly that many entries of a two-digit number and a two-digit value, digits only and
+// nothing after them; nullopt for any other text.
+std::optional<std::vector<ParameterEntry>> plain_parameter_set(std::u16string_view text);
+// The plain form of a list text: a two-digit count, then exactly that many two-digit numbers.
+std::optional<std::vector<std::int16_t>> plain_parameter_list(std::u16string_view text);
+
+// The list text of `numbers`: their count, then each number, two digits each.
+std::u16string parameter_list_text(const std::vector<std::int16_t>& numbers);
 
 }  // namespace harrowtally

@@ -74,7 +74,7 @@ std::u16string from_bstr(BSTR text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
 }
 
-BSTR to_bstr(const std::u16string& text) {
+BSTR to_bstr(std::u16string_view text) {
     BSTR b = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
     if (b == nullptr) throw std::bad_alloc();
     return b;

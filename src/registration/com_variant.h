@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <string_view>
 
 #include "common/variant.h"
 #include "owners.h"
@@ -48,6 +49,6 @@ Variant from_variant(const VARIANT& source);
 void to_variant(const Variant& value, VARIANT* target);
 
 std::u16string from_bstr(BSTR text);
-BSTR to_bstr(const std::u16string& text);  // throws std::bad_alloc
+BSTR to_bstr(std::u16string_view text);  // throws std::bad_alloc
 
 }  // namespace harrowtally::windows

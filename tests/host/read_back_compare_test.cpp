@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/download_check.h"
-#include "host/download_formats.h"
+#include "host/formats/download_format.h"
+#include "host/formats/read_back_check.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"
 

@@ -8,7 +8,8 @@
 
 #include <optional>
 
-#include "host/terminal_text.h"
+#include "host/platform/terminal.h"
+#include "host/text/terminal_text.h"
 
 namespace harrowtally::host {
 namespace {

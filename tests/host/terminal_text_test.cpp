@@ -1,8 +1,8 @@
-#include "host/terminal_text.h"
+#include "host/text/terminal_text.h"
 
 #include <gtest/gtest.h>
 
-#include "host/error_words.h"
+#include "host/words/words.h"
 
 namespace harrowtally::host {
 namespace {

@@ -1,6 +1,6 @@
 // --verbose's view of the scanner library: every call reaches the library unchanged and is told in
 // one line with its arguments and result, buffers the library reads shown by their bytes.
-#include "host/tracing_csp2.h"
+#include "host/session/tracing_csp2.h"
 
 #include <gtest/gtest.h>
 

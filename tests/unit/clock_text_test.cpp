@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/clock_text.h"
+#include "common/date_value.h"
 #include "common/runtime_error.h"
 
 namespace harrowtally {
@@ -47,6 +49,35 @@ TEST(ClockTextReading, SnapshotKeepsTheFirstTwoDigitsOfWideBytes) {
     EXPECT_EQ(snap.text, u"071210991025");
     EXPECT_EQ(snap.flag, u'H');
     EXPECT_EQ(clock_buffer_from(LocalDateTime{2100, 6, 15, 12, 30, 45}), (ClockBuffer{45, 30, 12, 15, 6, 0}));
+}
+
+// The date a clock text states: exactly twelve digits of a real date and time, the two-digit year
+// in 2000 to 2099; the text of a date value is the snapshot a clock holding it gives.
+TEST(ClockTextReading, DateValueOnlyFromTwelveDigitsOfARealDateAndTime) {
+    struct Case {
+        std::u16string text;  // ssmmhhDDMMYY
+        std::optional<double> value;
+    };
+    const std::vector<Case> cases = {
+        {u"000000010100", date_serial(2000, 1, 1)},
+        {u"050403020131", date_serial(2031, 1, 2) + time_serial(3, 4, 5)},
+        {u"595923311299", date_serial(2099, 12, 31) + time_serial(23, 59, 59)},
+        {u"000000290224", date_serial(2024, 2, 29)},
+        {u"000000290226", std::nullopt},  // no 29 February in 2026
+        {u"006000010126", std::nullopt},  // minute 60
+        {u"000024010126", std::nullopt},  // hour 24
+        {u"00000001012", std::nullopt},
+        {u"0000000101260", std::nullopt},
+        {u"0000000101x6", std::nullopt},
+        {u" 00000010126", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(clock_text_date_value(c.text), c.value) << std::string(c.text.begin(), c.text.end());
+        if (c.value) {
+            EXPECT_EQ(clock_text_of(*c.value), c.text);
+        }
+    }
+    EXPECT_EQ(date_value_of(LocalDateTime{2026, 12, 7, 8, 14, 5}), date_serial(2026, 12, 7) + time_serial(8, 14, 5));
 }
 
 }  // namespace

@@ -271,5 +271,42 @@ TEST(ExportRecord, CountBeyondTheListsFailsWithSubscriptError) {
     for (const auto& c : cases) EXPECT_EQ(error_of([&] { build_export_record(c.in); }), c.error) << c.what;
 }
 
+// A number field's width: its digits and sign, never fewer than the field's digits.
+TEST(ExportRecordLayout, NumberFieldsWidenOnlyForLongerNumbers) {
+    struct Case {
+        std::int32_t value;
+        int min_digits;
+        std::size_t width;
+    };
+    const std::vector<Case> cases = {
+        {1, record_width::item_number, 3},    {999, record_width::item_number, 3},
+        {1000, record_width::item_number, 4}, {32767, record_width::item_number, 5},
+        {0, record_width::count, 4},          {9999, record_width::count, 4},
+        {10000, record_width::count, 5},      {-1, record_width::count, 5},
+        {-32768, record_width::count, 6},     {-5, record_width::type, 3},
+    };
+    for (const auto& c : cases) EXPECT_EQ(record_number_width(c.value, c.min_digits), c.width) << c.value;
+}
+
+// Which items of a download arrived, counted against the count a later download reported.
+TEST(ExportRecordLayout, DownloadCountsOnlyTheFilledItemsWithinTheReportedCount) {
+    Download d(4);
+    for (const std::size_t k : {1u, 2u, 4u}) d[k].type = 3;
+    struct Case {
+        int reported;
+        int filled;
+        bool complete;
+    };
+    const std::vector<Case> cases = {{-1, 0, false}, {0, 0, true},  {2, 2, true},
+                                     {3, 2, false},  {4, 3, false}, {9, 3, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(d.filled_count(c.reported), c.filled) << c.reported;
+        EXPECT_EQ(d.complete(c.reported), c.complete) << c.reported;
+    }
+    EXPECT_EQ(d.filled_item(2), &d[2]);
+    EXPECT_EQ(d.filled_item(3), nullptr);
+    EXPECT_EQ(d.filled_item(0), nullptr);
+}
+
 }  // namespace
 }  // namespace harrowtally

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <random>
 
 #include "common/text.h"
+#include "params/parameter_report.h"
 #include "params/parameter_texts.h"
 #include "support/parameter_set_text.h"
 #include "unit/param_test_support.h"
@@ -86,6 +88,54 @@ TEST(ParameterSetText, ReadsBackWellFormedSetsAndKeepsItsPromisesOnAnyText) {
         }
     }
     for (int n : outcomes) EXPECT_GT(n, 100);  // every branch above was reached
+}
+
+// The plain form a host checks before sending anything: a two-digit count and exactly that many
+// all-digit entries, nothing around them.
+TEST(ParameterSetText, PlainFormIsExactlyTheCountAndItsEntriesInDigits) {
+    struct Case {
+        std::u16string text;
+        std::optional<Entries> set;
+        std::optional<std::vector<std::int16_t>> list;
+    };
+    const std::vector<Case> cases = {
+        {u"00", Entries{}, std::vector<std::int16_t>{}},
+        {u"0205011200", Entries{{5, 1}, {12, 0}}, std::nullopt},
+        {u"020731", std::nullopt, std::vector<std::int16_t>{7, 31}},
+        {u"0107", std::nullopt, std::vector<std::int16_t>{7}},
+        {u"01071", std::nullopt, std::nullopt},
+        {u"0205011200 ", std::nullopt, std::nullopt},
+        {u"02 5011200", std::nullopt, std::nullopt},
+        {u" 2050112", std::nullopt, std::nullopt},
+        {u"0105+1", std::nullopt, std::nullopt},
+        {u"", std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string shown = to_utf8(c.text);
+        EXPECT_EQ(plain_parameter_set(c.text), c.set) << shown;
+        EXPECT_EQ(plain_parameter_list(c.text), c.list) << shown;
+        if (c.list) {
+            EXPECT_EQ(parameter_list_text(*c.list), c.text) << shown;
+        }
+    }
+}
+
+// A software version without the padding of its buffer; the information counts as answered when
+// any getter reported a value.
+TEST(ScannerInformation, VersionLosesItsPaddingAndAnyReportedGetterIsAnAnswer) {
+    const std::vector<std::pair<std::u16string, std::u16string>> versions = {
+        {u"V1.2", u"V1.2"},
+        {std::u16string(u"V1.2  \0\0", 8), u"V1.2"},
+        {u" V1 2 ", u" V1 2"},
+        {std::u16string(u"\0 \0", 3), u""},
+        {u"", u""},
+        {std::u16string(u"A\0B\0", 4), std::u16string(u"A\0B", 3)},
+    };
+    for (const auto& [raw, trimmed] : versions) EXPECT_EQ(trimmed_version(raw), trimmed) << to_utf8(raw);
+
+    EXPECT_FALSE((ScannerInfo{-1, -1, {}, -1, -1}).answered());
+    EXPECT_TRUE((ScannerInfo{-1, -1, {}, -1, 0}).answered());
+    EXPECT_TRUE((ScannerInfo{0, -8, {}, -1, -1}).answered());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "common/date_value.h"
 #include "common/runtime_error.h"
@@ -177,6 +178,26 @@ TEST(ScanTime, ExactTimeOnlyFromACompleteStamp) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(stamp_exact_time(ascii(c.text)), c.stated);
     }
+}
+
+// A stamp's own text gives a date only when that text alone, masked, states it: not the stand-in
+// date of an unreadable stamp, nor a date that only a longer stamp's leftovers would complete.
+TEST(ScanTime, OwnTextGivesOnlyTheDateItStates) {
+    struct Case {
+        std::u16string text;
+        double date;
+        bool gives;
+    };
+    const double dec_6 = date_serial(2026, 12, 6) + time_serial(14, 30, 5);
+    const std::vector<Case> cases = {
+        {u"14:30:05   12/06/26", dec_6, true},
+        {u"14:30:05   12/06/26", dec_6 + 1, false},
+        {u"14:30:05   12/06/", dec_6, false},  // the year only a leftover could give
+        {u"14:30:05", dec_6, false},           // no date at all: error 5 inside
+        {u"16:59:01   00/00/26", unreadable_stamp_date, false},
+        {u"14:63:05   12/06/26", date_serial(2026, 12, 6) + time_serial(14, 0, 5), true},  // masked minute
+    };
+    for (const auto& c : cases) EXPECT_EQ(stamp_text_gives(c.text, c.date), c.gives) << to_utf8(c.text);
 }
 
 }  // namespace

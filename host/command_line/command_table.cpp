@@ -1,0 +1,21 @@
+#include "host/command_line/command.h"
+
+namespace harrowtally::host {
+
+namespace {
+constexpr Command kCommands[] = {
+    {"invoke", "STEP...   (STEP is NAME or NAME=VALUE)", run_invoke},
+    {"download", "[--port N] [--format table|record|csv|json] [--output FILE [--overwrite]] [--empty-after]",
+     run_download},
+    {"empty", "[--port N] [--set-clock now|TEXT] [--discard]", run_empty},
+    {"clock", "[get|set] [--port N]", run_clock},
+    {"params", "show LIST | apply SET [--discard] [--port N]", run_params},
+    {"info", "", run_info},
+};
+}  // namespace
+
+std::span<const Command> commands() {
+    return kCommands;
+}
+
+}  // namespace harrowtally::host

@@ -1,0 +1,62 @@
+#pragma once
+// The platform's steps of writing an output file safely, each one call: the rest of OutputFile is
+// the same everywhere. posix_file_steps.cpp has them for POSIX; another platform adds one file.
+// A step that fails leaves the reason for last_error().
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace harrowtally::host::file_steps {
+
+// What identifies the contents of a file: the file (device and inode), its size, and the times of
+// its last change (any write moves the change time, which no program can set back).
+struct FileVersion {
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0, modified_s = 0, modified_ns = 0, changed_s = 0, changed_ns = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+
+// An open part file; kNoFile when none is open.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// The folder a path names its file in ("." for none), and the file's own name.
+std::string folder_of(const std::string& path);
+std::string name_of(const std::string& path);
+// Whether a path can name no file: empty, or ending in a folder separator.
+bool names_no_file(const std::string& path);
+// The longest file name the folder takes, in bytes.
+std::size_t name_max(const std::string& folder);
+
+// Why `path` cannot be written without replacing something, or empty when it can: an existing
+// file (unless `replace`), or anything there that is not an ordinary file (a link included).
+std::string existing_output_problem(const std::string& path, bool replace);
+
+// A new, empty part file in `folder` named after `name`, never one that exists; its path in
+// `part_path`. kNoFile when none can be made.
+FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path);
+// Writes all of `content`, stopping soon when a signal came.
+bool write_all(FileHandle file, std::string_view content);
+// Flushes what was written to the disk.
+bool flush(FileHandle file);
+// Gives the part file the mode, owner and group of the file at `path` it replaces, as far as
+// this process may.
+void take_attributes_of(const std::string& path, FileHandle file);
+bool close(FileHandle file);
+// Gives the part file the target's name: fails when something has that name, unless `replace`.
+bool move_into_place(const std::string& part, const std::string& path, bool replace);
+// Flushes the folder, so that the new name survives a crash.
+bool sync_folder(const std::string& folder);
+// The whole file, read back through a new handle, with its version while it was read; false when
+// it cannot be read, or changed while it was read.
+bool read_whole(const std::string& path, std::size_t expected_size, std::string& text, FileVersion& version);
+// The version of the ordinary file `path` names (a link is not followed); nullopt for anything else.
+std::optional<FileVersion> version_of(const std::string& path);
+void remove(const std::string& path);
+
+// Why the last step failed, in words.
+std::string last_error();
+
+}  // namespace harrowtally::host::file_steps

@@ -1,0 +1,186 @@
+#include "host/commands/invoke_steps.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "common/date_value.h"
+#include "host/command_line/command.h"
+#include "host/command_line/command_line.h"
+
+namespace harrowtally::host {
+namespace {
+
+struct LiteralCase {
+    std::string text;
+    Variant expected;
+};
+
+TEST(StepParser, ValuesReadAsVBScriptLiterals) {
+    const std::vector<LiteralCase> cases = {
+        {"3", Variant::integer(3)},
+        {"-32768", Variant::integer(-32768)},
+        {"+32767", Variant::integer(32767)},
+        {"32768", Variant::long_(32768)},
+        {"-32769", Variant::long_(-32769)},
+        {"2147483647", Variant::long_(2147483647)},
+        {"2147483648", Variant::double_(2147483648.0)},
+        {"99999999999999999999", Variant::double_(1e20)},
+        {"007", Variant::integer(7)},
+        {"1.5", Variant::double_(1.5)},
+        {"-.5", Variant::double_(-0.5)},
+        {"2.", Variant::double_(2.0)},
+        {"1e3", Variant::double_(1000.0)},
+        {"1.5E-2", Variant::double_(0.015)},
+        {" 42 ", Variant::integer(42)},
+        {"\"text\"", Variant::string(u"text")},
+        {"\"\"", Variant::string(u"")},
+        {"\"say \"\"hi\"\"\"", Variant::string(u"say \"hi\"")},
+        {"\"12\"", Variant::string(u"12")},
+        {"\" padded \"", Variant::string(u" padded ")},
+        {"\"caf\xC3\xA9\"", Variant::string(u"caf\u00E9")},
+        {"True", Variant::boolean(true)},
+        {"FALSE", Variant::boolean(false)},
+        {"null", Variant::null()},
+        {"Empty", Variant()},
+        {"#2026-12-06 14:30:05#", Variant::date(date_serial(2026, 12, 6) + time_serial(14, 30, 5))},
+        {"#1899-12-29 12:00:00#", Variant::date(-1.5)},
+        {"abc", Variant::string(u"abc")},
+        {"12abc", Variant::string(u"12abc")},
+        {"1,5", Variant::string(u"1,5")},
+        {"1e", Variant::string(u"1e")},
+        {"-", Variant::string(u"-")},
+        {"&H10", Variant::string(u"&H10")},
+        {"", Variant::string(u"")},
+        {"Truely", Variant::string(u"Truely")},
+    };
+    for (const auto& c : cases) {
+        const Variant got = parse_value(c.text);
+        EXPECT_EQ(got.type(), c.expected.type()) << c.text;
+        EXPECT_TRUE(got == c.expected) << c.text;
+    }
+}
+
+TEST(StepParser, MalformedLiteralsAndNamesAreUsageErrors) {
+    const char* malformed[] = {
+        "",
+        "=3",
+        "1abc",
+        "_x",
+        "hello world",
+        "open-clicker",
+        "--typed",
+        "startport=\"abc",
+        "startport=\"a\"b\"",
+        "startport=\"",
+        "startport=#2026-12-06#",
+        "startport=#2026-13-01 00:00:00#",
+        "startport=#2026-02-29 00:00:00#",
+        "startport=#2026-12-06 24:00:00#",
+        "startport=#2026-12-06 14:30:05",
+        "startport=#abc#",
+    };
+    for (const char* text : malformed) EXPECT_THROW(parse_step(text), UsageError) << text;
+}
+
+TEST(StepParser, StepsSplitAtTheFirstEqualsSign) {
+    const Step read = parse_step("Comport");
+    EXPECT_EQ(read.name, "Comport");
+    EXPECT_FALSE(read.value.has_value());
+
+    const Step assign = parse_step("newparams=a=b");
+    EXPECT_EQ(assign.name, "newparams");
+    ASSERT_TRUE(assign.value.has_value());
+    EXPECT_TRUE(*assign.value == Variant::string(u"a=b"));
+}
+
+TEST(CommandLine, OptionsComeBeforeTheCommand) {
+    const CommandLine line = parse_command_line({"--typed", "--library", "/x/lib.so", "invoke", "hello", "--typed"});
+    EXPECT_TRUE(line.options.typed);
+    EXPECT_EQ(line.options.library, "/x/lib.so");
+    EXPECT_EQ(line.command, "invoke");
+    EXPECT_EQ(line.args, (std::vector<std::string>{"hello", "--typed"}));
+
+    EXPECT_EQ(parse_command_line({"--library=/y.so", "invoke"}).options.library, "/y.so");
+    EXPECT_TRUE(parse_command_line({"--help", "--bogus"}).help);
+    EXPECT_TRUE(parse_command_line({"--verbose", "download"}).options.verbose);
+
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"--typed"},
+        {"--library"},
+        {"--library="},
+        {"--library", ""},
+        {"--loud", "invoke", "hello"},
+        {"--typed", "--typed", "invoke", "hello"},
+        {"--library", "/x.so", "--library=/y.so", "invoke", "hello"},
+    };
+    for (const auto& args : wrong) EXPECT_THROW(parse_command_line(args), UsageError) << args.size();
+}
+
+enum Access { kRead = 1, kAssign = 2, kCall = 4 };
+
+// The automation interface of the Clicker as a dispatch caller sees it.
+const std::vector<std::pair<std::string, int>> kInterface = {
+    {"startport", kRead | kAssign},
+    {"get_barcode", kRead | kAssign},
+    {"open_clicker", kCall},
+    {"close_clicker", kCall},
+    {"serial", kRead},
+    {"log", kRead},
+    {"lastport", kAssign},
+    {"newparams", kAssign},
+    {"cur_clicker_params", kAssign},
+    {"pnewdatetime", kAssign},
+    {"alldata", kRead},
+    {"comport", kRead},
+    {"num_barcodes", kRead},
+    {"hello", kRead},
+    {"num_files", kRead},
+    {"open_ok", kRead},
+    {"empty_ok", kRead},
+    {"EmptyScanner", kCall},
+    {"reset_params", kCall},
+    {"showparams", kRead},
+    {"SwVersion", kRead},
+    {"getdate", kCall},
+    {"setdate", kCall},
+    {"sbarcode", kRead},
+    {"stime", kRead},
+    {"stype", kRead},
+};
+
+int access_of(const Member& m) {
+    return (m.get ? kRead : 0) | (m.let ? kAssign : 0) | (m.call ? kCall : 0);
+}
+
+TEST(MemberTable, HoldsExactlyTheInterfaceWithItsAccess) {
+    EXPECT_EQ(members().size(), kInterface.size());
+    for (const auto& [name, access] : kInterface) {
+        const Member* m = find_member(name);
+        ASSERT_NE(m, nullptr) << name;
+        EXPECT_EQ(m->name, name);
+        EXPECT_EQ(access_of(*m), access) << name;
+    }
+}
+
+TEST(MemberTable, NamesMatchWithoutRegardToCase) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"EMPTYSCANNER", "EmptyScanner"},
+        {"swversion", "SwVersion"},
+        {"Open_Clicker", "open_clicker"},
+        {"StartPort", "startport"},
+        {"LOG", "log"},
+    };
+    for (const auto& [asked, found] : cases) {
+        const Member* m = find_member(asked);
+        ASSERT_NE(m, nullptr) << asked;
+        EXPECT_STREQ(m->name, found);
+    }
+    for (const char* unknown : {"", "logs", "open", "clear_clicker", "startport_"}) {
+        EXPECT_EQ(find_member(unknown), nullptr) << unknown;
+    }
+}
+
+}  // namespace
+}  // namespace harrowtally::host
