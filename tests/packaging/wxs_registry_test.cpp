@@ -24,7 +24,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InstallFolderText,
     ::testing::Values(
         FormattedCase{"plain", u"Apartment", u"C:\\A\\", u"Apartment"}, FormattedCase{"empty", u"", u"C:\\A\\", u""},
-        FormattedCase{"class_id_keeps_its_braces", registration::class_id, u"C:\\A\\", registration::class_id},
+        FormattedCase{"class_id_keeps_its_braces", com::class_id, u"C:\\A\\", com::class_id},
         FormattedCase{"brackets_are_no_property", u"a[b]c", u"C:\\A\\", u"a[\\[]b[\\]]c"},
         FormattedCase{"property_name_stays_literal", u"[INSTALLDIR]", u"C:\\A\\", u"[\\[]INSTALLDIR[\\]]"},
         FormattedCase{"module_path", u"C:\\A\\Harrowtally.dll", u"C:\\A\\", u"[INSTALLDIR]Harrowtally.dll"},
@@ -40,10 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
 // folder becomes the install folder: a row left with the placeholder would register a path that
 // does not exist.
 TEST(RegistryInclude, NamesTheInstallFolderWhereverTheTableNamesTheModule) {
-    for (const auto bitness : {registration::Bitness::x86, registration::Bitness::x64}) {
+    for (const auto bitness : {com::Bitness::x86, com::Bitness::x64}) {
         const std::string include = registry_include(bitness);
         const auto table =
-            registration::registration_table(u"C:\\X\\Harrowtally.dll", bitness, registration::Scope::machine);
+            com::registration_table(u"C:\\X\\Harrowtally.dll", bitness, com::Scope::machine);
         std::size_t elements = 0;
         for (std::size_t at = include.find("<RegistryValue "); at != std::string::npos;
              at = include.find("<RegistryValue ", at + 1)) {
@@ -51,7 +51,7 @@ TEST(RegistryInclude, NamesTheInstallFolderWhereverTheTableNamesTheModule) {
         }
         EXPECT_EQ(elements, table.size());
         EXPECT_EQ(include.find("HARROWTALLY-INSTALLDIR"), std::string::npos);
-        const std::string platform = bitness == registration::Bitness::x64 ? "win64" : "win32";
+        const std::string platform = bitness == com::Bitness::x64 ? "win64" : "win32";
         EXPECT_NE(include.find("InprocServer32\" Value=\"[INSTALLDIR]Harrowtally.dll\""), std::string::npos);
         EXPECT_NE(include.find("\\0\\" + platform + "\" Value=\"[INSTALLDIR]Harrowtally.dll\""), std::string::npos);
         EXPECT_NE(include.find("HELPDIR\" Value=\"[INSTALLDIR]\""), std::string::npos);

@@ -1,6 +1,6 @@
 // The registration table that regsvr32 and the installer both write: what each build and scope
 // names, and the order in which unregistration removes the keys.
-#include "registration/registration_table.h"
+#include "com/registration_table.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 
-namespace harrowtally::registration {
+namespace harrowtally::com {
 namespace {
 
 const std::u16string path = u"C:\\Program Files (x86)\\Harrowtally\\Harrowtally.dll";
@@ -75,4 +75,4 @@ TEST(RegistrationTableKeys, EveryKeyOnceAndBelowKeysBeforeTheKeysAboveThem) {
 }
 
 }  // namespace
-}  // namespace harrowtally::registration
+}  // namespace harrowtally::com

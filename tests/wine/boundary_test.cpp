@@ -20,17 +20,20 @@
 #include <string>
 #include <vector>
 
-#include "clicker_object.h"
+#include "com/clicker_object.h"
+#include "com/module_state.h"
 #include "common/clock.h"
 #include "harrowtally_h.h"
-#include "module_state.h"
 #include "scanner/loaded_csp2.h"
-#include "windows_platform.h"
+#include "windows/directory_listing.h"
+#include "windows/library_opener.h"
+#include "windows/message_pump.h"
 
 #include "test_report.h"
 
 using namespace harrowtally;
 using namespace harrowtally::windows;
+using namespace harrowtally::com;
 
 // The C++ heap of this program (the object and the core are linked in) can refuse one allocation:
 // while armed, allocation number `refused` from the arming on throws std::bad_alloc.

@@ -12,17 +12,20 @@
 #include <string>
 #include <vector>
 
-#include "com_variant.h"
+#include "com/com_variant.h"
 #include "common/conversions.h"
 #include "common/runtime_error.h"
 #include "scanner/loaded_csp2.h"
-#include "windows_platform.h"
+#include "windows/directory_listing.h"
+#include "windows/library_opener.h"
+#include "windows/message_pump.h"
 
 #include "counting_dispatch.h"
 #include "message_window.h"
 
 using namespace harrowtally;
 using namespace harrowtally::windows;
+using namespace harrowtally::com;
 
 namespace {
 

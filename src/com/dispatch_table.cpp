@@ -1,12 +1,12 @@
-#include "dispatch_table.h"
+#include "com/dispatch_table.h"
 
 #include <new>
 #include <utility>
 
-#include "clicker_object.h"
-#include "owners.h"
+#include "com/clicker_object.h"
+#include "com/com_owners.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 namespace {
 
 using Object = ClickerObject;
@@ -137,4 +137,4 @@ HRESULT build_dispatch_table(ITypeInfo* info, DispatchTable& table) noexcept {
     }
 }
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

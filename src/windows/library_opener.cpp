@@ -1,11 +1,12 @@
-#include "windows_platform.h"
+#include "windows/library_opener.h"
 
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "common/runtime_error.h"
-#include "owners.h"
+#include "windows/module_file.h"
+#include "windows/owners.h"
 
 namespace harrowtally::windows {
 namespace {
@@ -19,17 +20,6 @@ public:
 
 private:
     HMODULE module_;
-};
-
-class ScopedErrorMode {
-public:
-    ScopedErrorMode() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_); }
-    ~ScopedErrorMode() { SetThreadErrorMode(previous_, nullptr); }
-    ScopedErrorMode(const ScopedErrorMode&) = delete;
-    ScopedErrorMode& operator=(const ScopedErrorMode&) = delete;
-
-private:
-    DWORD previous_ = 0;
 };
 
 bool is_file(const std::wstring& path) {
@@ -97,7 +87,10 @@ public:
 
     // Each candidate is loaded by its full path, so the system's own search never runs.
     std::unique_ptr<DynamicLibrary> open() override {
-        ScopedErrorMode quiet;
+        // No message box from the system for a library that cannot be loaded.
+        DWORD previous_mode = 0;
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_mode);
+        const auto restore_mode = scope_exit([previous_mode] { SetThreadErrorMode(previous_mode, nullptr); });
         if (!path_.empty()) return load_file(path_);
         for (const std::wstring& folder : library_folders()) {
             if (folder.empty()) continue;
@@ -128,77 +121,6 @@ std::wstring to_wide(const std::string& narrow) {
 }
 
 }  // namespace
-
-void WindowsMessagePump::wait(std::chrono::nanoseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    using std::chrono::ceil;
-    using std::chrono::milliseconds;
-    const auto ms = ceil<milliseconds>(timeout).count();
-    const DWORD wait_ms = ms <= 0 ? 0 : ms >= static_cast<long long>(INFINITE) ? INFINITE - 1 : static_cast<DWORD>(ms);
-    // A quit that is pending belongs to the host's loop: leave the queue alone and just wait.
-    if (quit_pending()) {
-        Sleep(wait_ms);
-        return;
-    }
-    const DWORD woke = MsgWaitForMultipleObjectsEx(0, nullptr, wait_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (woke != WAIT_OBJECT_0) return;
-    while (dispatch_next_message()) {
-        // A host that posts a message from each message must not keep the pause from ending.
-        if (std::chrono::steady_clock::now() >= deadline) return;
-    }
-}
-
-bool quit_pending() {
-    MSG msg;
-    return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
-}
-
-bool dispatch_next_message() {
-    MSG msg;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-    if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));
-        return false;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-    return true;
-}
-
-std::int64_t WindowsDirectoryListing::count_ordinary_files(std::u16string_view folder) {
-    std::wstring pattern(folder.begin(), folder.end());
-    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
-    pattern += L"*.*";
-    WIN32_FIND_DATAW entry;
-    const FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
-    if (!find) return 0;
-    std::int64_t count = 0;
-    constexpr DWORD not_ordinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    do {
-        if ((entry.dwFileAttributes & not_ordinary) == 0) ++count;
-    } while (FindNextFileW(find.get(), &entry));
-    return count;
-}
-
-std::wstring own_module_folder() {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&own_module_folder), &self)) {
-        return {};
-    }
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring{} : path.substr(0, slash + 1);
-}
 
 std::unique_ptr<LibraryOpener> library_opener(const std::wstring& path) {
     return std::make_unique<WindowsLibraryOpener>(path);

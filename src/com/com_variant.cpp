@@ -1,12 +1,12 @@
-#include "com_variant.h"
+#include "com/com_variant.h"
 
 #include <new>
 #include <vector>
 
+#include "com/com_owners.h"
 #include "common/runtime_error.h"
-#include "owners.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 namespace {
 
 void check_alloc(HRESULT hr) {
@@ -274,4 +274,4 @@ void to_variant(const Variant& value, VARIANT* target) {
     }
 }
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

@@ -1,8 +1,8 @@
-#include "windows_scanner_lock.h"
+#include "windows/scanner_lock.h"
 
 #include <system_error>
 
-#include "windows_platform.h"
+#include "windows/message_pump.h"
 
 namespace harrowtally::windows {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "common/value_conversions.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 
 class PlatformConversions final : public ValueConversions {
 public:
@@ -39,4 +39,4 @@ private:
     LCID locale_ = LOCALE_USER_DEFAULT;
 };
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

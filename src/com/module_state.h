@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 
 struct DispatchTable;
 
@@ -33,4 +33,4 @@ const DispatchTable* clicker_dispatch_table() noexcept;
 // Gives back the loaded type information and its table; called when the module is unloaded.
 void release_type_info();
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

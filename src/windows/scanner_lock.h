@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "common/scanner_lock.h"
-#include "owners.h"
+#include "windows/owners.h"
 
 namespace harrowtally::windows {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "com/com_owners.h"
 #include "common/variant.h"
-#include "owners.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 
 // An automation object held by the core: AddRef'd for as long as any copy of the value lives; its
 // default value is read through DISPID_VALUE.
@@ -51,4 +51,4 @@ void to_variant(const Variant& value, VARIANT* target);
 std::u16string from_bstr(BSTR text);
 BSTR to_bstr(std::u16string_view text);  // throws std::bad_alloc
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

@@ -1,13 +1,13 @@
-#include "platform_conversions.h"
+#include "com/platform_conversions.h"
 
 #include <new>
 #include <utility>
 
-#include "com_variant.h"
+#include "com/com_owners.h"
+#include "com/com_variant.h"
 #include "common/runtime_error.h"
-#include "owners.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 namespace {
 
 void throw_failure(HRESULT hr) {
@@ -65,4 +65,4 @@ std::u16string PlatformConversions::to_text(const Variant& v) const {
     return from_bstr(V_BSTR(out.get()));
 }
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "dispatch_ids.h"
+#include "com/dispatch_ids.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 
 class ClickerObject;
 
@@ -39,4 +39,4 @@ struct DispatchTable {
 // Builds the table from the type information; on failure `table` is left as it was.
 HRESULT build_dispatch_table(ITypeInfo* info, DispatchTable& table) noexcept;
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

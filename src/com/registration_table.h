@@ -8,7 +8,7 @@
 
 #include "component_ids.h"
 
-namespace harrowtally::registration {
+namespace harrowtally::com {
 
 enum class Bitness { x86, x64 };
 enum class Scope { machine, user };
@@ -38,4 +38,4 @@ std::vector<RegistryEntry> registration_table(std::u16string_view module_path, B
 // The keys named by `table` (each once), the deepest first: the order in which they are removed.
 std::vector<std::u16string> keys_deepest_first(const std::vector<RegistryEntry>& table);
 
-}  // namespace harrowtally::registration
+}  // namespace harrowtally::com

@@ -1,8 +1,8 @@
-#include "registration_table.h"
+#include "com/registration_table.h"
 
 #include <algorithm>
 
-namespace harrowtally::registration {
+namespace harrowtally::com {
 
 std::vector<RegistryEntry> registration_table(std::u16string_view module_path, Bitness bitness, Scope scope) {
     const std::u16string path(module_path);
@@ -58,4 +58,4 @@ std::vector<std::u16string> keys_deepest_first(const std::vector<RegistryEntry>&
     return keys;
 }
 
-}  // namespace harrowtally::registration
+}  // namespace harrowtally::com

@@ -10,11 +10,11 @@
 #include <atomic>
 
 #include "clicker/clicker.h"
+#include "com/platform_conversions.h"
 #include "common/services.h"
 #include "harrowtally_h.h"
-#include "platform_conversions.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 
 struct FastMember;
 
@@ -91,4 +91,4 @@ private:
 // (0x800A0000 + number).
 HRESULT report_runtime_error(int number) noexcept;
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

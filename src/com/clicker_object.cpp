@@ -1,20 +1,22 @@
-#include "clicker_object.h"
+#include "com/clicker_object.h"
 
 #include <iterator>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "com_variant.h"
+#include "com/com_owners.h"
+#include "com/com_variant.h"
+#include "com/dispatch_table.h"
+#include "com/module_state.h"
 #include "common/runtime_error.h"
-#include "dispatch_table.h"
-#include "module_state.h"
-#include "owners.h"
 #include "scanner/loaded_csp2.h"
-#include "windows_platform.h"
-#include "windows_scanner_lock.h"
+#include "windows/directory_listing.h"
+#include "windows/library_opener.h"
+#include "windows/message_pump.h"
+#include "windows/scanner_lock.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 namespace {
 
 // The collaborators every object shares: one scanner library per process (the library keeps the
@@ -23,12 +25,12 @@ namespace {
 // message pump and the data-folder listing. Created at the first object and kept for the life of
 // the process, like the scanner library they load.
 struct SharedServices {
-    WindowsScannerLock lock;
-    LoadedCSP2 library{library_opener()};
+    windows::WindowsScannerLock lock;
+    LoadedCSP2 library{windows::library_opener()};
     SystemClock clock;
-    WindowsMessagePump pump;
+    windows::WindowsMessagePump pump;
     SettlingPause pause{pump};
-    WindowsDirectoryListing listing;
+    windows::WindowsDirectoryListing listing;
 };
 
 ScannerServices services() {
@@ -506,4 +508,4 @@ HRESULT ClickerObject::get_stype(VARIANT* value) {
     return guarded_out(this, value, [&] { give_variant(value, clicker_.stype()); });
 }
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

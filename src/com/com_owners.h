@@ -1,58 +1,16 @@
 #pragma once
-// Owners of the Windows resources that have none in the toolchain (interfaces use
-// Microsoft::WRL::ComPtr): each releases its resource in its destructor, is move-only, and hands
-// out the address an API fills through out().
+// Owners of the automation resources: BSTRs, SAFEARRAYs, VARIANTs and the descriptions ITypeInfo
+// lends out (interfaces use Microsoft::WRL::ComPtr, with adopt() for a newly made object).
 #include <oaidl.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <utility>
 
-namespace harrowtally::windows {
+#include "windows/owners.h"
 
-template <typename Handle, typename Release>
-class Owned {
-public:
-    Owned() = default;
-    explicit Owned(Handle handle) : handle_(handle) {}
-    ~Owned() { reset(); }
-    Owned(Owned&& other) noexcept : handle_(other.release()) {}
-    Owned& operator=(Owned&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
+namespace harrowtally::com {
 
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Release::none(); }
-    // For the API call that fills the handle: the old one is released first.
-    Handle* out() {
-        reset();
-        return &handle_;
-    }
-    Handle release() { return std::exchange(handle_, Release::none()); }
-    void reset(Handle handle = Release::none()) {
-        if (handle_ != Release::none()) Release::free(handle_);
-        handle_ = handle;
-    }
-
-private:
-    Handle handle_ = Release::none();
-};
-
-struct RegistryKeyRelease {
-    static HKEY none() { return nullptr; }
-    static void free(HKEY key) { RegCloseKey(key); }
-};
-struct KernelHandleRelease {
-    static HANDLE none() { return nullptr; }
-    static void free(HANDLE handle) { CloseHandle(handle); }
-};
-struct FindRelease {
-    static HANDLE none() { return INVALID_HANDLE_VALUE; }
-    static void free(HANDLE find) { FindClose(find); }
-};
 struct BstrRelease {
     static BSTR none() { return nullptr; }
     static void free(BSTR text) { SysFreeString(text); }
@@ -63,11 +21,16 @@ struct SafeArrayRelease {
     static void free(SAFEARRAY* array) { SafeArrayDestroy(array); }
 };
 
-using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
-using SafeArray = Owned<SAFEARRAY*, SafeArrayRelease>;
-using FindHandle = Owned<HANDLE, FindRelease>;
-using KernelHandle = Owned<HANDLE, KernelHandleRelease>;
-using Bstr = Owned<BSTR, BstrRelease>;
+using SafeArray = windows::Owned<SAFEARRAY*, SafeArrayRelease>;
+using Bstr = windows::Owned<BSTR, BstrRelease>;
+
+// Takes over the reference an object was made with: MinGW's ComPtr::Attach adds one of its own.
+template <typename T>
+Microsoft::WRL::ComPtr<T> adopt(T* made) {
+    Microsoft::WRL::ComPtr<T> owner;
+    *owner.GetAddressOf() = made;
+    return owner;
+}
 
 // A VARIANT that is cleared when it goes.
 class VariantValue {
@@ -131,4 +94,4 @@ private:
 using TypeAttributes = TypeDescription<TYPEATTR, &ITypeInfo::ReleaseTypeAttr>;
 using FunctionDescription = TypeDescription<FUNCDESC, &ITypeInfo::ReleaseFuncDesc>;
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

@@ -1,15 +1,16 @@
-#include "module_state.h"
+#include "com/module_state.h"
 
 #include <wrl/client.h>
 
 #include <memory>
 #include <new>
 
-#include "dispatch_table.h"
+#include "com/dispatch_table.h"
+#include "windows/module_file.h"
 
 #include "harrowtally_h.h"
 
-namespace harrowtally::windows {
+namespace harrowtally::com {
 namespace {
 
 // The type information and its dispatch table, built together and published as one.
@@ -39,16 +40,7 @@ ModuleState& module_state() {
 }
 
 std::wstring module_path() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(module_state().module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return windows::module_file(module_state().module);
 }
 
 HRESULT clicker_type_info(ITypeInfo** info) {
@@ -71,4 +63,4 @@ void release_type_info() {
     delete loaded_type.exchange(nullptr);
 }
 
-}  // namespace harrowtally::windows
+}  // namespace harrowtally::com

@@ -1,0 +1,117 @@
+// The in-process server: DllMain, the class factory, DllGetClassObject and DllCanUnloadNow, and
+// the registration entry points (machine-wide, or per user through DllInstall "user"), which hand
+// the module's path to the registry writer.
+#include <oaidl.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <new>
+#include <string>
+
+#include "com/clicker_object.h"
+#include "com/com_owners.h"
+#include "com/module_state.h"
+#include "com/registry_writer.h"
+#include "harrowtally_h.h"
+
+namespace harrowtally::com {
+
+namespace {
+
+class ClassFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+            *object = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factory is a static object; references to it keep the module loaded like a lock.
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++module_state().locks); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--module_state().locks); }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        Microsoft::WRL::ComPtr<ITypeInfo> info;
+        const HRESULT hr = clicker_type_info(info.GetAddressOf());
+        if (FAILED(hr)) return hr;
+        Microsoft::WRL::ComPtr<ClickerObject> clicker;
+        try {
+            clicker = adopt(new ClickerObject(info.Get()));
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+        return clicker->QueryInterface(riid, object);
+    }
+
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) {
+            ++module_state().locks;
+        } else {
+            --module_state().locks;
+        }
+        return S_OK;
+    }
+};
+
+ClassFactory factory;
+
+}  // namespace
+}  // namespace harrowtally::com
+
+using harrowtally::com::module_state;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        module_state().module = instance;
+        DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded by FreeLibrary (at process exit the platform's modules may be gone already).
+        harrowtally::com::release_type_info();
+    }
+    return TRUE;
+}
+
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualCLSID(clsid, CLSID_Clicker)) return CLASS_E_CLASSNOTAVAILABLE;
+    return harrowtally::com::factory.QueryInterface(riid, object);
+}
+
+HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return module_state().objects == 0 && module_state().locks == 0 ? S_OK : S_FALSE;
+}
+
+HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return harrowtally::com::register_server(harrowtally::com::module_path(), harrowtally::com::Scope::machine);
+}
+
+HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return harrowtally::com::unregister_server(harrowtally::com::module_path(), harrowtally::com::Scope::machine);
+}
+
+// regsvr32 /n /i:user registers for the current user alone (HKCU\Software\Classes), and /n /i (no
+// text) for the machine; any other text is refused rather than taken for the machine.
+HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR command_line) {
+    using harrowtally::com::Scope;
+    Scope scope = Scope::machine;
+    if (command_line != nullptr && *command_line != L'\0') {
+        if (lstrcmpiW(command_line, L"user") != 0) return E_INVALIDARG;
+        scope = Scope::user;
+    }
+    const std::wstring path = harrowtally::com::module_path();
+    return install ? harrowtally::com::register_server(path, scope) : harrowtally::com::unregister_server(path, scope);
+}
+
+}  // extern "C"
