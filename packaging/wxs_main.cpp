@@ -7,7 +7,7 @@
 #include "wxs_registry.h"
 
 int main(int argc, char** argv) {
-    using harrowtally::registration::Bitness;
+    using harrowtally::com::Bitness;
     if (argc != 2 || (std::strcmp(argv[1], "x86") != 0 && std::strcmp(argv[1], "x64") != 0)) {
         std::cerr << "usage: harrowtally_wxs x86|x64\n";
         return 2;

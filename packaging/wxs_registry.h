@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "registration_table.h"
+#include "com/registration_table.h"
 
 namespace harrowtally::packaging {
 
@@ -19,6 +19,6 @@ std::u16string with_install_folder(std::u16string_view text, std::u16string_view
 
 // The <RegistryValue> elements for every row of the machine registration of the build of
 // `bitness`, its file installed as INSTALLDIR\Harrowtally.dll, as a WiX include file.
-std::string registry_include(registration::Bitness bitness);
+std::string registry_include(com::Bitness bitness);
 
 }  // namespace harrowtally::packaging
