@@ -20,14 +20,6 @@ constexpr NamedType kTypeNames[] = {
     {"Code39", code_type::code39}, {"Code128", code_type::code128},
 };
 
-constexpr std::string_view kCallNames[] = {
-    "csp2Init",      "csp2Restore",     "csp2WakeUp",        "csp2Interrogate", "csp2PowerDown",
-    "csp2ReadData",  "csp2GetPacket",   "csp2TimeStamp2Str", "csp2GetDeviceId", "csp2GetSystemStatus",
-    "csp2ClearData", "csp2GetTime",     "csp2SetTime",       "csp2SetDefaults", "csp2GetParam",
-    "csp2SetParam",  "csp2GetProtocol", "csp2GetASCIIMode",  "csp2GetRTCMode",  "csp2GetSwVersion",
-};
-static_assert(std::size(kCallNames) == static_cast<std::size_t>(Call::count));
-
 struct NamedStampFault {
     std::string_view name;
     StampFault fault;
@@ -223,10 +215,11 @@ private:
         } else if (name == "fault_calls") {
             device_.failing.fill(false);
             for (auto w : words(value)) {
-                const auto it = std::find_if(std::begin(kCallNames), std::end(kCallNames),
+                const auto it = std::find_if(std::begin(csp2_abi::function_names), std::end(csp2_abi::function_names),
                                              [&](std::string_view n) { return equal_nocase(n, w); });
-                if (it == std::end(kCallNames)) fail("fault_calls: unknown function '" + std::string(w) + "'");
-                device_.failing[static_cast<std::size_t>(it - std::begin(kCallNames))] = true;
+                if (it == std::end(csp2_abi::function_names))
+                    fail("fault_calls: unknown function '" + std::string(w) + "'");
+                device_.failing[static_cast<std::size_t>(it - std::begin(csp2_abi::function_names))] = true;
             }
         } else {
             fail("unknown key '" + std::string(name) + "'");
@@ -276,7 +269,7 @@ std::optional<std::uint8_t> parse_code_type(std::string_view name) {
 }
 
 std::string_view call_name(Call call) {
-    return kCallNames[static_cast<std::size_t>(call)];
+    return csp2_abi::name_of(call);
 }
 
 Barcode Device::barcode(std::size_t index) const {
@@ -431,7 +424,7 @@ void write_device(std::ostream& out, const Device& d) {
     if (std::find(d.failing.begin(), d.failing.end(), true) != d.failing.end()) {
         out << "fault_calls =";
         for (std::size_t c = 0; c < d.failing.size(); ++c) {
-            if (d.failing[c]) out << ' ' << kCallNames[c];
+            if (d.failing[c]) out << ' ' << csp2_abi::function_names[c];
         }
         out << '\n';
     }

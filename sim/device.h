@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scanner/csp2_abi.h"
+
 #include "calendar.h"
 
 namespace harrowtally::sim {
@@ -46,29 +48,8 @@ struct Barcode {
 enum class StampFault { none, no_slash, one_slash, early_slash, bad_date };
 
 // Library calls that can be made to fail, by their exported names.
-enum class Call {
-    init,
-    restore,
-    wake_up,
-    interrogate,
-    power_down,
-    read_data,
-    get_packet,
-    time_stamp_to_text,
-    get_device_id,
-    get_system_status,
-    clear_data,
-    get_time,
-    set_time,
-    set_defaults,
-    get_param,
-    set_param,
-    get_protocol,
-    get_ascii_mode,
-    get_rtc_mode,
-    get_sw_version,
-    count
-};
+using Call = csp2_abi::Function;
+inline constexpr std::size_t call_count = csp2_abi::function_count;
 std::string_view call_name(Call call);
 
 struct Device {
@@ -92,7 +73,7 @@ struct Device {
     std::optional<std::int32_t> packet_fail_at;  // 1-based barcode from which csp2GetPacket fails
     StampFault stamp_fault = StampFault::none;
     std::int32_t erase_failures = 0;  // csp2ClearData calls still to fail; negative: every one
-    std::array<bool, static_cast<std::size_t>(Call::count)> failing{};
+    std::array<bool, call_count> failing{};
 
     bool fails(Call call) const { return failing[static_cast<std::size_t>(call)]; }
     std::size_t barcode_count() const { return barcodes.size() + static_cast<std::size_t>(generated); }

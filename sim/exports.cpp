@@ -19,6 +19,7 @@
 namespace {
 
 using harrowtally::sim::Simulator;
+using Call = harrowtally::csp2_abi::Function;
 
 Simulator& simulator() noexcept {
     static Simulator instance;
@@ -37,7 +38,7 @@ std::int32_t guarded(Body&& body) noexcept {
 // Runs the call and journals it; `arguments` gives the text between the parentheses and is only
 // built when the journal is on.
 template <typename Body, typename Arguments>
-std::int32_t call(const char* name, Body&& body, Arguments&& arguments) noexcept {
+std::int32_t call(Call function, Body&& body, Arguments&& arguments) noexcept {
     const std::int32_t r = guarded(body);
     if (harrowtally::sim::journal_active()) {
         std::string text;
@@ -46,7 +47,7 @@ std::int32_t call(const char* name, Body&& body, Arguments&& arguments) noexcept
         } catch (...) {
             text = "?";
         }
-        harrowtally::sim::journal_call(name, text, r);
+        harrowtally::sim::journal_call(harrowtally::csp2_abi::name_of(function), text, r);
     }
     return r;
 }
@@ -79,79 +80,79 @@ extern "C" {
 
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Init(std::int32_t port) {
     return call(
-        "csp2Init", [&](Simulator& s) { return s.init(port); }, [&] { return to_string(port); });
+        Call::csp2Init, [&](Simulator& s) { return s.init(port); }, [&] { return to_string(port); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Restore() {
     return call(
-        "csp2Restore", [](Simulator& s) { return s.restore(); }, no_arguments);
+        Call::csp2Restore, [](Simulator& s) { return s.restore(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2WakeUp() {
     return call(
-        "csp2WakeUp", [](Simulator& s) { return s.wake_up(); }, no_arguments);
+        Call::csp2WakeUp, [](Simulator& s) { return s.wake_up(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2Interrogate() {
     return call(
-        "csp2Interrogate", [](Simulator& s) { return s.interrogate(); }, no_arguments);
+        Call::csp2Interrogate, [](Simulator& s) { return s.interrogate(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2PowerDown() {
     return call(
-        "csp2PowerDown", [](Simulator& s) { return s.power_down(); }, no_arguments);
+        Call::csp2PowerDown, [](Simulator& s) { return s.power_down(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2ReadData() {
     return call(
-        "csp2ReadData", [](Simulator& s) { return s.read_data(); }, no_arguments);
+        Call::csp2ReadData, [](Simulator& s) { return s.read_data(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetPacket(char* buffer, std::int32_t index, std::int32_t max_length) {
     return call(
-        "csp2GetPacket", [&](Simulator& s) { return s.get_packet(buffer, index, max_length); },
+        Call::csp2GetPacket, [&](Simulator& s) { return s.get_packet(buffer, index, max_length); },
         [&] {
             return list({output_buffer(buffer), to_string(index), to_string(max_length)});
         });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2TimeStamp2Str(unsigned char* stamp, char* text, std::int32_t max_length) {
     return call(
-        "csp2TimeStamp2Str", [&](Simulator& s) { return s.time_stamp_to_text(stamp, text, max_length); },
+        Call::csp2TimeStamp2Str, [&](Simulator& s) { return s.time_stamp_to_text(stamp, text, max_length); },
         [&] {
             return list({input_bytes(stamp, 4), output_buffer(text), to_string(max_length)});
         });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetDeviceId(char* id, std::int32_t max_length) {
     return call(
-        "csp2GetDeviceId", [&](Simulator& s) { return s.get_device_id(id, max_length); },
+        Call::csp2GetDeviceId, [&](Simulator& s) { return s.get_device_id(id, max_length); },
         [&] {
             return list({output_buffer(id), to_string(max_length)});
         });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetSystemStatus() {
     return call(
-        "csp2GetSystemStatus", [](Simulator& s) { return s.get_system_status(); }, no_arguments);
+        Call::csp2GetSystemStatus, [](Simulator& s) { return s.get_system_status(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2ClearData() {
     return call(
-        "csp2ClearData", [](Simulator& s) { return s.clear_data(); }, no_arguments);
+        Call::csp2ClearData, [](Simulator& s) { return s.clear_data(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetTime(unsigned char* clock) {
     return call(
-        "csp2GetTime", [&](Simulator& s) { return s.get_time(clock); }, [&] { return output_buffer(clock); });
+        Call::csp2GetTime, [&](Simulator& s) { return s.get_time(clock); }, [&] { return output_buffer(clock); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetTime(unsigned char* clock) {
     return call(
-        "csp2SetTime", [&](Simulator& s) { return s.set_time(clock); }, [&] { return input_bytes(clock, 6); });
+        Call::csp2SetTime, [&](Simulator& s) { return s.set_time(clock); }, [&] { return input_bytes(clock, 6); });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetDefaults() {
     return call(
-        "csp2SetDefaults", [](Simulator& s) { return s.set_defaults(); }, no_arguments);
+        Call::csp2SetDefaults, [](Simulator& s) { return s.set_defaults(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetParam(std::int32_t param, char* buffer, std::int32_t max_length) {
     return call(
-        "csp2GetParam", [&](Simulator& s) { return s.get_param(param, buffer, max_length); },
+        Call::csp2GetParam, [&](Simulator& s) { return s.get_param(param, buffer, max_length); },
         [&] {
             return list({to_string(param), output_buffer(buffer), to_string(max_length)});
         });
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2SetParam(std::int32_t param, char* buffer, std::int32_t length) {
     return call(
-        "csp2SetParam", [&](Simulator& s) { return s.set_param(param, buffer, length); },
+        Call::csp2SetParam, [&](Simulator& s) { return s.set_param(param, buffer, length); },
         [&] {
             const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
             return list({to_string(param), input_bytes(bytes, shown_length(length)), to_string(length)});
@@ -159,19 +160,19 @@ CSP2_EXPORT std::int32_t CSP2_CALL csp2SetParam(std::int32_t param, char* buffer
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetProtocol() {
     return call(
-        "csp2GetProtocol", [](Simulator& s) { return s.get_protocol(); }, no_arguments);
+        Call::csp2GetProtocol, [](Simulator& s) { return s.get_protocol(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetASCIIMode() {
     return call(
-        "csp2GetASCIIMode", [](Simulator& s) { return s.get_ascii_mode(); }, no_arguments);
+        Call::csp2GetASCIIMode, [](Simulator& s) { return s.get_ascii_mode(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetRTCMode() {
     return call(
-        "csp2GetRTCMode", [](Simulator& s) { return s.get_rtc_mode(); }, no_arguments);
+        Call::csp2GetRTCMode, [](Simulator& s) { return s.get_rtc_mode(); }, no_arguments);
 }
 CSP2_EXPORT std::int32_t CSP2_CALL csp2GetSwVersion(char* buffer, std::int32_t max_length) {
     return call(
-        "csp2GetSwVersion", [&](Simulator& s) { return s.get_sw_version(buffer, max_length); },
+        Call::csp2GetSwVersion, [&](Simulator& s) { return s.get_sw_version(buffer, max_length); },
         [&] {
             return list({output_buffer(buffer), to_string(max_length)});
         });

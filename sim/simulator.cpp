@@ -132,7 +132,7 @@ std::int32_t Simulator::init(std::int32_t port) {
     if (open_) return result::already_open;
     if (!load()) return result::state_file;
     const Device& d = *device_;
-    if (d.fails(Call::init)) return result::injected;
+    if (d.fails(Call::csp2Init)) return result::injected;
     if (std::find(d.busy_ports.begin(), d.busy_ports.end(), port) != d.busy_ports.end()) return result::port_busy;
     if (!d.port || *d.port != port) return result::no_scanner;
     open_ = true;
@@ -141,14 +141,14 @@ std::int32_t Simulator::init(std::int32_t port) {
 }
 
 std::int32_t Simulator::restore() {
-    if (open_ && device_->fails(Call::restore)) return result::injected;
+    if (open_ && device_->fails(Call::csp2Restore)) return result::injected;
     open_ = false;
     drop_packets();
     return result::ok;
 }
 
 std::int32_t Simulator::read_data() {
-    if (const auto r = check_open(Call::read_data); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2ReadData); r != result::ok) return r;
     const Device& d = *device_;
     drop_packets();
     if (d.count_result && *d.count_result < 0) return *d.count_result;
@@ -169,7 +169,7 @@ std::int32_t Simulator::read_data() {
 }
 
 std::int32_t Simulator::get_packet(char* buffer, std::int32_t index, std::int32_t max_length) {
-    if (const auto r = check_open(Call::get_packet); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetPacket); r != result::ok) return r;
     if (buffer == nullptr) return result::bad_argument;
     if (!data_read_ || index < 0 || static_cast<std::size_t>(index) >= offsets_.size()) return result::no_packet;
     if (device_->packet_fail_at && index + 1 >= *device_->packet_fail_at) return result::injected;
@@ -182,14 +182,14 @@ std::int32_t Simulator::get_packet(char* buffer, std::int32_t index, std::int32_
 
 std::int32_t Simulator::time_stamp_to_text(const unsigned char* stamp, char* text, std::int32_t max_length) {
     // A pure conversion: no port needed. The faults are those of the device last loaded.
-    if (device_ != nullptr && device_->fails(Call::time_stamp_to_text)) return result::injected;
+    if (device_ != nullptr && device_->fails(Call::csp2TimeStamp2Str)) return result::injected;
     if (stamp == nullptr) return result::bad_argument;
     const StampFault fault = device_ != nullptr ? device_->stamp_fault : StampFault::none;
     return copy_text(stamp_text(unpack_stamp(stamp), fault), text, max_length);
 }
 
 std::int32_t Simulator::get_device_id(char* id, std::int32_t max_length) {
-    if (const auto r = check_open(Call::get_device_id); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetDeviceId); r != result::ok) return r;
     if (id == nullptr || max_length <= 0) return result::bad_argument;
     const auto& bytes = device_->id;
     const std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(max_length));
@@ -200,12 +200,12 @@ std::int32_t Simulator::get_device_id(char* id, std::int32_t max_length) {
 }
 
 std::int32_t Simulator::get_system_status() {
-    if (const auto r = check_open(Call::get_system_status); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetSystemStatus); r != result::ok) return r;
     return device_->system_status;
 }
 
 std::int32_t Simulator::clear_data() {
-    if (const auto r = check_open(Call::clear_data); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2ClearData); r != result::ok) return r;
     if (device_->erase_failures < 0) return result::injected;
     if (device_->erase_failures > 0) {
         const auto r = commit([](Device& d) { --d.erase_failures; });
@@ -220,7 +220,7 @@ std::int32_t Simulator::clear_data() {
 }
 
 std::int32_t Simulator::get_time(unsigned char* clock) {
-    if (const auto r = check_open(Call::get_time); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetTime); r != result::ok) return r;
     if (clock == nullptr) return result::bad_argument;
     if (device_->clock_lost) {
         std::memset(clock, 255, 6);
@@ -233,7 +233,7 @@ std::int32_t Simulator::get_time(unsigned char* clock) {
 }
 
 std::int32_t Simulator::set_time(const unsigned char* clock) {
-    if (const auto r = check_open(Call::set_time); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2SetTime); r != result::ok) return r;
     if (clock == nullptr) return result::bad_argument;
     const DateTime t{2000 + clock[5], clock[4], clock[3], clock[2], clock[1], clock[0]};
     if (!valid(t)) return result::bad_argument;
@@ -245,12 +245,12 @@ std::int32_t Simulator::set_time(const unsigned char* clock) {
 }
 
 std::int32_t Simulator::set_defaults() {
-    if (const auto r = check_open(Call::set_defaults); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2SetDefaults); r != result::ok) return r;
     return commit([](Device& d) { d.params = d.defaults; });
 }
 
 std::int32_t Simulator::get_param(std::int32_t param, char* buffer, std::int32_t max_length) {
-    if (const auto r = check_open(Call::get_param); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetParam); r != result::ok) return r;
     if (buffer == nullptr || max_length < 1 || param < 0 || param >= kParamCount) return result::bad_argument;
     buffer[0] = static_cast<char>(device_->params[static_cast<std::size_t>(param)]);
     if (max_length > 1) buffer[1] = '\0';
@@ -258,31 +258,31 @@ std::int32_t Simulator::get_param(std::int32_t param, char* buffer, std::int32_t
 }
 
 std::int32_t Simulator::set_param(std::int32_t param, const char* buffer, std::int32_t length) {
-    if (const auto r = check_open(Call::set_param); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2SetParam); r != result::ok) return r;
     if (buffer == nullptr || length < 1 || param < 0 || param >= kParamCount) return result::bad_argument;
     const auto value = static_cast<std::uint8_t>(buffer[0]);
     return commit([param, value](Device& d) { d.params[static_cast<std::size_t>(param)] = value; });
 }
 
 std::int32_t Simulator::get_protocol() {
-    if (const auto r = check_open(Call::get_protocol); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetProtocol); r != result::ok) return r;
     return device_->protocol;
 }
 
 std::int32_t Simulator::get_ascii_mode() {
-    if (const auto r = check_open(Call::get_ascii_mode); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetASCIIMode); r != result::ok) return r;
     return device_->ascii_mode;
 }
 
 std::int32_t Simulator::get_rtc_mode() {
-    if (const auto r = check_open(Call::get_rtc_mode); r != result::ok) return r;
+    if (const auto r = check_open(Call::csp2GetRTCMode); r != result::ok) return r;
     return device_->rtc_mode;
 }
 
 std::int32_t Simulator::get_sw_version(char* buffer, std::int32_t max_length) {
     // Answers without an open port; outside a connection it reads the device afresh.
     if (!open_ && !load()) return result::state_file;
-    if (device_->fails(Call::get_sw_version)) return result::injected;
+    if (device_->fails(Call::csp2GetSwVersion)) return result::injected;
     return copy_text(device_->sw_version, buffer, max_length);
 }
 

@@ -32,9 +32,9 @@ class Simulator {
 public:
     std::int32_t init(std::int32_t port);
     std::int32_t restore();
-    std::int32_t wake_up() { return simple(Call::wake_up); }
-    std::int32_t interrogate() { return simple(Call::interrogate); }
-    std::int32_t power_down() { return simple(Call::power_down); }
+    std::int32_t wake_up() { return simple(Call::csp2WakeUp); }
+    std::int32_t interrogate() { return simple(Call::csp2Interrogate); }
+    std::int32_t power_down() { return simple(Call::csp2PowerDown); }
     std::int32_t read_data();
     std::int32_t get_packet(char* buffer, std::int32_t index, std::int32_t max_length);
     std::int32_t time_stamp_to_text(const unsigned char* stamp, char* text, std::int32_t max_length);

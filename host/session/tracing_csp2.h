@@ -6,6 +6,7 @@
 #include <string>
 
 #include "scanner/csp2.h"
+#include "scanner/csp2_abi.h"
 
 namespace harrowtally::host {
 
@@ -38,7 +39,7 @@ private:
     // Makes the call and writes its line: "name(arguments) = result", or, when the library could
     // not be used, the error the call ended with.
     template <typename Call>
-    std::int32_t traced(const char* name, const std::string& arguments, Call call);
+    std::int32_t traced(csp2_abi::Function function, const std::string& arguments, Call call);
 
     CSP2& library_;
     std::ostream& trace_;

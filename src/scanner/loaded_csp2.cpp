@@ -5,33 +5,8 @@
 
 namespace harrowtally {
 namespace {
-enum Slot {
-    kInit,
-    kRestore,
-    kWakeUp,
-    kInterrogate,
-    kPowerDown,
-    kReadData,
-    kGetPacket,
-    kTimeStamp2Str,
-    kGetDeviceId,
-    kGetSystemStatus,
-    kClearData,
-    kGetTime,
-    kSetTime,
-    kSetDefaults,
-    kGetParam,
-    kSetParam,
-    kGetProtocol,
-    kGetASCIIMode,
-    kGetRTCMode,
-    kGetSwVersion
-};
 
-template <typename Fn>
-Fn as(void* p) {
-    return reinterpret_cast<Fn>(p);
-}
+using csp2_abi::Function;
 
 char* chars(std::uint8_t* p) {
     return reinterpret_cast<char*>(p);
@@ -41,7 +16,9 @@ char* chars(std::uint8_t* p) {
 LoadedCSP2::LoadedCSP2(std::unique_ptr<LibraryOpener> opener) : opener_(std::move(opener)) {}
 LoadedCSP2::~LoadedCSP2() = default;
 
-void* LoadedCSP2::resolve(int slot, const char* name) {
+void* LoadedCSP2::resolve(csp2_abi::Function function) {
+    const std::size_t slot = csp2_abi::index_of(function);
+    const char* const name = csp2_abi::name_of(function);
     if (void* known = functions_[slot].load(std::memory_order_acquire)) return known;
     const std::lock_guard<std::mutex> resolving(resolving_);
     if (void* known = functions_[slot].load(std::memory_order_relaxed)) return known;
@@ -65,58 +42,58 @@ void* LoadedCSP2::resolve(int slot, const char* name) {
     return fn;
 }
 
-#define HT_NO_ARGS(Name, SlotId)                               \
-    std::int32_t LoadedCSP2::Name() {                          \
-        return as<csp2_abi::NoArgs>(resolve(SlotId, #Name))(); \
+#define HT_NO_ARGS(Name)               \
+    std::int32_t LoadedCSP2::Name() {  \
+        return call<Function::Name>(); \
     }
 
-HT_NO_ARGS(csp2Restore, kRestore)
-HT_NO_ARGS(csp2WakeUp, kWakeUp)
-HT_NO_ARGS(csp2Interrogate, kInterrogate)
-HT_NO_ARGS(csp2PowerDown, kPowerDown)
-HT_NO_ARGS(csp2ReadData, kReadData)
-HT_NO_ARGS(csp2GetSystemStatus, kGetSystemStatus)
-HT_NO_ARGS(csp2ClearData, kClearData)
-HT_NO_ARGS(csp2SetDefaults, kSetDefaults)
-HT_NO_ARGS(csp2GetProtocol, kGetProtocol)
-HT_NO_ARGS(csp2GetASCIIMode, kGetASCIIMode)
-HT_NO_ARGS(csp2GetRTCMode, kGetRTCMode)
+HT_NO_ARGS(csp2Restore)
+HT_NO_ARGS(csp2WakeUp)
+HT_NO_ARGS(csp2Interrogate)
+HT_NO_ARGS(csp2PowerDown)
+HT_NO_ARGS(csp2ReadData)
+HT_NO_ARGS(csp2GetSystemStatus)
+HT_NO_ARGS(csp2ClearData)
+HT_NO_ARGS(csp2SetDefaults)
+HT_NO_ARGS(csp2GetProtocol)
+HT_NO_ARGS(csp2GetASCIIMode)
+HT_NO_ARGS(csp2GetRTCMode)
 #undef HT_NO_ARGS
 
 std::int32_t LoadedCSP2::csp2Init(std::int32_t port) {
-    return as<csp2_abi::Init>(resolve(kInit, "csp2Init"))(port);
+    return call<Function::csp2Init>(port);
 }
 
 std::int32_t LoadedCSP2::csp2GetPacket(std::uint8_t* buffer, std::int32_t index, std::int32_t max_length) {
-    return as<csp2_abi::GetPacket>(resolve(kGetPacket, "csp2GetPacket"))(chars(buffer), index, max_length);
+    return call<Function::csp2GetPacket>(chars(buffer), index, max_length);
 }
 
 std::int32_t LoadedCSP2::csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) {
-    return as<csp2_abi::TimeStamp2Str>(resolve(kTimeStamp2Str, "csp2TimeStamp2Str"))(stamp, chars(text), max_length);
+    return call<Function::csp2TimeStamp2Str>(stamp, chars(text), max_length);
 }
 
 std::int32_t LoadedCSP2::csp2GetDeviceId(std::uint8_t* id, std::int32_t max_length) {
-    return as<csp2_abi::BufferLength>(resolve(kGetDeviceId, "csp2GetDeviceId"))(chars(id), max_length);
+    return call<Function::csp2GetDeviceId>(chars(id), max_length);
 }
 
 std::int32_t LoadedCSP2::csp2GetTime(std::uint8_t* clock) {
-    return as<csp2_abi::ClockBuffer>(resolve(kGetTime, "csp2GetTime"))(clock);
+    return call<Function::csp2GetTime>(clock);
 }
 
 std::int32_t LoadedCSP2::csp2SetTime(std::uint8_t* clock) {
-    return as<csp2_abi::ClockBuffer>(resolve(kSetTime, "csp2SetTime"))(clock);
+    return call<Function::csp2SetTime>(clock);
 }
 
 std::int32_t LoadedCSP2::csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) {
-    return as<csp2_abi::ParamBuffer>(resolve(kGetParam, "csp2GetParam"))(param, chars(buffer), max_length);
+    return call<Function::csp2GetParam>(param, chars(buffer), max_length);
 }
 
 std::int32_t LoadedCSP2::csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) {
-    return as<csp2_abi::ParamBuffer>(resolve(kSetParam, "csp2SetParam"))(param, chars(buffer), length);
+    return call<Function::csp2SetParam>(param, chars(buffer), length);
 }
 
 std::int32_t LoadedCSP2::csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) {
-    return as<csp2_abi::BufferLength>(resolve(kGetSwVersion, "csp2GetSwVersion"))(chars(buffer), max_length);
+    return call<Function::csp2GetSwVersion>(chars(buffer), max_length);
 }
 
 }  // namespace harrowtally

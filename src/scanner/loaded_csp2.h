@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "scanner/csp2.h"
+#include "scanner/csp2_abi.h"
 #include "scanner/library_opener.h"
 
 namespace harrowtally {
@@ -49,13 +50,17 @@ public:
     const std::string& missing_function() const { return missing_function_; }
 
 private:
-    void* resolve(int slot, const char* name);
+    void* resolve(csp2_abi::Function function);
+    template <csp2_abi::Function F, typename... Args>
+    std::int32_t call(Args... args) {
+        return reinterpret_cast<typename csp2_abi::FunctionType<F>::type>(resolve(F))(args...);
+    }
 
     std::unique_ptr<LibraryOpener> opener_;
     // Guards the load and every lookup; a function once resolved is read without it.
     std::mutex resolving_;
     std::unique_ptr<DynamicLibrary> library_;
-    std::array<std::atomic<void*>, 20> functions_{};
+    std::array<std::atomic<void*>, csp2_abi::function_count> functions_{};
     std::vector<LoadAttempt> load_attempts_;
     std::string missing_function_;
 };
