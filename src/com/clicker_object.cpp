@@ -158,6 +158,25 @@ bool is_argument_type(VARTYPE vt) {
     return true;
 }
 
+// An argument's type and pointers, and those of the values it refers to, as far as any path reads
+// through references to VARIANTs (a longer chain is refused where the value is taken).
+HRESULT check_argument(const VARIANTARG& argument) {
+    const VARIANT* value = &argument;
+    for (int depth = 0; depth <= most_reference_steps; ++depth) {
+        const VARTYPE vt = V_VT(value);
+        if (!is_argument_type(vt)) return DISP_E_BADVARTYPE;
+        if ((vt & (VT_BYREF | VT_ARRAY)) != 0 && V_BYREF(value) == nullptr) return E_POINTER;
+        // An array without dimensions is no array the platform describes.
+        if ((vt & VT_ARRAY) != 0) {
+            const SAFEARRAY* array = (vt & VT_BYREF) != 0 ? *V_ARRAYREF(value) : V_ARRAY(value);
+            if (array != nullptr && array->cDims == 0) return E_INVALIDARG;
+        }
+        if (vt != (VT_BYREF | VT_VARIANT)) return S_OK;
+        value = V_VARIANTREF(value);
+    }
+    return S_OK;
+}
+
 // One check of a call's shape and arguments in front of every path (the fast path, the
 // by-reference puts, the type library's dispatcher): none of them is handed counts that disagree
 // with the arrays, or a value it cannot read.
@@ -169,12 +188,9 @@ HRESULT check_call(const DISPPARAMS* params, UINT* bad_argument) {
     }
     if (params->cArgs > most_arguments) return DISP_E_BADPARAMCOUNT;
     for (UINT i = 0; i < params->cArgs; ++i) {
-        const VARIANTARG& arg = params->rgvarg[i];
-        const bool legal = is_argument_type(V_VT(&arg));
-        const bool readable = legal && ((V_VT(&arg) & (VT_BYREF | VT_ARRAY)) == 0 || V_BYREF(&arg) != nullptr);
-        if (!readable) {
+        if (const HRESULT hr = check_argument(params->rgvarg[i]); FAILED(hr)) {
             if (bad_argument != nullptr) *bad_argument = i;
-            return legal ? E_POINTER : DISP_E_BADVARTYPE;
+            return hr;
         }
     }
     return S_OK;
@@ -284,17 +300,18 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 }
 
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (names == nullptr || ids == nullptr) return E_POINTER;
+    if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
+    if (names == nullptr || ids == nullptr) return without_error_object(E_POINTER);
     for (UINT i = 0; i < count; ++i) {
-        if (names[i] == nullptr) return E_POINTER;
+        if (names[i] == nullptr) return without_error_object(E_POINTER);
     }
     // A member's own name is looked up in the table, which is quicker; everything else (named
     // arguments, restricted members, names with letters outside ASCII) as the type library finds it.
     const DispatchTable* table = clicker_dispatch_table();
-    if (table == nullptr) return E_UNEXPECTED;
+    if (table == nullptr) return without_error_object(E_UNEXPECTED);
     if (count == 1 && (ids[0] = table->find(names[0])) != DISPID_UNKNOWN) return S_OK;
-    return DispGetIDsOfNames(type_info_.Get(), names, count, ids);
+    const HRESULT hr = DispGetIDsOfNames(type_info_.Get(), names, count, ids);
+    return FAILED(hr) ? without_error_object(hr) : hr;
 }
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -338,7 +355,11 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
             params = &unwrapped_params;
         }
     }
-    return type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
+    // The type library's dispatcher leaves the thread's error object as it finds it; a failure of
+    // its own (not one of a member) must not come with an earlier error's description.
+    const HRESULT hr =
+        type_info_->Invoke(static_cast<_Clicker*>(this), id, flags, params, result, exception, bad_argument);
+    return FAILED(hr) && hr != DISP_E_EXCEPTION ? without_error_object(hr) : hr;
 }
 
 // The puts whose parameter is a reference (lastport, newparams, cur_clicker_params, pnewdatetime)

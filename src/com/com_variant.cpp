@@ -1,6 +1,7 @@
 #include "com/com_variant.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "com/com_owners.h"
@@ -35,15 +36,24 @@ Variant from_decimal(const DECIMAL& d) {
     return Variant::decimal(value);
 }
 
-}  // namespace
-
-DispatchRef::DispatchRef(IUnknown* object) : unknown_(object) {
-    unknown_.As(&dispatch_);
-}
+// The locale of the dispatch call under way on this thread, in which default members are read.
+thread_local LCID call_locale = LOCALE_USER_DEFAULT;
 
 // Default members are followed this far: an object whose default member keeps answering objects
 // (one that answers itself) has no usable default value.
 constexpr int most_default_steps = 8;
+
+}  // namespace
+
+CallLocaleScope::CallLocaleScope(LCID locale) : previous_(std::exchange(call_locale, locale)) {}
+
+CallLocaleScope::~CallLocaleScope() {
+    call_locale = previous_;
+}
+
+DispatchRef::DispatchRef(IUnknown* object) : unknown_(object) {
+    unknown_.As(&dispatch_);
+}
 
 Variant DispatchRef::default_value() const {
     Microsoft::WRL::ComPtr<IDispatch> object = dispatch_;
@@ -53,18 +63,18 @@ Variant DispatchRef::default_value() const {
         EXCEPINFO exception{};
         const HRESULT hr =
             // A property get only: a function object (a JScript function) is never called for its value.
-            object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &no_arguments,
-                           result.get(), &exception, nullptr);
+            object->Invoke(DISPID_VALUE, IID_NULL, call_locale, DISPATCH_PROPERTYGET, &no_arguments, result.get(),
+                           &exception, nullptr);
         const Bstr source(exception.bstrSource), description(exception.bstrDescription),
             help_file(exception.bstrHelpFile);
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
         if (FAILED(hr)) throw RuntimeError(err::type_mismatch);
-        const VARIANT& value = *result.get();
-        IUnknown* next = nullptr;
-        if (V_VT(&value) == VT_DISPATCH || V_VT(&value) == VT_UNKNOWN) next = V_UNKNOWN(&value);
-        if (next == nullptr) return from_variant(value);
-        object.Reset();
-        next->QueryInterface(IID_PPV_ARGS(object.GetAddressOf()));
+        // Read as any value is, references followed: an object, however it is given, is one more step.
+        const Variant value = from_variant(*result.get());
+        if (value.type() != VarType::Object) return value;
+        const auto* next = dynamic_cast<const DispatchRef*>(value.as_object().get());
+        if (next == nullptr) break;  // Nothing: no value behind it
+        object = next->dispatch_;
     }
     throw RuntimeError(err::type_mismatch);
 }
@@ -79,10 +89,6 @@ BSTR to_bstr(std::u16string_view text) {
     if (b == nullptr) throw std::bad_alloc();
     return b;
 }
-
-// References to a VARIANT are followed this far: the platform passes one, a longer chain is no value
-// (and could be endless).
-constexpr int most_reference_steps = 8;
 
 const VARIANT& referenced_value(const VARIANT& given) {
     const VARIANT* value = &given;

@@ -41,6 +41,23 @@ private:
     VARTYPE element_type_;
 };
 
+// References to a VARIANT are followed this far: the platform passes one, a longer chain is no value
+// (and could be endless).
+inline constexpr int most_reference_steps = 8;
+
+// Sets the locale in which default members are read on this thread, for the length of a dispatch
+// call (the user's locale outside one); the previous one is put back at the end.
+class CallLocaleScope {
+public:
+    explicit CallLocaleScope(LCID locale);
+    ~CallLocaleScope();
+    CallLocaleScope(const CallLocaleScope&) = delete;
+    CallLocaleScope& operator=(const CallLocaleScope&) = delete;
+
+private:
+    LCID previous_;
+};
+
 // Reads a VARIANT (by-reference ones included) into a core value; a type no automation host
 // passes fails with 13.
 Variant from_variant(const VARIANT& source);

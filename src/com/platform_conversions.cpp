@@ -19,7 +19,7 @@ void throw_failure(HRESULT hr) {
 }  // namespace
 
 PlatformConversions::CallLocale::CallLocale(PlatformConversions& conversions, LCID locale)
-    : conversions_(conversions), previous_(std::exchange(conversions.locale_, locale)) {}
+    : conversions_(conversions), previous_(std::exchange(conversions.locale_, locale)), default_members_(locale) {}
 
 PlatformConversions::CallLocale::~CallLocale() {
     conversions_.locale_ = previous_;

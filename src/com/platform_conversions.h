@@ -5,6 +5,7 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include "com/com_variant.h"
 #include "common/value_conversions.h"
 
 namespace harrowtally::com {
@@ -30,6 +31,7 @@ public:
     private:
         PlatformConversions& conversions_;
         LCID previous_;
+        CallLocaleScope default_members_;  // objects' default values are read in the same locale
     };
 
 private:

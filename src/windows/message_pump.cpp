@@ -26,6 +26,27 @@ bool quit_pending() {
     return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
 }
 
+bool dispatch_next_background_message() {
+    // Message-only windows are no user interface: the COM apartment's window, through which calls
+    // from other apartments arrive, is one of them.
+    const DWORD thread = GetCurrentThreadId();
+    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); window != nullptr;
+         window = FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr)) {
+        if (GetWindowThreadProcessId(window, nullptr) != thread) continue;
+        MSG msg;
+        if (PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+            // A WM_QUIT comes out whatever the filter: it goes back for the host's own loop.
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return false;
+            }
+            DispatchMessageW(&msg);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool dispatch_next_message() {
     MSG msg;
     if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;

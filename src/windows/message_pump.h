@@ -21,5 +21,8 @@ bool quit_pending();
 // Dispatches the next message of the thread's queue. False when none was waiting, or when it was a
 // WM_QUIT, which is posted again for the host's own loop.
 bool dispatch_next_message();
+// Dispatches the next message for one of the thread's message-only windows (the COM apartment's
+// among them), leaving every other message, a WM_QUIT included, where it is. False when none waits.
+bool dispatch_next_background_message();
 
 }  // namespace harrowtally::windows

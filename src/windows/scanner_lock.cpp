@@ -17,6 +17,10 @@ bool taken(DWORD waited) {
     return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
 }
 
+// While a WM_QUIT is pending the queue keeps signalling input (the quit): the wait looks at the
+// apartment's own messages at this pace instead.
+constexpr DWORD quit_poll_ms = 10;
+
 }  // namespace
 
 WindowsScannerLock::WindowsScannerLock() : mutex_(CreateMutexW(nullptr, FALSE, nullptr)) {
@@ -29,10 +33,14 @@ void WindowsScannerLock::acquire() {
     // call runs exactly as it would without the lock.
     if (taken(WaitForSingleObject(mutex, 0))) return;
     for (;;) {
-        // A quit for the host's loop stops the dispatching; the holder's member ends on its own.
+        // A quit for the host's loop stops the dispatching of the host's own messages, but not of
+        // the calls other apartments make into this one: the holder may be waiting for one of them.
         if (quit_pending()) {
-            if (taken(WaitForSingleObject(mutex, INFINITE))) return;
-            fail_with_last_error("WaitForSingleObject");
+            if (taken(WaitForSingleObject(mutex, quit_poll_ms))) return;
+            while (dispatch_next_background_message()) {
+                if (taken(WaitForSingleObject(mutex, 0))) return;
+            }
+            continue;
         }
         const DWORD woke = MsgWaitForMultipleObjectsEx(1, &mutex, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (taken(woke)) return;
