@@ -42,8 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RegistryInclude, NamesTheInstallFolderWhereverTheTableNamesTheModule) {
     for (const auto bitness : {com::Bitness::x86, com::Bitness::x64}) {
         const std::string include = registry_include(bitness);
-        const auto table =
-            com::registration_table(u"C:\\X\\Harrowtally.dll", bitness, com::Scope::machine);
+        const auto table = com::registration_table(u"C:\\X\\Harrowtally.dll", bitness, com::Scope::machine);
         std::size_t elements = 0;
         for (std::size_t at = include.find("<RegistryValue "); at != std::string::npos;
              at = include.find("<RegistryValue ", at + 1)) {
