@@ -1,5 +1,7 @@
 #include "support/scripted_csp2.h"
 
+#include "common/runtime_error.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -103,12 +105,19 @@ std::int32_t ScriptedCSP2::csp2SetTime(std::uint8_t* clock) {
     return 0;
 }
 
+void ScriptedCSP2::inspect(const char* name, const std::uint8_t* area, std::int32_t size) {
+    if (area != nullptr) areas.emplace_back(area, area + size);
+    if (name == fail_call) throw RuntimeError(err::dll_function_missing);
+}
+
 std::int32_t ScriptedCSP2::csp2SetDefaults() {
+    inspect("csp2SetDefaults", nullptr, 0);
     record("csp2SetDefaults()");
     return 0;
 }
 
 std::int32_t ScriptedCSP2::csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) {
+    inspect("csp2GetParam", buffer, max_length);
     record("csp2GetParam(" + std::to_string(param) + "," + std::to_string(max_length) + ")");
     auto it = params.find(param);
     if (it == params.end()) return -1;
@@ -118,6 +127,7 @@ std::int32_t ScriptedCSP2::csp2GetParam(std::int32_t param, std::uint8_t* buffer
 }
 
 std::int32_t ScriptedCSP2::csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) {
+    inspect("csp2SetParam", buffer, 10);
     record("csp2SetParam(" + std::to_string(param) + "," + std::to_string(length) + ")");
     written_params.emplace_back(param, Bytes(buffer, buffer + length));
     return set_param_result;
@@ -139,6 +149,7 @@ std::int32_t ScriptedCSP2::csp2GetRTCMode() {
 }
 
 std::int32_t ScriptedCSP2::csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) {
+    inspect("csp2GetSwVersion", buffer, max_length);
     record("csp2GetSwVersion(" + std::to_string(max_length) + ")");
     if (!sw_version) return -1;
     std::memcpy(buffer, sw_version->data(),

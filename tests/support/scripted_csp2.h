@@ -24,6 +24,12 @@ public:
     std::vector<std::string> calls;
     // Told of each call as it is recorded, before it answers.
     std::function<void(const std::string& call)> on_call;
+    // The call named here (a name such as "csp2GetParam") fails with a runtime error, as a library
+    // whose function cannot be found does.
+    std::string fail_call;
+    // Each whole buffer area as it was handed over: csp2GetParam, csp2SetParam (all 10 bytes),
+    // csp2GetSwVersion.
+    std::vector<Bytes> areas;
 
     // csp2Init: result per port, else init_default.
     std::map<std::int32_t, std::int32_t> init_results;
@@ -91,6 +97,8 @@ private:
         if (on_call) on_call(call);
         calls.push_back(std::move(call));
     }
+    // Keeps the buffer area and fails the call when the test asked for it.
+    void inspect(const char* name, const std::uint8_t* area, std::int32_t size);
     static std::int32_t next(std::deque<std::int32_t>& queue, std::int32_t fallback);
 };
 

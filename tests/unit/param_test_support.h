@@ -22,54 +22,9 @@ inline void PrintTo(const ParameterEntry& e, std::ostream* os) {
 
 namespace harrowtally::testing {
 
-// The scripted library, also showing each whole buffer area as it was handed over and failing one
-// named call with a runtime error, as a library whose function cannot be found does.
-class InspectingCSP2 : public ScriptedCSP2 {
-public:
-    std::string fail_call;
-    std::vector<Bytes> areas;  // csp2GetParam, csp2SetParam (all 10 bytes), csp2GetSwVersion
-
-    std::int32_t csp2GetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t max_length) override {
-        check("csp2GetParam", buffer, max_length);
-        return ScriptedCSP2::csp2GetParam(param, buffer, max_length);
-    }
-    std::int32_t csp2SetParam(std::int32_t param, std::uint8_t* buffer, std::int32_t length) override {
-        check("csp2SetParam", buffer, 10);
-        return ScriptedCSP2::csp2SetParam(param, buffer, length);
-    }
-    std::int32_t csp2GetSwVersion(std::uint8_t* buffer, std::int32_t max_length) override {
-        check("csp2GetSwVersion", buffer, max_length);
-        return ScriptedCSP2::csp2GetSwVersion(buffer, max_length);
-    }
-    std::int32_t csp2SetDefaults() override {
-        check("csp2SetDefaults", nullptr, 0);
-        return ScriptedCSP2::csp2SetDefaults();
-    }
-
-private:
-    void check(const std::string& name, const std::uint8_t* area, std::int32_t size) {
-        if (area) areas.emplace_back(area, area + size);
-        if (name == fail_call) throw RuntimeError(err::dll_function_missing);
-    }
-};
-
-class FakeListing : public DirectoryListing {
-public:
-    std::int64_t count = 0;
-    std::vector<std::u16string> folders;
-    std::int64_t count_ordinary_files(std::u16string_view folder) override {
-        folders.emplace_back(folder);
-        return count;
-    }
-};
-
-// The services with every pause written into the call record, so sequences show where it falls.
-struct Rig : ScriptedRig<InspectingCSP2> {
-    FakeListing listing;
-    Rig() {
-        record_pauses();
-        services.listing = &listing;
-    }
+// The rig with every pause written into the call record, so sequences show where it falls.
+struct Rig : ScriptedRig<> {
+    Rig() { record_pauses(); }
 };
 
 inline Bytes bytes_of(const std::string& s) {
