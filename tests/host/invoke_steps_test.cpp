@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "common/date_value.h"
 #include "host/command_line/command.h"
@@ -120,43 +124,34 @@ TEST(CommandLine, OptionsComeBeforeTheCommand) {
 
 enum Access { kRead = 1, kAssign = 2, kCall = 4 };
 
-// The automation interface of the Clicker as a dispatch caller sees it.
-const std::vector<std::pair<std::string, int>> kInterface = {
-    {"startport", kRead | kAssign},
-    {"get_barcode", kRead | kAssign},
-    {"open_clicker", kCall},
-    {"close_clicker", kCall},
-    {"serial", kRead},
-    {"log", kRead},
-    {"lastport", kAssign},
-    {"newparams", kAssign},
-    {"cur_clicker_params", kAssign},
-    {"pnewdatetime", kAssign},
-    {"alldata", kRead},
-    {"comport", kRead},
-    {"num_barcodes", kRead},
-    {"hello", kRead},
-    {"num_files", kRead},
-    {"open_ok", kRead},
-    {"empty_ok", kRead},
-    {"EmptyScanner", kCall},
-    {"reset_params", kCall},
-    {"showparams", kRead},
-    {"SwVersion", kRead},
-    {"getdate", kCall},
-    {"setdate", kCall},
-    {"sbarcode", kRead},
-    {"stime", kRead},
-    {"stype", kRead},
-};
+// The automation interface as its IDL declares it: each member's name with the access its
+// declarations give (propget: read; propput or propputref: assign; neither: call).
+std::map<std::string, int> declared_interface() {
+    std::ifstream idl(HARROWTALLY_IDL);
+    std::map<std::string, int> members;
+    const std::regex declaration(R"re(\[id\(DISPID_\w+\)((?:, \w+)*)[^\]]*\]\s*HRESULT (\w+)\()re");
+    std::stringstream text;
+    text << idl.rdbuf();
+    const std::string all = text.str();
+    for (std::sregex_iterator it(all.begin(), all.end(), declaration), end; it != end; ++it) {
+        const std::string attributes = (*it)[1];
+        const int access = attributes.find("propget") != std::string::npos   ? kRead
+                           : attributes.find("propput") != std::string::npos ? kAssign
+                                                                             : kCall;
+        members[(*it)[2]] |= access;
+    }
+    return members;
+}
 
 int access_of(const Member& m) {
     return (m.get ? kRead : 0) | (m.let ? kAssign : 0) | (m.call ? kCall : 0);
 }
 
-TEST(MemberTable, HoldsExactlyTheInterfaceWithItsAccess) {
-    EXPECT_EQ(members().size(), kInterface.size());
-    for (const auto& [name, access] : kInterface) {
+TEST(MemberTable, HoldsExactlyTheDeclaredInterfaceWithItsAccess) {
+    const std::map<std::string, int> declared = declared_interface();
+    ASSERT_EQ(declared.size(), 26u) << "the IDL at " << HARROWTALLY_IDL << " was not read whole";
+    EXPECT_EQ(members().size(), declared.size());
+    for (const auto& [name, access] : declared) {
         const Member* m = find_member(name);
         ASSERT_NE(m, nullptr) << name;
         EXPECT_EQ(m->name, name);
