@@ -52,6 +52,7 @@ std::vector<std::string> parameters_not_held(Clicker& clicker, const std::vector
     for (const ParameterEntry& entry : set) expected[entry.number] = entry.value;
     if (expected.empty()) return {};
     std::vector<std::int16_t> numbers;
+    numbers.reserve(expected.size());
     for (const auto& [number, value] : expected) numbers.push_back(number);
     clicker.cur_clicker_params(Variant::string(parameter_list_text(numbers)));
     clicker.showparams();

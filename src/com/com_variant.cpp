@@ -70,7 +70,7 @@ Variant DispatchRef::default_value() const {
         if (hr == E_OUTOFMEMORY) throw std::bad_alloc();
         if (FAILED(hr)) throw RuntimeError(err::type_mismatch);
         // Read as any value is, references followed: an object, however it is given, is one more step.
-        const Variant value = from_variant(*result.get());
+        Variant value = from_variant(*result.get());
         if (value.type() != VarType::Object) return value;
         const auto* next = dynamic_cast<const DispatchRef*>(value.as_object().get());
         if (next == nullptr) break;  // Nothing: no value behind it

@@ -45,7 +45,7 @@ public:
 };
 
 fs::path staged_file(const std::string& name, const std::string& text) {
-    const fs::path path = fs::temp_directory_path() / ("harrowtally-contract-" + std::to_string(::getpid()) + name);
+    fs::path path = fs::temp_directory_path() / ("harrowtally-contract-" + std::to_string(::getpid()) + name);
     std::ofstream(path) << text;
     return path;
 }

@@ -54,6 +54,7 @@ TEST(LoadedCSP2, FirstCallsFromManyThreadsLoadAndResolveOnce) {
     std::latch start(threads);
     std::atomic<int> answered{0};
     std::vector<std::thread> callers;
+    callers.reserve(threads);
     for (int t = 0; t < threads; ++t) {
         callers.emplace_back([&] {
             std::uint8_t version[csp2_size::version] = {};
