@@ -13,6 +13,7 @@
 #include <string>
 
 #include "com/dispatch_ids.h"
+#include "counting_dispatch.h"
 #include "harrowtally_h.h"
 #include "test_report.h"
 
@@ -58,33 +59,13 @@ HRESULT put(_Clicker* clicker, DISPID id, VARIANT value, LCID lcid = 0x409, SCOD
 }
 
 // An object whose default member a case chooses; it counts its Invokes and never frees itself.
-class Defaulter : public IDispatch {
+class Defaulter : public CountingDispatch {
 public:
     enum class Answer { itself_by_reference, itself_in_a_variant_reference, three };
     explicit Defaulter(Answer answer) : answer_(answer) {}
     long invokes = 0;
     LCID last_locale = 0xFFFFFFFF;
-    long references = 1;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override {
         ++invokes;
