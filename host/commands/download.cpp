@@ -5,10 +5,12 @@
 #include <chrono>
 #include <ostream>
 
+#include "common/clock.h"
 #include "common/runtime_error.h"
 #include "host/command_line/arg_reader.h"
 #include "host/formats/download_format.h"
 #include "host/formats/read_back_check.h"
+#include "host/output/name_pattern.h"
 #include "host/output/output_file.h"
 #include "host/platform/signals.h"
 #include "host/platform/terminal.h"
@@ -42,7 +44,9 @@ constexpr const char* kHelp =
     "                   is only replaced with --overwrite, which keeps its mode, owner and group;\n"
     "                   a symbolic link is never written through. The format follows FILE's\n"
     "                   extension: .csv, .json, or .rec for the record; --format overrides it, and\n"
-    "                   another extension needs --format. --output - is standard output\n"
+    "                   another extension needs --format. --output - is standard output. In FILE,\n"
+    "                   {date} becomes the download's date as YYYY-MM-DD and {time} its time as\n"
+    "                   HHMMSS, from this computer's clock: --output scans-{date}-{time}.csv\n"
     "  --empty-after    download, save and empty in one connection: FILE is written, synced,\n"
     "                   renamed and read back with the reader of its format, and the scanner is\n"
     "                   emptied only when every barcode reads back exactly as the scanner gave it\n"
@@ -117,7 +121,8 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
             o.format = parse_download_format(name);
             if (!o.format) throw UsageError("download: unknown format " + name + " (table, record, csv or json)");
         } else if (reader.is_option("--output")) {
-            o.output = reader.value();
+            // The download's date and time go into the name now, before anything is read.
+            o.output = expanded_output_name(reader.value(), SystemClock().local_now());
             if (o.output.empty()) throw UsageError("download: --output needs a file name");
             if (o.output == "-") {
                 o.output.clear();

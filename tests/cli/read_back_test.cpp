@@ -103,6 +103,23 @@ TEST_F(ReadBackTest, DownloadsSavesAndEmptiesInOneConnection) {
         << done.out;
 }
 
+// A name with the download's date and time: the file gets them, read back and erased for as any.
+TEST_F(ReadBackTest, AnOutputNameTakesTheDownloadsDateAndTime) {
+    const auto done = run_script(
+        barcode(10, "12345670"),
+        {"download", "--port", "3", "--output", (dir / "scans-{date}-{time}.csv").string(), "--empty-after"});
+    ASSERT_EQ(done.exit_status, 0) << done.err;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("scans")) names.push_back(name);
+    }
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_TRUE(std::regex_match(names[0], std::regex(R"(scans-20\d\d-[01]\d-[0-3]\d-[0-2]\d[0-5]\d[0-5]\d\.csv)")))
+        << names[0];
+    EXPECT_NE(done.out.find(names[0]), std::string::npos) << done.out;
+}
+
 // The file is looked at again after the settling pause, right before the erase: one changed or
 // replaced in the meantime is not taken for the one read back.
 TEST_F(ReadBackTest, AFileChangedDuringThePauseIsNotErasedFor) {
