@@ -106,7 +106,7 @@ std::int32_t ScriptedCSP2::csp2SetTime(std::uint8_t* clock) {
 }
 
 void ScriptedCSP2::inspect(const char* name, const std::uint8_t* area, std::int32_t size) {
-    if (area != nullptr) areas.emplace_back(area, area + size);
+    if (keep_areas && area != nullptr) areas.emplace_back(area, area + size);
     if (name == fail_call) throw RuntimeError(err::dll_function_missing);
 }
 

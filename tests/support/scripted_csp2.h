@@ -27,8 +27,9 @@ public:
     // The call named here (a name such as "csp2GetParam") fails with a runtime error, as a library
     // whose function cannot be found does.
     std::string fail_call;
-    // Each whole buffer area as it was handed over: csp2GetParam, csp2SetParam (all 10 bytes),
-    // csp2GetSwVersion.
+    // With keep_areas, each whole buffer area as it was handed over: csp2GetParam, csp2SetParam
+    // (all 10 bytes of the core's parameter buffer), csp2GetSwVersion.
+    bool keep_areas = false;
     std::vector<Bytes> areas;
 
     // csp2Init: result per port, else init_default.

@@ -22,9 +22,13 @@ inline void PrintTo(const ParameterEntry& e, std::ostream* os) {
 
 namespace harrowtally::testing {
 
-// The rig with every pause written into the call record, so sequences show where it falls.
+// The rig with every pause written into the call record, so sequences show where it falls, and
+// the buffer areas kept.
 struct Rig : ScriptedRig<> {
-    Rig() { record_pauses(); }
+    Rig() {
+        record_pauses();
+        lib.keep_areas = true;
+    }
 };
 
 inline Bytes bytes_of(const std::string& s) {
