@@ -296,7 +296,8 @@ DWORD WINAPI hold_the_scanner(void* argument) {
 }
 
 void waiter_with_a_quit_serves_other_apartments() {
-    Defaulter remote_object(Defaulter::Answer::three);
+    // Outlives the apartment: the stub the marshaling made may hold it until COM ends.
+    static Defaulter remote_object(Defaulter::Answer::three);
     CrossCall state;
     state.holding = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CoMarshalInterThreadInterfaceInStream(IID_IDispatch, &remote_object, &state.stream);
@@ -318,6 +319,7 @@ void waiter_with_a_quit_serves_other_apartments() {
     }
     CloseHandle(holder);
     CloseHandle(state.holding);
+    CoDisconnectObject(&remote_object, 0);
     report.check(waited == S_OK && state.held == S_OK && state.inner == S_OK && quit_kept,
                  "a thread waiting for the scanner with a WM_QUIT pending serves other apartments' calls",
                  "waiter " + hex(waited) + ", holder " + hex(state.held) + ", call into the waiter " +
