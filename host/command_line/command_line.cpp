@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "host/command_line/arg_reader.h"
+#include "scanner/library_opener.h"
 
 namespace harrowtally::host {
 namespace {
@@ -76,7 +77,9 @@ void print_usage(std::ostream& out) {
            "commands:\n";
     for (const auto& command : commands()) out << "  " << command.name << " " << command.synopsis << "\n";
     out << "options:\n"
-           "  --library PATH  the scanner library file to load instead of libcsp2a.so\n"
+           "  --library PATH  the scanner library file to load instead of "
+        << platform_library_name()
+        << "\n"
            "  --typed         (invoke only) print each value as TypeName:value, control characters as \\xNN\n"
            "  --verbose       write each scanner library call as it happens, and at the end the\n"
            "                  component's trace (log) and flags, to standard error\n"

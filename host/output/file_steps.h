@@ -1,6 +1,6 @@
 #pragma once
 // The platform's steps of writing an output file safely, each one call: the rest of OutputFile is
-// the same everywhere. posix_file_steps.cpp has them for POSIX; another platform adds one file.
+// the same everywhere. posix_file_steps.cpp has them for POSIX, windows_file_steps.cpp for Windows.
 // A step that fails leaves the reason for last_error().
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +27,12 @@ std::string folder_of(const std::string& path);
 std::string name_of(const std::string& path);
 // Whether a path can name no file: empty, or ending in a folder separator.
 bool names_no_file(const std::string& path);
-// The longest file name the folder takes, in bytes.
+// The longest file name the folder takes, in the units of name_length.
 std::size_t name_max(const std::string& folder);
+// The length of a file name as the file system counts it, and the unit ("bytes" on POSIX, UTF-16
+// "characters" on Windows).
+std::size_t name_length(const std::string& name);
+const char* name_unit();
 
 // Why `path` cannot be written without replacing something, or empty when it can: an existing
 // file (unless `replace`), or anything there that is not an ordinary file (a link included).

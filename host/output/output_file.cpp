@@ -31,9 +31,10 @@ OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)),
     if (!problem_.empty()) return;
     const std::string folder = folder_of(path_);
     // Only the part file's name may be shortened: the file itself must take this name at the end.
-    if (const std::size_t longest = name_max(folder); name_of(path_).size() > longest) {
-        problem_ = "the name " + terminal_path(name_of(path_)) + " has " + std::to_string(name_of(path_).size()) +
-                   " bytes, and a file name in " + terminal_path(folder) + " may have " + std::to_string(longest);
+    if (const std::size_t longest = name_max(folder); name_length(name_of(path_)) > longest) {
+        problem_ = "the name " + terminal_path(name_of(path_)) + " has " + std::to_string(name_length(name_of(path_))) +
+                   " " + name_unit() + ", and a file name in " + terminal_path(folder) + " may have " +
+                   std::to_string(longest);
         return;
     }
     file_ = create_part(folder, name_of(path_), part_);

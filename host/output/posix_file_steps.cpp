@@ -50,6 +50,14 @@ std::size_t name_max(const std::string& folder) {
     return limit > 0 ? static_cast<std::size_t>(limit) : 255;
 }
 
+std::size_t name_length(const std::string& name) {
+    return name.size();
+}
+
+const char* name_unit() {
+    return "bytes";
+}
+
 std::string existing_output_problem(const std::string& path, bool replace) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return {};

@@ -68,7 +68,12 @@ int DescriptorBuffer::sync() {
 
 StandardOutput::StandardOutput() : buffer_(STDOUT_FILENO), stream_(&buffer_), tied_before_(std::cerr.tie(&stream_)) {}
 
+// Standard error needs no buffer of its own here: the runtime writes UTF-8 as it is.
 StandardOutput::~StandardOutput() {
+    if (error_buffer_) {
+        std::cerr.flush();
+        std::cerr.rdbuf(error_before_);
+    }
     std::cerr.tie(tied_before_);
 }
 

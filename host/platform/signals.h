@@ -4,7 +4,8 @@
 // before an erase) without erasing, the scanner's port released, and the process ends by that
 // signal. SIGPIPE: a reader of standard output that goes away (`harrowtally info | head -1`) must
 // not end the process in the middle of its work with the scanner: the write fails with EPIPE
-// instead, and the job ends with its own exit status.
+// instead, and the job ends with its own exit status. On Windows, Ctrl+C, Ctrl+Break and the
+// console window closing take the place of the three signals (SIGINT, SIGBREAK, SIGTERM here).
 #include <chrono>
 #include <exception>
 
@@ -31,7 +32,8 @@ void ignore_broken_pipe();
 int interruption();
 // Throws Interrupted when a signal came.
 void stop_if_interrupted();
-// Ends the process by `signal`, as if it had not been caught (the shell sees 128 + signal).
+// Ends the process by `signal`, as if it had not been caught (a POSIX shell sees 128 + signal;
+// Windows, STATUS_CONTROL_C_EXIT).
 [[noreturn]] void end_by_signal(int signal);
 
 // While it lives, a signal removes the file at `path` (a part file not yet renamed). The path is

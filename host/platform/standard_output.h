@@ -1,8 +1,10 @@
 #pragma once
-// The commands' standard output, written to file descriptor 1 through a buffer of our own so that
+// The commands' standard output, written to file descriptor 1 (on Windows the standard output
+// handle; UTF-16 to a console, the UTF-8 bytes elsewhere) through a buffer of our own so that
 // the first write that failed, and why, is known when the job ends: a result that never reached
 // its reader must not pass for a job done.
 #include <array>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 
@@ -17,7 +19,7 @@ public:
     DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
     ~DescriptorBuffer() override;
 
-    // errno of the first write that failed; 0 while none has.
+    // The system's code (errno, GetLastError) of the first write that failed; 0 while none has.
     int error() const { return error_; }
 
 protected:
@@ -55,6 +57,10 @@ private:
     DescriptorBuffer buffer_;
     std::ostream stream_;
     std::ostream* tied_before_;
+    // Standard error's own buffer where the platform's runtime cannot write UTF-8 as it is (a
+    // Windows console); std::cerr writes through it while it lives.
+    std::unique_ptr<DescriptorBuffer> error_buffer_;
+    std::streambuf* error_before_ = nullptr;
 };
 
 }  // namespace harrowtally::host

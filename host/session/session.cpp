@@ -17,7 +17,7 @@ HostServices::HostServices(const std::string& library, std::ostream* trace)
     if (trace != nullptr) services_.library = &tracing_.emplace(library_, *trace);
     services_.clock = &clock_;
     services_.pause = &pause_;
-    services_.listing = &listing_;
+    services_.listing = listing_.get();
 }
 
 int with_runtime_errors(std::ostream& err, const std::function<int()>& body, const ErrorWords& words) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,9 +12,9 @@
 
 #include "clicker/clicker.h"
 #include "common/clock.h"
-#include "common/posix/posix_directory_listing.h"
 #include "common/services.h"
 #include "host/command_line/command.h"
+#include "host/platform/folder_listing.h"
 #include "host/platform/signals.h"
 #include "host/session/tracing_csp2.h"
 #include "scanner/loaded_csp2.h"
@@ -34,7 +35,7 @@ public:
     const ScannerServices& services() const { return services_; }
     const LoadedCSP2& library() const { return library_; }
     // Where a folder named as on Windows is read here.
-    std::string folder(std::u16string_view windows_folder) const { return listing_.map_folder(windows_folder); }
+    std::string folder(std::u16string_view windows_folder) const { return listing_->local_folder(windows_folder); }
 
 private:
     LoadedCSP2 library_;
@@ -42,7 +43,7 @@ private:
     SystemClock clock_;
     InterruptiblePump pump_;
     SettlingPause pause_{pump_};
-    PosixDirectoryListing listing_;
+    std::unique_ptr<FolderListing> listing_ = platform_folder_listing();
     ScannerServices services_;
 };
 

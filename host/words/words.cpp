@@ -6,6 +6,7 @@
 #include "clicker/port_search.h"
 #include "common/runtime_error.h"
 #include "host/text/terminal_text.h"
+#include "scanner/library_opener.h"
 
 namespace harrowtally::host {
 namespace {
@@ -170,7 +171,8 @@ std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& lib
         lines.push_back("  " + std::to_string(++k) + ". " + terminal_path(attempt.file) + " (" + attempt.source +
                         "): " + terminal_path(attempt.reason));
     }
-    lines.push_back("give the library's file with --library FILE, or put libcsp2a.so beside harrowtally");
+    lines.push_back(std::string("give the library's file with --library FILE, or put ") + platform_library_name() +
+                    " beside harrowtally");
     return lines;
 }
 

@@ -17,7 +17,7 @@ public:
 // reason when it could not be used (empty for the file that was loaded).
 struct LoadAttempt {
     std::string file;
-    std::string source;  // "beside the executable", "the system's library search", "the named file"
+    std::string source;  // "beside the executable", "the system's library search", "the named file", ...
     std::string reason;
 };
 
@@ -35,5 +35,7 @@ public:
 // The platform's opener: the named file when `path` is given, else the default file name, looked
 // for in the component's own folder first and then by the platform's standard search.
 std::unique_ptr<LibraryOpener> platform_library_opener(const std::string& path = {});
+// The file name that search looks for ("libcsp2a.so", "csp2a.DLL").
+const char* platform_library_name();
 
 }  // namespace harrowtally

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "common/runtime_error.h"
 #include "windows/module_file.h"
 #include "windows/owners.h"
+#include "windows/text.h"
 
 namespace harrowtally::windows {
 namespace {
@@ -59,13 +61,29 @@ std::wstring system_folder(Getter get) {
     return n > 0 && n < MAX_PATH ? with_separator(std::wstring(buffer, n)) : std::wstring();
 }
 
+// A named file by its full path: LoadLibraryExW leaves a relative one to the search order.
+std::wstring full_path(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD n = size == 0 ? 0 : GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size) return path;
+    full.resize(n);
+    return full;
+}
+
+struct Folder {
+    std::wstring path;
+    const char* source;
+};
+
 // Where csp2a.DLL is looked for, in order: the component's own folder, the system folders, then each
 // absolute folder on PATH. Never the current folder, nor a relative PATH entry (which names one
 // below it): a csp2a.DLL planted beside a workbook or script opened from a share would otherwise
 // run inside the host.
-std::vector<std::wstring> library_folders() {
-    std::vector<std::wstring> folders = {own_module_folder(), system_folder(GetSystemDirectoryW),
-                                         system_folder(GetWindowsDirectoryW)};
+std::vector<Folder> library_folders() {
+    std::vector<Folder> folders = {{own_module_folder(), "beside the executable"},
+                                   {system_folder(GetSystemDirectoryW), "the system folder"},
+                                   {system_folder(GetWindowsDirectoryW), "the Windows folder"}};
     const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
     std::wstring path(size, L'\0');
     const DWORD length = size == 0 ? 0 : GetEnvironmentVariableW(L"PATH", path.data(), size);
@@ -75,7 +93,7 @@ std::vector<std::wstring> library_folders() {
         std::wstring entry = path.substr(start, end - start);
         if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"')
             entry = entry.substr(1, entry.size() - 2);
-        if (is_absolute_folder(entry)) folders.push_back(with_separator(entry));
+        if (is_absolute_folder(entry)) folders.push_back({with_separator(entry), "a folder on PATH"});
         start = end + 1;
     }
     return folders;
@@ -87,38 +105,42 @@ public:
 
     // Each candidate is loaded by its full path, so the system's own search never runs.
     std::unique_ptr<DynamicLibrary> open() override {
+        attempts_.clear();
         // No message box from the system for a library that cannot be loaded.
         DWORD previous_mode = 0;
         SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_mode);
         const auto restore_mode = scope_exit([previous_mode] { SetThreadErrorMode(previous_mode, nullptr); });
-        if (!path_.empty()) return load_file(path_);
-        for (const std::wstring& folder : library_folders()) {
-            if (folder.empty()) continue;
-            const std::wstring candidate = folder + L"csp2a.DLL";
-            if (is_file(candidate)) return load_file(candidate);
+        if (!path_.empty()) return load_file(full_path(path_), "the named file");
+        for (const Folder& folder : library_folders()) {
+            if (folder.path.empty()) continue;
+            const std::wstring candidate = folder.path + L"csp2a.DLL";
+            if (is_file(candidate)) return load_file(candidate, folder.source);
+            attempts_.push_back({utf8_of(candidate), folder.source, system_message(ERROR_FILE_NOT_FOUND)});
         }
         throw RuntimeError(err::file_not_found);
     }
+    std::vector<LoadAttempt> attempts() const override { return attempts_; }
 
 private:
-    static std::unique_ptr<DynamicLibrary> load_file(const std::wstring& path) {
+    std::unique_ptr<DynamicLibrary> load_file(const std::wstring& path, const char* source) {
+        LoadAttempt& attempt = attempts_.emplace_back(LoadAttempt{utf8_of(path), source, {}});
         const bool exists = is_file(path);
-        if (!exists) throw RuntimeError(err::file_not_found);
+        if (!exists) {
+            attempt.reason = system_message(GetLastError());
+            throw RuntimeError(err::file_not_found);
+        }
         HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        if (module == nullptr) fail_load(GetLastError(), true);
+        if (module == nullptr) {
+            const DWORD error = GetLastError();
+            attempt.reason = system_message(error);
+            fail_load(error, true);
+        }
         return std::make_unique<LoadedModule>(module);
     }
 
     std::wstring path_;
+    std::vector<LoadAttempt> attempts_;
 };
-
-std::wstring to_wide(const std::string& narrow) {
-    if (narrow.empty()) return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), wide.data(), n);
-    return wide;
-}
 
 }  // namespace
 
@@ -129,7 +151,12 @@ std::unique_ptr<LibraryOpener> library_opener(const std::wstring& path) {
 }  // namespace harrowtally::windows
 
 namespace harrowtally {
+// The host's file names are UTF-8.
 std::unique_ptr<LibraryOpener> platform_library_opener(const std::string& path) {
-    return windows::library_opener(windows::to_wide(path));
+    return windows::library_opener(windows::wide_of(path));
+}
+
+const char* platform_library_name() {
+    return "csp2a.DLL";
 }
 }  // namespace harrowtally

@@ -152,4 +152,8 @@ std::unique_ptr<LibraryOpener> platform_library_opener(const std::string& path) 
     return std::make_unique<PosixLibraryOpener>(path);
 }
 
+const char* platform_library_name() {
+    return kDefaultName;
+}
+
 }  // namespace harrowtally
