@@ -67,8 +67,9 @@ bool write_file(HANDLE file, std::string_view bytes, DWORD& error) {
     return true;
 }
 
+// A pipe whose reader has closed: ERROR_NO_DATA on Windows, ERROR_PIPE_NOT_CONNECTED under Wine.
 bool reader_went_away(int error) {
-    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA;
+    return error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA || error == ERROR_PIPE_NOT_CONNECTED;
 }
 
 }  // namespace

@@ -124,10 +124,15 @@ public:
 private:
     std::unique_ptr<DynamicLibrary> load_file(const std::wstring& path, const char* source) {
         LoadAttempt& attempt = attempts_.emplace_back(LoadAttempt{utf8_of(path), source, {}});
-        const bool exists = is_file(path);
-        if (!exists) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
             attempt.reason = system_message(GetLastError());
             throw RuntimeError(err::file_not_found);
+        }
+        // Something is there, but not a library: as for a file of the wrong format.
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            attempt.reason = "it is a folder";
+            throw RuntimeError(err::dll_load);
         }
         HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (module == nullptr) {

@@ -35,6 +35,10 @@ std::string system_message(unsigned long error) {
         message.pop_back();
     }
     if (message.empty()) return "system error " + std::to_string(error);
+    // The message's insert for the file ("%1 is not a valid Win32 application"), left unfilled.
+    for (auto at = message.find(L"%1"); at != std::wstring::npos; at = message.find(L"%1", at)) {
+        message.replace(at, 2, L"the file");
+    }
     return utf8_of(message);
 }
 

@@ -38,7 +38,7 @@ TEST_F(DownloadEdges, OutputNames) {
         {"a name longer than the folder allows",
          {"--output", d + too_long + ".csv"},
          1,
-         "has 260 bytes, and a file name in",
+         "has 260 " + platform_words().name_length_unit + ", and a file name in",
          "",
          false},
         {"standard output by name", {"--output", "-", "--format", "csv"}, 0, "", "", true},
@@ -58,6 +58,7 @@ TEST_F(DownloadEdges, OutputNames) {
     };
     fs::create_symlink(dir / "elsewhere.csv", dir / "link.csv");
     for (const Case& c : cases) {
+        if (not_for_this_program(c.what)) continue;
         std::vector<std::string> args = {"download"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const auto result = run_script(kTwo, args);

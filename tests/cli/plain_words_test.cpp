@@ -36,6 +36,11 @@ struct WordsCase {
     bool without_library_beside = false;  // run a copy of harrowtally from a folder of its own
 };
 
+// The data folder as the other platform names it, which this one's program never shows.
+std::string other_data_folder() {
+    return testing_windows_program() ? "/c/larkvale" : "c:\\larkvale";
+}
+
 void PrintTo(const WordsCase& c, std::ostream* os) {
     *os << c.name;
 }
@@ -83,7 +88,7 @@ const std::vector<WordsCase>& cases() {
          kScanner,
          {"--library", "{dir}/nowhere.so", "invoke", "SwVersion"},
          1,
-         {"error 53: File not found\n", "{dir}/nowhere.so (the named file)"}},
+         {"error 53: File not found\n", "{shown_dir}/nowhere.so (the named file)"}},
 
         // Outcomes in words; the trace only when asked for.
         {"scanner answered with a failure status",
@@ -184,8 +189,8 @@ const std::vector<WordsCase>& cases() {
          kScanner,
          {"info"},
          0,
-         {"data files in /c/larkvale: ", "scanner library: /"},
-         {"c:\\larkvale"}},
+         {"data files in {data_folder}: ", "scanner library: {root}"},
+         {"{other_data_folder}"}},
         {"clock differences in days, hours, minutes and seconds",
          kScanner + std::string("clock_offset = -900030\n"),
          {"clock", "--port", "5"},
@@ -219,6 +224,7 @@ const std::vector<WordsCase>& cases() {
 class PlainWords : public ::testing::TestWithParam<WordsCase> {
 protected:
     void SetUp() override {
+        if (const auto why = not_for_this_program()) GTEST_SKIP() << *why;
         std::string pattern = (fs::temp_directory_path() / "harrowtally-words-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
@@ -230,6 +236,10 @@ protected:
 
     std::string expand(std::string text) const {
         const std::pair<std::string, std::string> names[] = {{"{dir}", dir.string()},
+                                                             {"{shown_dir}/", library_folder_shown(dir.string())},
+                                                             {"{root}", library_folder_shown("")},
+                                                             {"{data_folder}", platform_words().data_folder},
+                                                             {"{other_data_folder}", other_data_folder()},
                                                              {"{incomplete}", TEST_LIBRARY_INCOMPLETE},
                                                              {"{not_a_library}", TEST_NOT_A_LIBRARY}};
         for (const auto& [name, value] : names) {
@@ -253,8 +263,9 @@ TEST_P(PlainWords, SaysWhatHappened) {
     run.environment["HARROWTALLY_SIM_STATE"] = state.string();
     if (c.without_library_beside) {
         fs::create_directory(dir / "lone");
-        fs::copy_file(HARROWTALLY_EXE, dir / "lone" / "harrowtally");
-        run.executable = (dir / "lone" / "harrowtally").string();
+        const fs::path copy = dir / "lone" / fs::path(cli_program()).filename();
+        fs::copy_file(cli_program(), copy);
+        run.executable = copy.string();
     }
     const auto result = run_cli(run);
     const std::string shown = result.out + result.err;

@@ -38,7 +38,7 @@ protected:
     // With the stand-in library on port 3, its scanner changing per connection as `stages` says.
     CliResult run_staged(std::vector<std::string> args, const std::string& stages) const {
         CliRun options;
-        options.args = {"--library", TEST_LIBRARY};
+        options.args = {"--library", stand_in_library()};
         options.args.insert(options.args.end(), args.begin(), args.end());
         options.environment["HARROWTALLY_TEST_SCANNER_STAGES"] = stages;
         options.environment["HARROWTALLY_TEST_SCANNER_ERASES"] = erases.string();
@@ -308,6 +308,7 @@ TEST_F(CliSafety, OutputIsCreatedFirstUnderANameThatFits) {
     const std::vector<std::string> names = {std::string(static_cast<std::size_t>(name_max) - 4, 'a') + ".csv",
                                             euros + ".csv"};
     for (const auto& name : names) {
+        if (name.starts_with("\xE2") && not_for_this_program("euro signs")) continue;
         const auto saved = run({"download", "--output", (dir / name).string(), "--empty-after"});
         EXPECT_EQ(saved.exit_status, 0) << name.size() << ": " << saved.err;
         EXPECT_EQ(read(dir / name).rfind("item,", 0), 0u) << name.size();

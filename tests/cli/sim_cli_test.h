@@ -13,12 +13,14 @@
 #include <vector>
 
 #include "cli_process.h"
+#include "cli_target.h"
 
 namespace harrowtally::testing {
 
 class SimCliTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (const auto why = not_for_this_program()) GTEST_SKIP() << *why;
         std::string pattern = (std::filesystem::temp_directory_path() / "harrowtally-cli-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
@@ -77,7 +79,7 @@ class ScriptedCliTest : public SimCliTest {
 protected:
     CliResult run_script(const std::string& script, std::vector<std::string> args, CliRun options = {}) const {
         std::ofstream(dir / "script.txt") << script;
-        options.args = {"--library", TEST_LIBRARY};
+        options.args = {"--library", stand_in_library()};
         options.args.insert(options.args.end(), args.begin(), args.end());
         options.environment["HARROWTALLY_TEST_SCANNER_SCRIPT"] = (dir / "script.txt").string();
         options.environment["HARROWTALLY_TEST_SCANNER_CALLS"] = (dir / "calls.txt").string();

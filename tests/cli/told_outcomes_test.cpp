@@ -38,7 +38,9 @@ void PrintTo(const ToldCase& c, std::ostream* os) {
 class ToldCli : public SimCliTest, public ::testing::WithParamInterface<ToldCase> {
 protected:
     std::string expand(std::string text) const {
-        const std::pair<std::string, std::string> names[] = {{"{dir}", dir.string()}, {"{stand_in}", TEST_LIBRARY}};
+        const std::pair<std::string, std::string> names[] = {{"{dir}", dir.string()},
+                                                             {"{shown_dir}/", library_folder_shown(dir.string())},
+                                                             {"{stand_in}", stand_in_library()}};
         for (const auto& [name, value] : names) {
             for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
                 text.replace(at, name.size(), value);
@@ -51,7 +53,7 @@ protected:
 TEST_P(ToldCli, SaysWhatHappened) {
     const ToldCase& c = GetParam();
     write_state(c.device);
-    fs::copy_file(fs::path(HARROWTALLY_EXE).parent_path() / "libcsp2a.so", dir / kOddLibraryName);
+    fs::copy_file(fs::path(cli_program()).parent_path() / platform_words().library_name, dir / kOddLibraryName);
     CliRun options;
     options.environment = c.environment;
     options.environment["LC_ALL"] = "C.UTF-8";
@@ -159,7 +161,7 @@ const std::vector<ToldCase>& told_cases() {
          "port = 5\nsw_version = SIM 2.14\n",
          {"--library", std::string("{dir}/") + kOddLibraryName, "info"},
          0,
-         {"scanner library: {dir}/lib\\u200B.so\n"},
+         {"scanner library: {shown_dir}/lib\\u200B.so\n"},
          {kOddLibraryName}},
     };
     return table;

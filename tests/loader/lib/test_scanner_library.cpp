@@ -61,7 +61,14 @@
 #include <string_view>
 #include <vector>
 
+#include "scanner/csp2_abi.h"
+
+// On Windows the module-definition file lists the exports, undecorated as the real library's.
+#ifdef _WIN32
+#define EXPORT extern "C"
+#else
 #define EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -433,67 +440,67 @@ std::int32_t logged(const char* name, std::initializer_list<std::int32_t> args, 
 
 }  // namespace
 
-EXPORT std::int32_t csp2Init(std::int32_t port) {
+EXPORT std::int32_t CSP2_CALL csp2Init(std::int32_t port) {
     return logged("csp2Init", {port}, init(port));
 }
 
-EXPORT std::int32_t csp2Restore() {
+EXPORT std::int32_t CSP2_CALL csp2Restore() {
     port_open = false;
     return logged("csp2Restore", {}, 0);
 }
 
-EXPORT std::int32_t csp2WakeUp() {
+EXPORT std::int32_t CSP2_CALL csp2WakeUp() {
     return logged("csp2WakeUp", {}, when_open(0));
 }
 
-EXPORT std::int32_t csp2Interrogate() {
+EXPORT std::int32_t CSP2_CALL csp2Interrogate() {
     return logged("csp2Interrogate", {}, when_open(0));
 }
 
-EXPORT std::int32_t csp2PowerDown() {
+EXPORT std::int32_t CSP2_CALL csp2PowerDown() {
     return logged("csp2PowerDown", {}, when_open(0));
 }
 
-EXPORT std::int32_t csp2ReadData() {
+EXPORT std::int32_t CSP2_CALL csp2ReadData() {
     return logged("csp2ReadData", {}, when_open(held()));
 }
 
-EXPORT std::int32_t csp2GetPacket(char* buffer, std::int32_t index, std::int32_t max_length) {
+EXPORT std::int32_t CSP2_CALL csp2GetPacket(char* buffer, std::int32_t index, std::int32_t max_length) {
     return logged("csp2GetPacket", {index, max_length}, get_packet(buffer, index, max_length));
 }
 
-EXPORT std::int32_t csp2TimeStamp2Str(unsigned char* stamp, char* text, std::int32_t max_length) {
+EXPORT std::int32_t CSP2_CALL csp2TimeStamp2Str(unsigned char* stamp, char* text, std::int32_t max_length) {
     return logged("csp2TimeStamp2Str", {max_length}, stamp_to_text(stamp, text, max_length));
 }
 
-EXPORT std::int32_t csp2GetDeviceId(char* id, std::int32_t max_length) {
+EXPORT std::int32_t CSP2_CALL csp2GetDeviceId(char* id, std::int32_t max_length) {
     return logged("csp2GetDeviceId", {max_length}, device_id(id, max_length));
 }
 
-EXPORT std::int32_t csp2GetSystemStatus() {
+EXPORT std::int32_t CSP2_CALL csp2GetSystemStatus() {
     return logged("csp2GetSystemStatus", {}, when_open(script.status));
 }
 
-EXPORT std::int32_t csp2ClearData() {
+EXPORT std::int32_t CSP2_CALL csp2ClearData() {
     return logged("csp2ClearData", {}, clear_data());
 }
 
-EXPORT std::int32_t csp2GetTime(unsigned char* clock) {
+EXPORT std::int32_t CSP2_CALL csp2GetTime(unsigned char* clock) {
     return logged("csp2GetTime", {}, get_time(clock));
 }
 
-EXPORT std::int32_t csp2SetTime(unsigned char* clock) {
+EXPORT std::int32_t CSP2_CALL csp2SetTime(unsigned char* clock) {
     std::memcpy(clock_value.data(), clock, clock_value.size());
     return logged("csp2SetTime", {}, 0);
 }
 
-EXPORT std::int32_t csp2SetDefaults() {
+EXPORT std::int32_t CSP2_CALL csp2SetDefaults() {
     std::memset(params, 0, sizeof params);
     return logged("csp2SetDefaults", {}, 0);
 }
 
 // The value of a parameter is in byte 1 of the buffer, behind the echoed low byte of its number.
-EXPORT std::int32_t csp2GetParam(std::int32_t param, char* buffer, std::int32_t max_length) {
+EXPORT std::int32_t CSP2_CALL csp2GetParam(std::int32_t param, char* buffer, std::int32_t max_length) {
     std::int32_t result = -1;
     if (param >= 0 && param <= 255) {
         const std::uint8_t answer[2] = {static_cast<std::uint8_t>(param), params[param]};
@@ -502,26 +509,26 @@ EXPORT std::int32_t csp2GetParam(std::int32_t param, char* buffer, std::int32_t 
     return logged("csp2GetParam", {param, max_length}, result);
 }
 
-EXPORT std::int32_t csp2SetParam(std::int32_t param, char* buffer, std::int32_t length) {
+EXPORT std::int32_t CSP2_CALL csp2SetParam(std::int32_t param, char* buffer, std::int32_t length) {
     const bool valid = param >= 0 && param <= 255 && length >= 1;
     if (valid) params[param] = static_cast<std::uint8_t>(buffer[0]);
     return logged("csp2SetParam", {param, length}, valid ? 0 : -1);
 }
 
-EXPORT std::int32_t csp2GetProtocol() {
+EXPORT std::int32_t CSP2_CALL csp2GetProtocol() {
     return logged("csp2GetProtocol", {}, 1);
 }
 
-EXPORT std::int32_t csp2GetASCIIMode() {
+EXPORT std::int32_t CSP2_CALL csp2GetASCIIMode() {
     return logged("csp2GetASCIIMode", {}, 1);
 }
 
-EXPORT std::int32_t csp2GetRTCMode() {
+EXPORT std::int32_t CSP2_CALL csp2GetRTCMode() {
     return logged("csp2GetRTCMode", {}, 1);
 }
 
 #ifndef OMIT_SW_VERSION
-EXPORT std::int32_t csp2GetSwVersion(char* buffer, std::int32_t max_length) {
+EXPORT std::int32_t CSP2_CALL csp2GetSwVersion(char* buffer, std::int32_t max_length) {
     static const char version[] = "TEST 1.07";
     return logged("csp2GetSwVersion", {max_length},
                   copy_out(buffer, max_length, version, static_cast<std::int32_t>(sizeof version)));
