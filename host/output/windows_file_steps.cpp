@@ -1,6 +1,7 @@
 // The safe output file's steps on Windows: the part file made with CREATE_NEW beside the target,
 // FlushFileBuffers, then MoveFileExW without replacing for a new file, or ReplaceFileW, which
-// keeps the replaced file's attributes and security, for --overwrite. Paths are UTF-8 here and
+// keeps the replaced file's attributes and security, for --overwrite (the part file takes the
+// attributes first, for a ReplaceFileW that does not). Paths are UTF-8 here and
 // UTF-16 at each call.
 #include <windows.h>
 
@@ -183,8 +184,19 @@ bool flush(FileHandle file) {
     return FlushFileBuffers(handle_of(file)) != 0;
 }
 
-// ReplaceFileW gives the new file the replaced one's attributes and security itself.
-void take_attributes_of(const std::string& /*path*/, FileHandle /*file*/) {}
+// ReplaceFileW gives the new file the replaced one's attributes and security on Windows, but Wine's
+// keeps neither hidden nor system. The part file takes them first, so the file in place has them
+// whichever does the replacing. Read-only is never taken: such a target is refused before.
+void take_attributes_of(const std::string& path, FileHandle file) {
+    constexpr DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const std::wstring wide = file_api_path(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return;
+    if ((data.dwFileAttributes & kept) == 0) return;
+    FILE_BASIC_INFO info{};  // times of zero are left as they are
+    info.FileAttributes = (data.dwFileAttributes & kept) | FILE_ATTRIBUTE_ARCHIVE;
+    SetFileInformationByHandle(handle_of(file), FileBasicInfo, &info, sizeof info);
+}
 
 bool close(FileHandle file) {
     return CloseHandle(handle_of(file)) != 0;

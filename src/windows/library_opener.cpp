@@ -93,7 +93,12 @@ std::vector<Folder> library_folders() {
         std::wstring entry = path.substr(start, end - start);
         if (entry.size() >= 2 && entry.front() == L'"' && entry.back() == L'"')
             entry = entry.substr(1, entry.size() - 2);
-        if (is_absolute_folder(entry)) folders.push_back({with_separator(entry), "a folder on PATH"});
+        // A folder already tried (PATH holds the system folders too) is tried, and listed, once.
+        const std::wstring folder = with_separator(entry);
+        const bool listed = std::any_of(folders.begin(), folders.end(), [&](const Folder& f) {
+            return CompareStringOrdinal(f.path.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL;
+        });
+        if (is_absolute_folder(entry) && !listed) folders.push_back({folder, "a folder on PATH"});
         start = end + 1;
     }
     return folders;
