@@ -4,12 +4,16 @@
 #include <algorithm>
 #include <chrono>
 #include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "common/clock.h"
 #include "common/runtime_error.h"
 #include "host/command_line/arg_reader.h"
 #include "host/formats/download_format.h"
 #include "host/formats/read_back_check.h"
+#include "host/output/file_steps.h"
 #include "host/output/name_pattern.h"
 #include "host/output/output_file.h"
 #include "host/platform/signals.h"
@@ -41,7 +45,7 @@ constexpr const char* kHelp =
     "                   CSV and JSON keep every text exactly, in UTF-8; a value not read is empty\n"
     "                   in CSV and null in JSON\n"
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
-    "                   is only replaced with --overwrite, which keeps its mode, owner and group;\n"
+    "                   is only replaced with --overwrite, which keeps {keeps};\n"
     "                   a symbolic link is never written through. The format follows FILE's\n"
     "                   extension: .csv, .json, or .rec for the record; --format overrides it, and\n"
     "                   another extension needs --format. --output - is standard output. In FILE,\n"
@@ -55,11 +59,23 @@ constexpr const char* kHelp =
     "                   scanner keeps its barcodes and the first difference is printed. The\n"
     "                   scanner's clock is read after the erase, so the file holds none. Needs a\n"
     "                   FILE, not --format table\n"
-    "Progress (barcode k of n) goes to standard error when that is a terminal. SIGINT, SIGTERM or\n"
-    "SIGHUP stop the run without erasing and remove the unfinished file.\n"
+    "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
+    "{stoppers} stop the run without erasing\n"
+    "and remove the unfinished file.\n"
     "Exit status: 0 done; 1 no scanner, an error, barcodes that could not be read, an output that\n"
     "could not be written, or a scanner that was not emptied; 2 a mistake in the command line;\n"
-    "128 + N when signal N stopped it.\n";
+    "{stopped}.\n";
+
+// The help with the platform's words: what a replaced file keeps, what stops a run, and the exit
+// status it then has.
+std::string download_help() {
+    std::string text = kHelp;
+    const std::pair<std::string_view, std::string_view> words[] = {{"{keeps}", file_steps::replaced_file_keeps()},
+                                                                   {"{stoppers}", interruptions_named()},
+                                                                   {"{stopped}", interrupted_status()}};
+    for (const auto& [name, value] : words) text.replace(text.find(name), name.size(), value);
+    return text;
+}
 
 struct DownloadOptions {
     std::optional<std::int32_t> port;
@@ -137,7 +153,7 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         }
     }
     if (reader.help_asked()) {
-        out << kHelp;
+        out << download_help();
         help = true;
         return o;
     }
@@ -148,7 +164,7 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     }
     if (o.overwrite && o.output.empty()) throw UsageError("download: --overwrite goes with --output FILE");
     if (!o.output.empty() && !o.format) {
-        o.format = format_of_file_name(o.output);
+        o.format = format_of_file_name(file_steps::name_of(o.output));
         if (!o.format) {
             throw UsageError("download: the format of " + terminal_path(o.output) +
                              " cannot be told from its extension: name it .csv, .json or .rec, or give --format");
@@ -193,12 +209,14 @@ public:
         complete_ = downloaded(clicker).complete(count_);
         const std::u16string record = format_ == DownloadFormat::record ? clicker.export_record() : u"";
         const WriteOutcome written = file_.commit(render_download(clicker, format_, record));
-        stop_if_interrupted();  // a signal during the write fails it: that is the signal's doing
+        // A file in place is said to be, even when a signal stops the run right after; a signal
+        // during the write fails it, and that is the signal's doing.
+        saved_ = written.ok;
+        stop_if_interrupted();
         if (!written.ok) {
             not_saved_ = written.reason;
             return false;
         }
-        saved_ = true;
         difference_ = saved_download_difference(clicker, format_, written.read_back);
         return !difference_;
     }

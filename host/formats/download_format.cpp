@@ -48,9 +48,7 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name) {
     return std::nullopt;
 }
 
-std::optional<DownloadFormat> format_of_file_name(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+std::optional<DownloadFormat> format_of_file_name(const std::string& name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot == 0) return std::nullopt;
     const std::string_view extension = std::string_view(name).substr(dot + 1);

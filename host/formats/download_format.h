@@ -19,8 +19,9 @@ enum class DownloadFormat { table, record, csv, json };
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
 
 // The format a file name's extension names: .csv, .json, or .rec for the record (case does not
-// matter); nullopt for any other name.
-std::optional<DownloadFormat> format_of_file_name(const std::string& path);
+// matter); nullopt for any other name, and for a hidden file's name such as ".csv". The name
+// alone: the platform splits it from its folder.
+std::optional<DownloadFormat> format_of_file_name(const std::string& name);
 
 // The download a Clicker holds after alldata: an empty one before the first that found a barcode.
 // Its items count up to num_barcodes.

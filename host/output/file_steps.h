@@ -48,6 +48,8 @@ bool flush(FileHandle file);
 // Gives the part file the mode, owner and group of the file at `path` it replaces, as far as
 // this process may.
 void take_attributes_of(const std::string& path, FileHandle file);
+// What of a replaced file the new one keeps, for the help: "its mode, owner and group".
+const char* replaced_file_keeps();
 bool close(FileHandle file);
 // Gives the part file the target's name: fails when something has that name, unless `replace`.
 bool move_into_place(const std::string& part, const std::string& path, bool replace);

@@ -104,6 +104,10 @@ bool flush(FileHandle file) {
     return ::fsync(fd_of(file)) == 0;
 }
 
+const char* replaced_file_keeps() {
+    return "its mode, owner and group";
+}
+
 // A replaced file's mode, and its owner and group as far as this process may set them.
 void take_attributes_of(const std::string& path, FileHandle file) {
     const int fd = fd_of(file);

@@ -114,8 +114,34 @@ const char* name_unit() {
     return "characters";
 }
 
+namespace {
+
+// What Windows itself makes of a name, which would leave a file other than the one named: a
+// trailing dot or space dropped, a stream of another file (':'), or a device (CON, NUL, COM1...).
+std::string windows_name_problem(const std::string& path, const std::wstring& target) {
+    const std::string name = name_of(path);
+    if (name != "." && name != ".." && !name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        return terminal_path(path) +
+               " ends in a dot or a space, which Windows drops from a file's name: name it without";
+    }
+    if (name.find(':') != std::string::npos) {
+        return terminal_path(path) + " names a stream inside a file (the ':'): choose a name without ':'";
+    }
+    const bool names_a_device_path = path.starts_with("\\\\.\\") || path.starts_with("\\\\?\\") ||
+                                     path.starts_with("//./") || path.starts_with("//?/");
+    if (!names_a_device_path && target.starts_with(L"\\\\.\\")) {
+        return terminal_path(path) +
+               " is the name of a device on Windows (such as CON, NUL, AUX, COM1 or LPT1), not of a file: "
+               "choose another name";
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string existing_output_problem(const std::string& path, bool replace) {
     const std::wstring target = file_api_path(path);
+    if (std::string problem = windows_name_problem(path, target); !problem.empty()) return problem;
     const DWORD attributes = target.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(target.c_str());
     // Nothing there, or nothing that can be seen: creating the part file tells why.
     if (attributes == INVALID_FILE_ATTRIBUTES) return {};
@@ -182,6 +208,10 @@ bool write_all(FileHandle file, std::string_view content) {
 
 bool flush(FileHandle file) {
     return FlushFileBuffers(handle_of(file)) != 0;
+}
+
+const char* replaced_file_keeps() {
+    return "its attributes and security";
 }
 
 // ReplaceFileW gives the new file the replaced one's attributes and security on Windows, but Wine's

@@ -55,6 +55,14 @@ void stop_if_interrupted() {
     if (caught != 0) throw Interrupted(caught);
 }
 
+const char* interruptions_named() {
+    return "SIGINT, SIGTERM or SIGHUP";
+}
+
+const char* interrupted_status() {
+    return "128 + N when signal N stopped it";
+}
+
 void end_by_signal(int signal) {
     ::signal(signal, SIG_DFL);
     sigset_t set;

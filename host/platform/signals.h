@@ -32,6 +32,9 @@ void ignore_broken_pipe();
 int interruption();
 // Throws Interrupted when a signal came.
 void stop_if_interrupted();
+// For the help: what stops a run ("SIGINT, SIGTERM or SIGHUP"), and the exit status it then has.
+const char* interruptions_named();
+const char* interrupted_status();
 // Ends the process by `signal`, as if it had not been caught (a POSIX shell sees 128 + signal;
 // Windows, STATUS_CONTROL_C_EXIT).
 [[noreturn]] void end_by_signal(int signal);

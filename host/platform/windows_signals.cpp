@@ -66,6 +66,14 @@ void stop_if_interrupted() {
     if (const int signal = caught.load()) throw Interrupted(signal);
 }
 
+const char* interruptions_named() {
+    return "Ctrl+C, Ctrl+Break or closing the console window";
+}
+
+const char* interrupted_status() {
+    return "0xC000013A (STATUS_CONTROL_C_EXIT) when one of them stopped it";
+}
+
 void end_by_signal(int /*signal*/) {
     ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
 }
