@@ -16,10 +16,6 @@ DescriptorBuffer::DescriptorBuffer(int fd) : fd_(fd), line_buffered_(::isatty(fd
     setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 
-DescriptorBuffer::~DescriptorBuffer() {
-    drain();
-}
-
 bool DescriptorBuffer::drain() {
     const char* from = pbase();
     while (error_ == 0 && from < pptr()) {
@@ -36,34 +32,6 @@ bool DescriptorBuffer::drain() {
     }
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     return error_ == 0;
-}
-
-DescriptorBuffer::int_type DescriptorBuffer::overflow(int_type c) {
-    if (!drain()) return traits_type::eof();
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    *pptr() = traits_type::to_char_type(c);
-    pbump(1);
-    if (line_buffered_ && traits_type::to_char_type(c) == '\n' && !drain()) return traits_type::eof();
-    return c;
-}
-
-std::streamsize DescriptorBuffer::xsputn(const char* text, std::streamsize count) {
-    std::streamsize done = 0;
-    while (done < count) {
-        if (error_ != 0) return done;
-        if (pptr() == epptr() && !drain()) return done;
-        const std::streamsize room = epptr() - pptr();
-        const std::streamsize n = std::min(room, count - done);
-        std::memcpy(pptr(), text + done, static_cast<std::size_t>(n));
-        pbump(static_cast<int>(n));
-        done += n;
-    }
-    if (line_buffered_ && std::memchr(text, '\n', static_cast<std::size_t>(count)) != nullptr && !drain()) return 0;
-    return done;
-}
-
-int DescriptorBuffer::sync() {
-    return drain() ? 0 : -1;
 }
 
 StandardOutput::StandardOutput() : buffer_(STDOUT_FILENO), stream_(&buffer_), tied_before_(std::cerr.tie(&stream_)) {}
