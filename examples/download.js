@@ -1,11 +1,31 @@
-// Downloads the scanner into a CSV file and empties the scanner only when the file holds every
+// Downloads the scanner into a new CSV file and empties the scanner only when the file holds every
 // barcode the scanner reported.
-//   cscript //nologo download.js OUTPUT.csv [STARTPORT]
-// Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied, 2 wrong arguments.
-// An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+//   cscript //nologo download.js [OUTPUT.csv [STARTPORT]]
+// Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv. The folder of OUTPUT.csv must
+// exist. An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+// Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied (the reason is
+// printed; for an error of the component, its number and what to do), 2 wrong arguments.
 function quit(status, message) {
     WScript.Echo(message);
     WScript.Quit(status);
+}
+
+// What to do about the errors an installation can give.
+var advice = {
+    429: "Harrowtally.Clicker is not registered: install the Harrowtally package, or register " +
+         "Harrowtally.dll with the regsvr32 of its bitness",
+    53: "csp2a.DLL was not found: put the scanner maker's csp2a.DLL in the folder of Harrowtally.dll",
+    48: "csp2a.DLL does not load, most often because it is of the other bitness: the maker's " +
+        "32-bit csp2a.DLL needs the 32-bit component (the x86 package), which serves 64-bit hosts too",
+    453: "csp2a.DLL lacks a function the component calls: use the scanner maker's csp2a.DLL"
+};
+
+// An automation error carries the HRESULT 0x800A0000 + its number.
+function fail(e) {
+    var number = e.number & 0xFFFF;
+    WScript.Echo("not emptied: error " + number + ": " + e.description);
+    if (advice[number]) WScript.Echo(advice[number]);
+    WScript.Quit(1);
 }
 
 function csvField(text) {
@@ -16,56 +36,91 @@ function two(n) {
     return (n < 10 ? "0" : "") + n;
 }
 
+function isoDate(d) {
+    return d.getFullYear() + "-" + two(d.getMonth() + 1) + "-" + two(d.getDate());
+}
+
 function isoTime(date) {  // the scan time arrives as an automation date
     var d = new Date(date);
-    return d.getFullYear() + "-" + two(d.getMonth() + 1) + "-" + two(d.getDate()) + " " +
-           two(d.getHours()) + ":" + two(d.getMinutes()) + ":" + two(d.getSeconds());
+    return isoDate(d) + " " + two(d.getHours()) + ":" + two(d.getMinutes()) + ":" + two(d.getSeconds());
 }
 
-var args = WScript.Arguments;
-if (args.length < 1 || args.length > 2) quit(2, "usage: cscript //nologo download.js OUTPUT.csv [STARTPORT]");
-var path = args(0);
-var fso = new ActiveXObject("Scripting.FileSystemObject");
-if (fso.FileExists(path)) quit(1, "not emptied: " + path + " exists already");
+function main() {
+    var args = WScript.Arguments;
+    if (args.length > 2) quit(2, "usage: cscript //nologo download.js [OUTPUT.csv [STARTPORT]]");
+    var fso = new ActiveXObject("Scripting.FileSystemObject");
+    var path;
+    if (args.length == 0) {
+        var now = new Date();
+        path = fso.GetSpecialFolder(2).Path + "\\scans-" + isoDate(now) + "-" +  // 2: %TEMP%
+               two(now.getHours()) + two(now.getMinutes()) + two(now.getSeconds()) + ".csv";
+    } else {
+        path = args(0);
+    }
+    var folder = fso.GetParentFolderName(path);
+    if (folder != "" && !fso.FolderExists(folder)) {
+        quit(1, "not emptied: the folder " + folder + " does not exist; create it first");
+    }
+    if (fso.FileExists(path)) quit(1, "not emptied: " + path + " exists already");
 
-var clicker = new ActiveXObject("Harrowtally.Clicker");
-if (args.length == 2) clicker.startport = parseInt(args(1), 10);
-clicker.open_clicker();  // searches 16 ports from startport and downloads
-if (!clicker.open_ok) quit(1, "no scanner found");
-var count = clicker.num_barcodes;
+    var clicker = new ActiveXObject("Harrowtally.Clicker");
+    if (args.length == 2) clicker.startport = parseInt(args(1), 10);
+    clicker.open_clicker();  // searches 16 ports from startport and downloads
+    if (!clicker.open_ok) quit(1, "not emptied: no scanner found (" + clicker.log + ")");
+    var count = clicker.num_barcodes;
 
-// Write the file; any failure ends here, with the scanner untouched.
-var written = 0;
-try {
-    var file = fso.CreateTextFile(path, false);
-    file.WriteLine("item,barcode,type,scan_time");
+    // Each value is read once: in a 64-bit host every read crosses into the surrogate process. A
+    // barcode whose packet could not be read has no type: it is left out of the file, so the count
+    // below shows the download was incomplete.
+    var barcodes = [], types = [], times = [];
     for (var k = 1; k <= count; k++) {
         clicker.get_barcode = k;
-        var type = clicker.stype;
-        // A barcode whose packet could not be read has no type: leave it out, so the count below
-        // shows the download was incomplete.
-        if (typeof type == "undefined") continue;
-        file.WriteLine(k + "," + csvField(clicker.sbarcode) + "," + type + "," + isoTime(clicker.stime));
-        written++;
+        types[k] = clicker.stype;
+        if (typeof types[k] == "undefined") continue;
+        barcodes[k] = clicker.sbarcode;
+        times[k] = clicker.stime;
     }
-    file.Close();
+
+    // Write the file; any failure ends here, with the scanner untouched.
+    var written = 0;
+    try {
+        var file = fso.CreateTextFile(path, false);
+        file.WriteLine("item,barcode,type,scan_time");
+        for (var k = 1; k <= count; k++) {
+            if (typeof types[k] == "undefined") continue;
+            file.WriteLine(k + "," + csvField(barcodes[k]) + "," + types[k] + "," + isoTime(times[k]));
+            written++;
+        }
+        file.Close();
+    } catch (e) {
+        quit(1, "not emptied: " + path + " was not written (" + e.message + ")");
+    }
+
+    // Count the rows the file holds now, as read back from the disk: the lines after the header,
+    // each ended by CR LF.
+    var input = fso.OpenTextFile(path, 1);
+    var rows = input.ReadAll().split("\r\n").length - 2;
+    input.Close();
+    WScript.Echo("downloaded " + written + " of " + count + " barcodes into " + path);
+    if (rows != count || written != count) {
+        quit(1, "not emptied: the file holds " + rows + " of " + count + " barcodes");
+    }
+    if (count == 0) quit(0, "nothing to empty");
+
+    clicker.startport = clicker.comport;  // EmptyScanner opens startport as it is, without a search
+    clicker.EmptyScanner();
+    if (!clicker.empty_ok) quit(1, "not emptied: " + clicker.log);
+    if (clicker.num_barcodes > count) {
+        quit(1, "emptied, but the scanner held " + clicker.num_barcodes +
+                " barcodes: some were scanned after the download");
+    }
+    quit(0, "emptied the scanner");
+}
+
+// main ends every run with quit: only an error of the component (new ActiveXObject's 429 among
+// them) comes back here.
+try {
+    main();
 } catch (e) {
-    quit(1, "not emptied: " + path + " was not written (" + e.message + ")");
+    fail(e);
 }
-
-// Count the rows the file holds now, as read back from the disk: the lines after the header, each
-// ended by CR LF.
-var input = fso.OpenTextFile(path, 1);
-var rows = input.ReadAll().split("\r\n").length - 2;
-input.Close();
-WScript.Echo("downloaded " + written + " of " + count + " barcodes into " + path);
-if (rows != count || written != count) quit(1, "not emptied: the file holds " + rows + " of " + count + " barcodes");
-if (count == 0) quit(0, "nothing to empty");
-
-clicker.startport = clicker.comport;  // EmptyScanner uses startport as it is, without a search
-clicker.EmptyScanner();
-if (!clicker.empty_ok) quit(1, "not emptied: " + clicker.log);
-if (clicker.num_barcodes > count) {
-    quit(1, "emptied, but the scanner held " + clicker.num_barcodes + " barcodes: some were scanned after the download");
-}
-quit(0, "emptied the scanner");

@@ -1,9 +1,40 @@
-' Downloads the scanner into a CSV file and empties the scanner only when the file holds every
+' Downloads the scanner into a new CSV file and empties the scanner only when the file holds every
 ' barcode the scanner reported.
-'   cscript //nologo download.vbs OUTPUT.csv [STARTPORT]
-' Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied, 2 wrong arguments.
-' An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+'   cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]
+' Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv. The folder of OUTPUT.csv must
+' exist. An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+' Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied (the reason is
+' printed; for an error of the component, its number and what to do), 2 wrong arguments.
 Option Explicit
+
+' What to do about the errors an installation can give.
+Function Advice(number)
+    Select Case number
+        Case 429
+            Advice = "Harrowtally.Clicker is not registered: install the Harrowtally package, or register " & _
+                     "Harrowtally.dll with the regsvr32 of its bitness"
+        Case 53
+            Advice = "csp2a.DLL was not found: put the scanner maker's csp2a.DLL in the folder of Harrowtally.dll"
+        Case 48
+            Advice = "csp2a.DLL does not load, most often because it is of the other bitness: the maker's " & _
+                     "32-bit csp2a.DLL needs the 32-bit component (the x86 package), which serves 64-bit hosts too"
+        Case 453
+            Advice = "csp2a.DLL lacks a function the component calls: use the scanner maker's csp2a.DLL"
+        Case Else
+            Advice = ""
+    End Select
+End Function
+
+Sub Quit(status, message)
+    WScript.Echo message
+    WScript.Quit status
+End Sub
+
+Sub Fail(number, description)
+    WScript.Echo "not emptied: error " & number & ": " & description
+    If Advice(number) <> "" Then WScript.Echo Advice(number)
+    WScript.Quit 1
+End Sub
 
 Function CsvField(text)
     If InStr(text, ",") > 0 Or InStr(text, """") > 0 Or InStr(text, vbCr) > 0 Or InStr(text, vbLf) > 0 Then
@@ -17,65 +48,92 @@ Function Two(n)
     Two = Right("0" & n, 2)
 End Function
 
-Function IsoTime(d)
-    IsoTime = Year(d) & "-" & Two(Month(d)) & "-" & Two(Day(d)) & " " & _
-              Two(Hour(d)) & ":" & Two(Minute(d)) & ":" & Two(Second(d))
+Function IsoDate(d)
+    IsoDate = Year(d) & "-" & Two(Month(d)) & "-" & Two(Day(d))
 End Function
 
-Sub Quit(status, message)
-    WScript.Echo message
-    WScript.Quit status
-End Sub
+Function IsoTime(d)
+    IsoTime = IsoDate(d) & " " & Two(Hour(d)) & ":" & Two(Minute(d)) & ":" & Two(Second(d))
+End Function
 
-Dim fso, clicker, path, count, k, rows, written, file, text, failure
-If WScript.Arguments.Count < 1 Or WScript.Arguments.Count > 2 Then
-    Quit 2, "usage: cscript //nologo download.vbs OUTPUT.csv [STARTPORT]"
-End If
-path = WScript.Arguments(0)
-Set fso = CreateObject("Scripting.FileSystemObject")
-If fso.FileExists(path) Then Quit 1, "not emptied: " & path & " exists already"
+Sub Main()
+    Dim fso, clicker, path, folder, started, count, k, barcodes, types, times, file, written, rows, failure, text
+    If WScript.Arguments.Count > 2 Then Quit 2, "usage: cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]"
+    Set fso = CreateObject("Scripting.FileSystemObject")
+    If WScript.Arguments.Count = 0 Then
+        started = Now
+        path = fso.GetSpecialFolder(2).Path & "\scans-" & IsoDate(started) & "-" & _
+               Two(Hour(started)) & Two(Minute(started)) & Two(Second(started)) & ".csv"    ' 2: %TEMP%
+    Else
+        path = WScript.Arguments(0)
+    End If
+    folder = fso.GetParentFolderName(path)
+    If folder <> "" And Not fso.FolderExists(folder) Then
+        Quit 1, "not emptied: the folder " & folder & " does not exist; create it first"
+    End If
+    If fso.FileExists(path) Then Quit 1, "not emptied: " & path & " exists already"
 
-Set clicker = CreateObject("Harrowtally.Clicker")
-If WScript.Arguments.Count = 2 Then clicker.startport = CInt(WScript.Arguments(1))
-clicker.open_clicker                        ' searches 16 ports from startport and downloads
-If Not clicker.open_ok Then Quit 1, "no scanner found"
-count = clicker.num_barcodes
+    Set clicker = CreateObject("Harrowtally.Clicker")
+    If WScript.Arguments.Count = 2 Then clicker.startport = CInt(WScript.Arguments(1))
+    clicker.open_clicker                    ' searches 16 ports from startport and downloads
+    If Not clicker.open_ok Then Quit 1, "not emptied: no scanner found (" & clicker.log & ")"
+    count = clicker.num_barcodes
 
-' Write the file; any failure ends here, with the scanner untouched.
-On Error Resume Next
-Set file = fso.CreateTextFile(path, False)
-If Err.Number = 0 Then
-    file.WriteLine "item,barcode,type,scan_time"
-    written = 0
+    ' Each value is read once: in a 64-bit host every read crosses into the surrogate process. A
+    ' barcode whose packet could not be read has no type: it is left out of the file, so the count
+    ' below shows the download was incomplete.
+    ReDim barcodes(count), types(count), times(count)
     For k = 1 To count
         clicker.get_barcode = k
-        ' A barcode whose packet could not be read has no type: leave it out, so the count
-        ' below shows the download was incomplete.
-        If Not IsEmpty(clicker.stype) Then
-            file.WriteLine k & "," & CsvField(clicker.sbarcode) & "," & clicker.stype & "," & IsoTime(clicker.stime)
-            written = written + 1
+        types(k) = clicker.stype
+        If Not IsEmpty(types(k)) Then
+            barcodes(k) = clicker.sbarcode
+            times(k) = clicker.stime
         End If
     Next
+
+    ' Write the file; any failure ends here, with the scanner untouched.
+    written = 0
+    On Error Resume Next
+    Set file = fso.CreateTextFile(path, False)
+    If Err.Number = 0 Then
+        file.WriteLine "item,barcode,type,scan_time"
+        For k = 1 To count
+            If Not IsEmpty(types(k)) Then
+                file.WriteLine k & "," & CsvField(barcodes(k)) & "," & types(k) & "," & IsoTime(times(k))
+                written = written + 1
+            End If
+        Next
+        file.Close
+    End If
+    failure = Err.Number
+    text = Err.Description
+    On Error GoTo 0
+    If failure <> 0 Then Quit 1, "not emptied: " & path & " was not written (" & text & ")"
+
+    ' Count the rows the file holds now, as read back from the disk: the lines after the header,
+    ' each ended by CR LF.
+    Set file = fso.OpenTextFile(path, 1)
+    rows = UBound(Split(file.ReadAll, vbCrLf)) - 1
     file.Close
-End If
-failure = Err.Number
-text = Err.Description
-On Error GoTo 0
-If failure <> 0 Then Quit 1, "not emptied: " & path & " was not written (" & text & ")"
+    WScript.Echo "downloaded " & written & " of " & count & " barcodes into " & path
+    If rows <> count Or written <> count Then
+        Quit 1, "not emptied: the file holds " & rows & " of " & count & " barcodes"
+    End If
+    If count = 0 Then Quit 0, "nothing to empty"
 
-'' Count the rows the file holds now, as read back from the disk: the lines after the header, each
-' ended by CR LF.
-Set file = fso.OpenTextFile(path, 1)
-rows = UBound(Split(file.ReadAll, vbCrLf)) - 1
-file.Close
-WScript.Echo "downloaded " & written & " of " & count & " barcodes into " & path
-If rows <> count Or written <> count Then Quit 1, "not emptied: the file holds " & rows & " of " & count & " barcodes"
-If count = 0 Then Quit 0, "nothing to empty"
+    clicker.startport = clicker.comport     ' EmptyScanner opens startport as it is, without a search
+    clicker.EmptyScanner
+    If Not clicker.empty_ok Then Quit 1, "not emptied: " & clicker.log
+    If clicker.num_barcodes > count Then
+        Quit 1, "emptied, but the scanner held " & clicker.num_barcodes & _
+                " barcodes: some were scanned after the download"
+    End If
+    Quit 0, "emptied the scanner"
+End Sub
 
-clicker.startport = clicker.comport         ' EmptyScanner uses startport as it is, without a search
-clicker.EmptyScanner
-If Not clicker.empty_ok Then Quit 1, "not emptied: " & clicker.log
-If clicker.num_barcodes > count Then
-    Quit 1, "emptied, but the scanner held " & clicker.num_barcodes & " barcodes: some were scanned after the download"
-End If
-Quit 0, "emptied the scanner"
+' Main ends every run with Quit: only an error of the component (or CreateObject's 429) ends it
+' and comes back here.
+On Error Resume Next
+Main
+Fail Err.Number, Err.Description
