@@ -19,6 +19,8 @@ using namespace xlsx;
 
 constexpr std::string_view kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 constexpr std::string_view kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+// How much of the sheet is built before it goes to the archive.
+constexpr std::size_t kPiece = 64 * 1024;
 constexpr std::string_view kRelationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 std::string content_types() {
@@ -146,12 +148,12 @@ std::array<double, 7> column_widths(const Clicker& c, std::size_t serial_length)
     return widths;
 }
 
-std::string sheet(const Clicker& c) {
+// The sheet, handed to the archive a piece at a time: it need never be whole in memory.
+void write_sheet(const Clicker& c, ZipWriter& zip) {
     const int count = std::max<int>(c.num_barcodes(), 0);
     const std::optional<std::u16string> serial = saved_serial(c, DownloadFormat::xlsx);
     const std::optional<std::string> clock = scanner_clock(c);
     std::string out(kXmlDeclaration);
-    out.reserve(1024 + static_cast<std::size_t>(count) * 360);
     out += "<worksheet xmlns=\"" + std::string(kMain) + "\"><dimension ref=\"A1:G" + std::to_string(count + 1) +
            "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
            "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
@@ -182,20 +184,33 @@ std::string sheet(const Clicker& c) {
         }
         if (serial) row.text(col_serial, *serial, kTextStyle);
         row.date_time(col_scanner_clock, clock);
+        if (out.size() >= kPiece) {
+            zip.write(out);
+            out.clear();
+        }
     }
     out += "</sheetData></worksheet>";
-    return out;
+    zip.write(out);
 }
 
 }  // namespace
 
 std::string xlsx_bytes(const Clicker& c) {
-    return zip_archive({{"[Content_Types].xml", content_types()},
-                        {"_rels/.rels", package_relationships()},
-                        {"xl/workbook.xml", workbook()},
-                        {"xl/_rels/workbook.xml.rels", workbook_relationships()},
-                        {"xl/styles.xml", styles()},
-                        {std::string(kSheetPart), sheet(c)}});
+    ZipWriter zip;
+    const std::pair<std::string_view, std::string> parts[] = {{"[Content_Types].xml", content_types()},
+                                                              {"_rels/.rels", package_relationships()},
+                                                              {"xl/workbook.xml", workbook()},
+                                                              {"xl/_rels/workbook.xml.rels", workbook_relationships()},
+                                                              {"xl/styles.xml", styles()}};
+    for (const auto& [name, text] : parts) {
+        zip.begin(name);
+        zip.write(text);
+        zip.end();
+    }
+    zip.begin(kSheetPart);
+    write_sheet(c, zip);
+    zip.end();
+    return zip.finish();
 }
 
 }  // namespace harrowtally::host::formats

@@ -2,7 +2,9 @@
 // The zip container a workbook is: entries deflated when written; stored or deflated entries read,
 // each checked against its CRC-32. No zip64, no encryption: a workbook of one sheet needs neither.
 #include <cstddef>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,32 @@ namespace harrowtally::host::formats {
 struct ZipEntry {
     std::string name;
     std::string data;
+};
+
+// Writes an archive entry by entry, each deflated as it comes: an entry's data need never be
+// whole in memory (a full scanner's sheet is twelve times its packed size).
+class ZipWriter {
+public:
+    ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+    ~ZipWriter();
+
+    void begin(std::string_view name);
+    void write(std::string_view piece);
+    void end();
+    // The archive's bytes, once every entry has ended.
+    std::string finish();
+
+private:
+    void pack(std::string_view piece, int flush);
+
+    struct Stream;  // zlib's state, kept out of this header
+    std::unique_ptr<Stream> stream_;
+    std::string out_, directory_;
+    std::size_t header_at_ = 0;
+    std::uint32_t crc_ = 0, size_ = 0;
+    std::uint16_t entries_ = 0;
 };
 
 // The archive's bytes, every entry deflated, in the order given.
