@@ -10,8 +10,8 @@ using namespace harrowtally;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     constexpr host::DownloadFormat formats[] = {host::DownloadFormat::record, host::DownloadFormat::csv,
-                                                host::DownloadFormat::json};
-    const host::DownloadFormat format = formats[data[0] % 3];
+                                                host::DownloadFormat::json, host::DownloadFormat::xlsx};
+    const host::DownloadFormat format = formats[data[0] % 4];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const host::SavedDownload saved = host::read_saved_download(format, text);
     fuzz::check(saved.read.barcodes == saved.barcodes.size());

@@ -27,7 +27,7 @@ namespace harrowtally::host {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: harrowtally download [--port N] [--format table|record|csv|json] [--output FILE [--overwrite]]\n"
+    "usage: harrowtally download [--port N] [--format table|record|csv|json|xlsx] [--output FILE [--overwrite]]\n"
     "                            [--empty-after]\n"
     "Downloads every barcode the scanner holds and writes them to standard output or FILE.\n"
     "  --port N         where the search for the scanner starts: 16 ports from N, counting up and\n"
@@ -42,23 +42,30 @@ constexpr const char* kHelp =
     "  --format json    one object: serial, port, scanner_clock, clock_text, clock_flag, count,\n"
     "                   complete and barcodes, a list of objects: item, barcode, type, scan_time,\n"
     "                   stamp_text (the scanner library's text of the time stamp, as it gave it)\n"
-    "                   CSV and JSON keep every text exactly, in UTF-8; a value not read is empty\n"
-    "                   in CSV and null in JSON\n"
+    "  --format xlsx    a workbook for spreadsheets, one sheet with the CSV's columns and a frozen\n"
+    "                   header row: barcode, stamp_text and serial are text cells, so leading\n"
+    "                   zeros, long digit strings and texts such as 1E5, TRUE, 1/2 or =1+1 stay as\n"
+    "                   written, never a formula; item and type are numbers; scan_time and\n"
+    "                   scanner_clock are date-time cells. A spreadsheet opening the CSV turns such\n"
+    "                   barcodes into numbers, dates and formulas: open the workbook instead\n"
+    "                   CSV, JSON and the workbook keep every text exactly, in UTF-8; a value not\n"
+    "                   read is empty in CSV and the workbook and null in JSON\n"
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
     "                   is only replaced with --overwrite, which keeps {keeps};\n"
     "                   a symbolic link is never written through. The format follows FILE's\n"
-    "                   extension: .csv, .json, or .rec for the record; --format overrides it, and\n"
-    "                   another extension needs --format. --output - is standard output. In FILE,\n"
-    "                   {date} becomes the download's date as YYYY-MM-DD and {time} its time as\n"
-    "                   HHMMSS, from this computer's clock: --output scans-{date}-{time}.csv\n"
+    "                   extension: .csv, .json, .xlsx, or .rec for the record; --format overrides\n"
+    "                   it, and another extension needs --format. --output - is standard output\n"
+    "                   (not a terminal for xlsx). In FILE, {date} becomes the download's date as\n"
+    "                   YYYY-MM-DD and {time} its time as HHMMSS, from this computer's clock:\n"
+    "                   --output scans-{date}-{time}.csv\n"
     "  --empty-after    download, save and empty in one connection: FILE is written, synced,\n"
     "                   renamed and read back with the reader of its format, and the scanner is\n"
     "                   emptied only when every barcode reads back exactly as the scanner gave it\n"
-    "                   (the text, the type and the time stamp: CSV and JSON keep the stamp's text,\n"
-    "                   a record must hold the scan time the stamp states exactly); otherwise the\n"
-    "                   scanner keeps its barcodes and the first difference is printed. The\n"
-    "                   scanner's clock is read after the erase, so the file holds none. Needs a\n"
-    "                   FILE, not --format table\n"
+    "                   (the text, the type and the time stamp: CSV, JSON and the workbook keep the\n"
+    "                   stamp's text, a record must hold the scan time the stamp states exactly);\n"
+    "                   otherwise the scanner keeps its barcodes and the first difference is\n"
+    "                   printed. The scanner's clock is read after the erase, so the file holds\n"
+    "                   none. Needs a FILE, not --format table\n"
     "Progress (barcode k of n) goes to standard error when that is a terminal.\n"
     "{stoppers} stop the run without erasing\n"
     "and remove the unfinished file.\n"
@@ -135,7 +142,9 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
         } else if (reader.is_option("--format")) {
             const std::string name = reader.value();
             o.format = parse_download_format(name);
-            if (!o.format) throw UsageError("download: unknown format " + name + " (table, record, csv or json)");
+            if (!o.format) {
+                throw UsageError("download: unknown format " + name + " (table, record, csv, json or xlsx)");
+            }
         } else if (reader.is_option("--output")) {
             // The download's date and time go into the name now, before anything is read.
             o.output = expanded_output_name(reader.value(), SystemClock().local_now());
@@ -166,8 +175,9 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
     if (!o.output.empty() && !o.format) {
         o.format = format_of_file_name(file_steps::name_of(o.output));
         if (!o.format) {
-            throw UsageError("download: the format of " + terminal_path(o.output) +
-                             " cannot be told from its extension: name it .csv, .json or .rec, or give --format");
+            throw UsageError(
+                "download: the format of " + terminal_path(o.output) +
+                " cannot be told from its extension: name it .csv, .json, .xlsx or .rec, or give --format");
         }
     }
     // The table is for reading: it escapes what a terminal cannot show and has no stamp texts, and
@@ -360,6 +370,10 @@ int run_download(const GlobalOptions& options, const std::vector<std::string>& a
     if (help) return kExitOk;
     const bool to_terminal = o.output.empty() && is_terminal(kStandardOutput);
     const DownloadFormat format = o.format.value_or(to_terminal ? DownloadFormat::table : DownloadFormat::record);
+    // A workbook's bytes mean nothing on a screen, and could drive the terminal.
+    if (to_terminal && format == DownloadFormat::xlsx) {
+        throw UsageError("download: a workbook is not for a terminal: give --output FILE.xlsx, or send it to a pipe");
+    }
 
     // Created before the scanner is read: an output that cannot be written is refused first, and
     // the file may hold the only copy of an earlier download.

@@ -45,6 +45,7 @@ std::optional<DownloadFormat> parse_download_format(const std::string& name) {
     if (name == "record") return DownloadFormat::record;
     if (name == "csv") return DownloadFormat::csv;
     if (name == "json") return DownloadFormat::json;
+    if (name == "xlsx") return DownloadFormat::xlsx;
     return std::nullopt;
 }
 
@@ -54,6 +55,7 @@ std::optional<DownloadFormat> format_of_file_name(const std::string& name) {
     const std::string_view extension = std::string_view(name).substr(dot + 1);
     if (equals_ignoring_case(extension, "csv")) return DownloadFormat::csv;
     if (equals_ignoring_case(extension, "json")) return DownloadFormat::json;
+    if (equals_ignoring_case(extension, "xlsx")) return DownloadFormat::xlsx;
     if (equals_ignoring_case(extension, "rec")) return DownloadFormat::record;
     return std::nullopt;
 }
@@ -96,6 +98,8 @@ std::string render_download(const Clicker& clicker, DownloadFormat format, std::
             return formats::csv_text(clicker);
         case DownloadFormat::json:
             return formats::json_text(clicker);
+        case DownloadFormat::xlsx:
+            return formats::xlsx_bytes(clicker);
     }
     return {};
 }
@@ -114,6 +118,9 @@ ReadBack read_saved_download(DownloadFormat format, std::string_view text, const
                 break;
             case DownloadFormat::json:
                 formats::read_json(text, back.header, hand);
+                break;
+            case DownloadFormat::xlsx:
+                formats::read_xlsx(text, back.header, hand);
                 break;
             case DownloadFormat::table:
                 throw formats::Malformed{"a table is for reading, and is not read back"};

@@ -1,6 +1,8 @@
 #pragma once
 // A download as the download command writes it and reads it back: the export record as it is, an
-// aligned table for people, CSV for spreadsheets and JSON for programs. One writer and one reader
+// aligned table for people, CSV for programs that read text, a workbook for spreadsheets (which
+// would turn a CSV's long digit strings, leading zeros and look-alikes into numbers, dates and
+// formulas) and JSON for programs. One writer and one reader
 // a format, each in its own file; what they share is here.
 #include <cstdint>
 #include <functional>
@@ -13,12 +15,12 @@
 
 namespace harrowtally::host {
 
-enum class DownloadFormat { table, record, csv, json };
+enum class DownloadFormat { table, record, csv, json, xlsx };
 
-// nullopt for a name that is none of table, record, csv, json.
+// nullopt for a name that is none of table, record, csv, json, xlsx.
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
 
-// The format a file name's extension names: .csv, .json, or .rec for the record (case does not
+// The format a file name's extension names: .csv, .json, .xlsx, or .rec for the record (case does not
 // matter); nullopt for any other name, and for a hidden file's name such as ".csv". The name
 // alone: the platform splits it from its folder.
 std::optional<DownloadFormat> format_of_file_name(const std::string& name);
@@ -43,7 +45,8 @@ std::optional<std::u16string> saved_serial(const Clicker& clicker, DownloadForma
 std::optional<std::string> scanner_clock(const Clicker& clicker);
 
 // The download in one format, UTF-8. `record` is alldata's text, written as it is, with no line
-// end; the other formats end with a line end (CR LF in CSV, as RFC 4180 has it).
+// end; the text formats end with a line end (CR LF in CSV, as RFC 4180 has it); xlsx is the
+// workbook's bytes.
 std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record);
 
 // One barcode as a file gives it back.
@@ -53,13 +56,13 @@ struct SavedBarcode {
     std::u16string barcode;
     std::int32_t type = 0;
     std::optional<std::string> scan_time;      // "YYYY-MM-DD hh:mm:ss"; nullopt where the file has none
-    std::optional<std::u16string> stamp_text;  // CSV and JSON, which keep it
+    std::optional<std::u16string> stamp_text;  // CSV, JSON and the workbook, which keep it
 };
 
 // What a file says of the whole download.
 struct SavedHeader {
     std::optional<std::u16string> serial;  // nullopt where the file has none
-    std::optional<std::int32_t> count;     // the record's and JSON's count; CSV has none
+    std::optional<std::int32_t> count;     // the record's and JSON's count; CSV and the workbook have none
 };
 
 struct ReadBack {

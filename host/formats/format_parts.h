@@ -49,5 +49,7 @@ std::string csv_text(const Clicker& clicker);
 void read_csv(std::string_view text, SavedHeader& header, Handing& hand);
 std::string json_text(const Clicker& clicker);
 void read_json(std::string_view text, SavedHeader& header, Handing& hand);
+std::string xlsx_bytes(const Clicker& clicker);
+void read_xlsx(std::string_view bytes, SavedHeader& header, Handing& hand);
 
 }  // namespace harrowtally::host::formats

@@ -94,8 +94,10 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
                back.problem;
     }
     const std::optional<std::u16string> serial = saved_serial(clicker, format);
-    // CSV gives the serial number on each row: with no row it gives none, and none is lost.
-    const bool serial_given = format != DownloadFormat::csv || back.barcodes > 0;
+    // CSV and the workbook give the serial number on each row: with no row they give none, and
+    // none is lost.
+    const bool per_row = format == DownloadFormat::csv || format == DownloadFormat::xlsx;
+    const bool serial_given = !per_row || back.barcodes > 0;
     if (serial_given && back.header.serial != serial) {
         return "the serial number reads back as " + text_or_none(back.header.serial) + ", but the scanner gave " +
                text_or_none(serial);

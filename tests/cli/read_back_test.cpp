@@ -32,15 +32,15 @@ TEST_F(ReadBackTest, ErasesOnlyWhatTheSavedFileGivesBack) {
     // The comparison's own table is in-process (tests/host): here, the faults a hostile library
     // found, end to end, and a file of each format that proves a download.
     const std::vector<ReadBackCase> cases = {
-        {"plain barcodes", two, {"rec", "csv", "json"}, {}, ""},
+        {"plain barcodes", two, {"rec", "csv", "json", "xlsx"}, {}, ""},
         {"13 characters ending in a blank",
          two + barcode(5, "ABCDEFGHIJKL "),
-         {},
+         {"xlsx"},
          {"rec"},
          "barcode 3: it reads back as \"ABCDEFGHIJKL\", but the scanner gave \"ABCDEFGHIJKL \""},
         {"time of day not readable",
          two + barcode(1, "X", "08.14.03   12/04/26"),
-         {"json"},
+         {"json", "xlsx"},
          {"rec"},
          "barcode 3: the record keeps only a scan time (2026-12-04 00:00:00), and its stamp \"08.14.03   "
          "12/04/26\" does not state one exactly"},
@@ -53,14 +53,20 @@ TEST_F(ReadBackTest, ErasesOnlyWhatTheSavedFileGivesBack) {
         {"last packet missing",
          two + barcode(1, "X") + "packets_fail_from=2\n",
          {},
-         {"csv"},
+         {"csv", "xlsx"},
          "barcode 3 was not downloaded"},
         {"packets missing",
          two + barcode(1, "X") + "packets_fail_from=1\n",
          {},
          {"json"},
          "barcodes 2 to 3 were not downloaded"},
-        {"an empty scanner: a CSV of no rows has no serial number to give back", "count=0\n", {"csv"}, {}, ""},
+        {"an empty scanner: a CSV of no rows has no serial number to give back", "count=0\n", {"csv", "xlsx"}, {}, ""},
+        {"what a spreadsheet would turn into numbers, dates and formulas",
+         barcode(12, "036000291452") + barcode(128, "00340123450000001175") + barcode(1, "=1+1") + barcode(1, "1E5") +
+             barcode(1, "1/2") + barcode(1, "A\\x0D\\x01&<B") + two,
+         {"csv", "json", "xlsx"},
+         {},
+         ""},
     };
     for (const ReadBackCase& c : cases) {
         for (const bool erase : {true, false}) {
@@ -123,30 +129,33 @@ TEST_F(ReadBackTest, AnOutputNameTakesTheDownloadsDateAndTime) {
 // The file is looked at again after the settling pause, right before the erase: one changed or
 // replaced in the meantime is not taken for the one read back.
 TEST_F(ReadBackTest, AFileChangedDuringThePauseIsNotErasedFor) {
-    const fs::path output = dir / "scans.csv";
-    for (const bool replace : {false, true}) {
-        fs::remove(output);
-        CliRun options;
-        options.while_running = [&](int) {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (!fs::exists(output) && std::chrono::steady_clock::now() < until) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the pause
-            if (replace) {
-                std::ofstream(dir / "other.csv") << "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
-                fs::rename(dir / "other.csv", output);
-            } else {
-                fs::last_write_time(output, fs::last_write_time(output) + std::chrono::seconds(1));
-            }
-        };
-        const auto result =
-            run_script(barcode(10, "12345670"), {"download", "--output", output.string(), "--empty-after"}, options);
-        EXPECT_EQ(result.exit_status, 1) << replace << result.err;
-        EXPECT_NE(result.err.find("not emptied: the file was changed or replaced after it was read back"),
-                  std::string::npos)
-            << result.err;
-        EXPECT_EQ(erases(), 0) << replace;
+    for (const char* name : {"scans.csv", "scans.xlsx"}) {
+        const fs::path output = dir / name;
+        for (const bool replace : {false, true}) {
+            fs::remove(output);
+            CliRun options;
+            options.while_running = [&](int) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (!fs::exists(output) && std::chrono::steady_clock::now() < until) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the pause
+                if (replace) {
+                    std::ofstream(dir / "other.csv")
+                        << "item,barcode,type,scan_time,stamp_text,serial,scanner_clock\r\n";
+                    fs::rename(dir / "other.csv", output);
+                } else {
+                    fs::last_write_time(output, fs::last_write_time(output) + std::chrono::seconds(1));
+                }
+            };
+            const auto result = run_script(barcode(10, "12345670"),
+                                           {"download", "--output", output.string(), "--empty-after"}, options);
+            EXPECT_EQ(result.exit_status, 1) << replace << result.err;
+            EXPECT_NE(result.err.find("not emptied: the file was changed or replaced after it was read back"),
+                      std::string::npos)
+                << result.err;
+            EXPECT_EQ(erases(), 0) << replace;
+        }
     }
 }
 
