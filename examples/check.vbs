@@ -36,12 +36,18 @@ Sub Main()
         WScript.Echo "usage: cscript //nologo check.vbs [STARTPORT]"
         WScript.Quit 2
     End If
+    If WScript.Arguments.Count = 1 Then
+        If Not IsNumeric(WScript.Arguments(0)) Or InStr(WScript.Arguments(0), ".") > 0 Then
+            WScript.Echo "STARTPORT is a whole number; usage: cscript //nologo check.vbs [STARTPORT]"
+            WScript.Quit 2
+        End If
+    End If
     Set clicker = CreateObject("Harrowtally.Clicker")
     WScript.Echo "component: " & clicker.hello
     ' The first member that needs csp2a.DLL loads it: 53 or 48 come from here.
     version = Trim(Replace(clicker.SwVersion, Chr(0), ""))
     WScript.Echo "scanner library: csp2a.DLL, version " & version
-    If WScript.Arguments.Count = 1 Then clicker.startport = CInt(WScript.Arguments(0))
+    If WScript.Arguments.Count = 1 Then clicker.startport = CLng(WScript.Arguments(0))
     clicker.open_clicker                    ' searches 16 ports from startport and downloads; erases nothing
     If Not clicker.open_ok Then
         WScript.Echo "no scanner found; each port tried, with the library's answer: " & clicker.log

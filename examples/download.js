@@ -47,7 +47,9 @@ function isoTime(date) {  // the scan time arrives as an automation date
 
 function main() {
     var args = WScript.Arguments;
-    if (args.length > 2) quit(2, "usage: cscript //nologo download.js [OUTPUT.csv [STARTPORT]]");
+    var usage = "usage: cscript //nologo download.js [OUTPUT.csv [STARTPORT]]";
+    if (args.length > 2) quit(2, usage);
+    if (args.length == 2 && !/^-?[0-9]{1,9}$/.test(args(1))) quit(2, "STARTPORT is a whole number; " + usage);
     var fso = new ActiveXObject("Scripting.FileSystemObject");
     var path;
     if (args.length == 0) {
@@ -81,29 +83,42 @@ function main() {
         times[k] = clicker.stime;
     }
 
-    // Write the file; any failure ends here, with the scanner untouched.
-    var written = 0;
+    // Write the file; any failure ends here, with the scanner untouched and no part of the file
+    // left under its name.
+    var lines = ["item,barcode,type,scan_time"];
+    for (var k = 1; k <= count; k++) {
+        if (typeof types[k] == "undefined") continue;
+        lines.push(k + "," + csvField(barcodes[k]) + "," + types[k] + "," + isoTime(times[k]));
+    }
+    var created = false;
     try {
         var file = fso.CreateTextFile(path, false);
-        file.WriteLine("item,barcode,type,scan_time");
-        for (var k = 1; k <= count; k++) {
-            if (typeof types[k] == "undefined") continue;
-            file.WriteLine(k + "," + csvField(barcodes[k]) + "," + types[k] + "," + isoTime(times[k]));
-            written++;
-        }
+        created = true;
+        for (var i = 0; i < lines.length; i++) file.WriteLine(lines[i]);
         file.Close();
     } catch (e) {
-        quit(1, "not emptied: " + path + " was not written (" + e.message + ")");
+        try {
+            if (created) fso.DeleteFile(path);
+        } catch (ignored) {
+        }
+        quit(1, "not emptied: " + path + " was not written (" + (e.message || "error " + (e.number & 0xFFFF)) + ")");
     }
 
-    // Count the rows the file holds now, as read back from the disk: the lines after the header,
-    // each ended by CR LF.
+    // Read the file back from the disk and compare it line by line: a character the file's code
+    // page cannot hold comes back as another one, and then the scanner keeps its barcodes.
     var input = fso.OpenTextFile(path, 1);
-    var rows = input.ReadAll().split("\r\n").length - 2;
+    var back = input.ReadAll().split("\r\n");
     input.Close();
+    var written = lines.length - 1;
     WScript.Echo("downloaded " + written + " of " + count + " barcodes into " + path);
-    if (rows != count || written != count) {
-        quit(1, "not emptied: the file holds " + rows + " of " + count + " barcodes");
+    for (var i = 0; i < lines.length; i++) {
+        if (back[i] !== lines[i]) {
+            quit(1, "not emptied: line " + (i + 1) + " of the file is not what was written (a character this " +
+                    "computer's code page cannot hold? harrowtally.exe writes UTF-8)");
+        }
+    }
+    if (back.length != lines.length + 1 || written != count) {
+        quit(1, "not emptied: the file holds " + (back.length - 2) + " of " + count + " barcodes");
     }
     if (count == 0) quit(0, "nothing to empty");
 

@@ -44,6 +44,16 @@ Function CsvField(text)
     End If
 End Function
 
+' "3", "-1": digits with a minus sign in front at most, short enough for a port number.
+Function IsWholeNumber(text)
+    Dim i, c
+    IsWholeNumber = Len(text) > 0 And Len(text) <= 9
+    For i = 1 To Len(text)
+        c = Mid(text, i, 1)
+        If Not ((c >= "0" And c <= "9") Or (c = "-" And i = 1 And Len(text) > 1)) Then IsWholeNumber = False
+    Next
+End Function
+
 Function Two(n)
     Two = Right("0" & n, 2)
 End Function
@@ -57,8 +67,13 @@ Function IsoTime(d)
 End Function
 
 Sub Main()
-    Dim fso, clicker, path, folder, started, count, k, barcodes, types, times, file, written, rows, failure, text
-    If WScript.Arguments.Count > 2 Then Quit 2, "usage: cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]"
+    Dim fso, clicker, path, folder, started, count, k, barcodes, types, times, file, written, failure, text
+    Dim lines, back, created, usage
+    usage = "usage: cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]"
+    If WScript.Arguments.Count > 2 Then Quit 2, usage
+    If WScript.Arguments.Count = 2 Then
+        If Not IsWholeNumber(WScript.Arguments(1)) Then Quit 2, "STARTPORT is a whole number; " & usage
+    End If
     Set fso = CreateObject("Scripting.FileSystemObject")
     If WScript.Arguments.Count = 0 Then
         started = Now
@@ -74,7 +89,7 @@ Sub Main()
     If fso.FileExists(path) Then Quit 1, "not emptied: " & path & " exists already"
 
     Set clicker = CreateObject("Harrowtally.Clicker")
-    If WScript.Arguments.Count = 2 Then clicker.startport = CInt(WScript.Arguments(1))
+    If WScript.Arguments.Count = 2 Then clicker.startport = CLng(WScript.Arguments(1))
     clicker.open_clicker                    ' searches 16 ports from startport and downloads
     If Not clicker.open_ok Then Quit 1, "not emptied: no scanner found (" & clicker.log & ")"
     count = clicker.num_barcodes
@@ -92,34 +107,49 @@ Sub Main()
         End If
     Next
 
-    ' Write the file; any failure ends here, with the scanner untouched.
+    ' The file's lines; a barcode without a type is left out, which the count below shows.
+    ReDim lines(count)
+    lines(0) = "item,barcode,type,scan_time"
     written = 0
+    For k = 1 To count
+        If Not IsEmpty(types(k)) Then
+            written = written + 1
+            lines(written) = k & "," & CsvField(barcodes(k)) & "," & types(k) & "," & IsoTime(times(k))
+        End If
+    Next
+
+    ' Write the file; any failure ends here, with the scanner untouched and no part of the file
+    ' left under its name.
+    created = False
     On Error Resume Next
     Set file = fso.CreateTextFile(path, False)
     If Err.Number = 0 Then
-        file.WriteLine "item,barcode,type,scan_time"
-        For k = 1 To count
-            If Not IsEmpty(types(k)) Then
-                file.WriteLine k & "," & CsvField(barcodes(k)) & "," & types(k) & "," & IsoTime(times(k))
-                written = written + 1
-            End If
+        created = True
+        For k = 0 To written
+            file.WriteLine lines(k)
         Next
         file.Close
     End If
     failure = Err.Number
     text = Err.Description
+    If failure <> 0 And created Then fso.DeleteFile path
     On Error GoTo 0
-    If failure <> 0 Then Quit 1, "not emptied: " & path & " was not written (" & text & ")"
+    If failure <> 0 Then Quit 1, "not emptied: " & path & " was not written (error " & failure & " " & text & ")"
 
-    ' Count the rows the file holds now, as read back from the disk: the lines after the header,
-    ' each ended by CR LF.
+    ' Read the file back from the disk and compare it line by line: a character the file's code
+    ' page cannot hold comes back as another one, and then the scanner keeps its barcodes.
     Set file = fso.OpenTextFile(path, 1)
-    rows = UBound(Split(file.ReadAll, vbCrLf)) - 1
+    back = Split(file.ReadAll, vbCrLf)
     file.Close
     WScript.Echo "downloaded " & written & " of " & count & " barcodes into " & path
-    If rows <> count Or written <> count Then
-        Quit 1, "not emptied: the file holds " & rows & " of " & count & " barcodes"
-    End If
+    If UBound(back) <> written + 1 Then Quit 1, "not emptied: the file does not hold the lines written"
+    For k = 0 To written
+        If back(k) <> lines(k) Then
+            Quit 1, "not emptied: line " & (k + 1) & " of the file is not what was written (a character " & _
+                    "this computer's code page cannot hold? harrowtally.exe writes UTF-8)"
+        End If
+    Next
+    If written <> count Then Quit 1, "not emptied: the file holds " & written & " of " & count & " barcodes"
     If count = 0 Then Quit 0, "nothing to empty"
 
     clicker.startport = clicker.comport     ' EmptyScanner opens startport as it is, without a search
