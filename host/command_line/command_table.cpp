@@ -5,7 +5,7 @@ namespace harrowtally::host {
 namespace {
 constexpr Command kCommands[] = {
     {"invoke", "STEP...   (STEP is NAME or NAME=VALUE)", run_invoke},
-    {"download", "[--port N] [--format table|record|csv|json] [--output FILE [--overwrite]] [--empty-after]",
+    {"download", "[--port N] [--format table|record|csv|json|xlsx] [--output FILE [--overwrite]] [--empty-after]",
      run_download},
     {"empty", "[--port N] [--set-clock now|TEXT] [--discard]", run_empty},
     {"clock", "[get|set] [--port N]", run_clock},

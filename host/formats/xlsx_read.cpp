@@ -69,6 +69,12 @@ int column_of(std::string_view reference) {
     return k == 0 ? -1 : column - 1;
 }
 
+// The row of a reference such as "C12": "12".
+std::string_view row_of(std::string_view reference) {
+    const std::size_t digits = reference.find_first_of("0123456789");
+    return digits == std::string_view::npos ? std::string_view() : reference.substr(digits);
+}
+
 std::optional<double> number_value(const std::string& digits) {
     double v = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
@@ -108,6 +114,10 @@ private:
                 if (column < 0 || column >= static_cast<int>(cells.size())) {
                     throw Malformed{"row " + row_ + " has a cell beyond column G"};
                 }
+                // A spreadsheet puts a cell where its reference says, whatever row holds it.
+                if (reference && row_of(*reference) != row_) {
+                    throw Malformed{"row " + row_ + " holds the cell " + *reference + " of another row"};
+                }
                 cells[static_cast<std::size_t>(column)] = read_cell(xml, std::string(1, char('A' + column)) + row_);
             }
         }
@@ -129,6 +139,8 @@ private:
             if (xml.starts("v")) {
                 value = xml.text();
             } else if (xml.starts("is")) {
+                // A spreadsheet shows an inline string only in a cell of that type.
+                if (type != "inlineStr") throw Malformed{"cell " + where + " holds an inline string of another type"};
                 cell.kind = Cell::Kind::text;
                 cell.text = string_item(xml, "cell " + where);
             } else if (xml.kind() != XmlReader::Kind::end) {

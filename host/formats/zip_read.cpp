@@ -81,7 +81,10 @@ ZipReader::ZipReader(std::string_view bytes) : bytes_(bytes) {
         const std::size_t skipped = get16(bytes, at + 30) + get16(bytes, at + 32);
         w.local = get32(bytes, at + 42);
         if (at + 46 + name_length > end) throw Malformed{"its zip directory is damaged"};
-        entries_.emplace(std::string(bytes.substr(at + 46, name_length)), w);
+        // Two entries of one name: readers differ on which one counts, so the archive is refused.
+        if (!entries_.emplace(std::string(bytes.substr(at + 46, name_length)), w).second) {
+            throw Malformed{"its zip directory names an entry twice"};
+        }
         at += 46 + name_length + skipped;
     }
 }
