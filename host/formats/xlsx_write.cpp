@@ -164,7 +164,8 @@ void write_sheet(const Clicker& c, ZipWriter& zip) {
         const std::string n = std::to_string(k + 1);
         char width[32];
         const auto end = std::to_chars(width, width + sizeof width, widths[k]).ptr;
-        out += "<col min=\"" + n + "\" max=\"" + n + "\" width=\"" + std::string(width, end) + "\" customWidth=\"1\"/>";
+        out.append("<col min=\"").append(n).append("\" max=\"").append(n).append("\" width=\"");
+        out.append(width, end).append("\" customWidth=\"1\"/>");
     }
     out += "</cols><sheetData>";
     {

@@ -44,9 +44,9 @@ void append_xml_text(std::string& out, std::u16string_view text) {
         if (is_lead(c) && i + 1 < text.size() && is_trail(text[i + 1])) {
             out += to_utf8(text.substr(i, 2));
             ++i;
-        } else if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xFFFE || c == 0xFFFF || is_lead(c) || is_trail(c)) {
-            append_escape(out, c);
-        } else if (c == u'_' && escape_at(text, i)) {
+        } else if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xFFFE || c == 0xFFFF || is_lead(c) || is_trail(c) ||
+                   (c == u'_' && escape_at(text, i))) {
+            // What XML cannot hold, and a "_" that would read as the start of such an escape.
             append_escape(out, c);
         } else if (c == u'&') {
             out += "&amp;";
