@@ -180,5 +180,19 @@ TEST_F(DownloadEdges, ASignalStopsTheRunWithoutErasing) {
     }
 }
 
+// The usage line shown after a mistake, and the help, name every format --format takes: a format
+// left out of them is one nobody finds.
+TEST_F(DownloadEdges, UsageAndHelpNameEveryFormat) {
+    const auto mistake = run({"download", "--format", "nosuch"});
+    const auto help = run({"download", "--help"});
+    EXPECT_EQ(mistake.exit_status, 2);
+    EXPECT_NE(mistake.err.find("[--format table|record|csv|json|xlsx]"), std::string::npos) << mistake.err;
+    EXPECT_EQ(help.exit_status, 0);
+    for (const char* format : {"table", "record", "csv", "json", "xlsx"}) {
+        EXPECT_NE(run({"download", "--format", format, "--help"}).exit_status, 2) << format;
+        EXPECT_NE(help.out.find(format), std::string::npos) << format;
+    }
+}
+
 }  // namespace
 }  // namespace harrowtally::testing
