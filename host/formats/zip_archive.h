@@ -51,6 +51,8 @@ std::string zip_archive(const std::vector<ZipEntry>& entries);
 class ZipReader {
 public:
     explicit ZipReader(std::string_view bytes);
+    // A temporary string would be gone before the entries are read.
+    explicit ZipReader(std::string&&) = delete;
 
     // The entry's data, inflated and checked; nullopt when there is no entry of that name.
     std::optional<std::string> entry(std::string_view name) const;
