@@ -215,6 +215,8 @@ public:
         progress_.clear();
         stop_if_interrupted();
         count_ = clicker.num_barcodes();
+        // Only this scanner, holding exactly what is saved, is erased.
+        expected_ = ExpectedScanner::holding(count_, clicker.serial_was_read() ? clicker.serial().as_string() : u"");
         filled_ = downloaded(clicker).filled_count(count_);
         complete_ = downloaded(clicker).complete(count_);
         const std::u16string record = format_ == DownloadFormat::record ? clicker.export_record() : u"";
@@ -239,12 +241,21 @@ public:
         return false;
     }
 
+    // Before each erase try, with the scanner's count (and before the first, its device ID) read again.
+    bool allow_erase(const ScannerBeforeErase& scanner) override {
+        if (expected_.allow_erase(scanner)) return true;
+        scanner_changed_ = expected_.refusal();
+        return false;
+    }
+
     bool saved() const { return saved_; }
     int count() const { return count_; }
     int filled() const { return filled_; }
     bool complete() const { return complete_; }
     const std::string& not_saved() const { return not_saved_; }
     const std::optional<std::string>& difference() const { return difference_; }
+    // Why the scanner was not erased although the file was kept: it changed since the download.
+    const std::string& scanner_changed() const { return scanner_changed_; }
 
 private:
     OutputFile& file_;
@@ -256,6 +267,8 @@ private:
     int filled_ = 0;
     std::string not_saved_;
     std::optional<std::string> difference_;
+    ExpectedScanner expected_ = ExpectedScanner::holding(0);
+    std::string scanner_changed_;
 };
 
 // download --output FILE --empty-after: download, save, read back and empty in one connection.
@@ -265,6 +278,12 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
     DownloadProgress progress(err);
     if (o.port) clicker.let_startport(Variant::long_(*o.port));
     FileKeeper keeper(file, format, progress);
+    const std::string output = terminal_path(o.output);
+    const auto say_saved = [&] {
+        out << "Saved " << plural(keeper.filled(), "barcode") << " from " << scanner_words(clicker) << " in " << output
+            << ".\n";
+        if (!keeper.complete()) err << not_downloaded_words(keeper.filled(), keeper.count()) << "\n";
+    };
     EraseReport erase;
     try {
         // The keeper, not a count seen before, decides whether the barcodes may be erased.
@@ -277,20 +296,27 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
         if (keeper.saved()) err << ", and the download is saved in " << terminal_path(o.output);
         err << "\n";
         throw;
+    } catch (const RuntimeError& e) {
+        // A member's error after the file was saved (a count that overflows after a failed erase
+        // try): the file is kept, and the scanner was not emptied.
+        if (!keeper.saved()) throw;
+        progress.clear();
+        say_saved();
+        err << error_line(e.number()) << "\n";
+        if (const std::string words = overflow_words(clicker); !words.empty()) err << words << "\n";
+        err << "not emptied: the barcodes are saved in " << output << "\n";
+        return kExitFailed;
     }
     progress.clear();
     if (!clicker.open_ok()) return no_scanner(clicker, o, err);
 
     const int count = keeper.count();
-    const std::string output = terminal_path(o.output);
     if (!keeper.saved()) {
         err << "not saved: " << keeper.not_saved() << "\n";
         err << "not emptied: the download was not saved; the scanner keeps its " << plural(count, "barcode") << "\n";
         return kExitFailed;
     }
-    out << "Saved " << plural(keeper.filled(), "barcode") << " from " << scanner_words(clicker) << " in " << output
-        << ".\n";
-    if (!keeper.complete()) err << not_downloaded_words(keeper.filled(), count) << "\n";
+    say_saved();
     if (keeper.difference()) {
         err << "not emptied: " << *keeper.difference() << "; ";
         if (count > 0) {
@@ -302,6 +328,12 @@ int download_save_and_empty(Clicker& clicker, const DownloadOptions& o, OutputFi
             err << " (save as CSV or JSON, which keep every barcode and its time stamp's text exactly)";
         }
         err << "\n";
+        return kExitFailed;
+    }
+    if (!keeper.scanner_changed().empty()) {
+        err << "not emptied: " << keeper.scanner_changed() << "; "
+            << (clicker.empty_outcome().tries > 0 ? "no further erase was tried" : "nothing was erased")
+            << ", and the download is saved in " << output << "\n";
         return kExitFailed;
     }
     const std::string words = empty_outcome_words(clicker.empty_outcome());

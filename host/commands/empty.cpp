@@ -103,8 +103,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
             return kExitFailed;
         }
         if (erase.result == EraseReport::Result::refused) {
-            err << "not emptied: " << erase.refusal << "; nothing was erased";
-            if (set_clock) err << " and the clock was not set";
+            err << "not emptied: " << erase.refusal << "; " << refused_erase_words(erase);
+            if (set_clock && erase.tries == 0) err << " and the clock was not set";
             err << "\n";
             return kExitFailed;
         }

@@ -9,6 +9,7 @@
 #include "host/command_line/command.h"
 #include "host/commands/invoke_steps.h"
 #include "host/platform/terminal.h"
+#include "host/session/guarded_erase.h"
 #include "host/session/session.h"
 #include "host/text/terminal_text.h"
 #include "host/text/value_text.h"
@@ -64,6 +65,8 @@ int run_invoke(const GlobalOptions& options, const std::vector<std::string>& arg
     }
 
     return with_session(options, err, ErrorAdvice(), [&](Session& session) {
+        // The members exactly as a script calls them: EmptyScanner and reset_params erase unguarded.
+        const ClickerHooks as_a_script(session.clicker, nullptr, nullptr);
         bool failed = false;
         bool library_explained = false;
         // A failing step is told on standard output and the run goes on; why the library failed is

@@ -177,7 +177,8 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
             return kExitFailed;
         }
         if (erase.result == EraseReport::Result::refused) {
-            err << "not applied: " << erase.refusal << "; nothing was erased or changed\n";
+            err << "not applied: " << erase.refusal << "; " << refused_erase_words(erase)
+                << ", and no parameter was changed\n";
             return kExitFailed;
         }
         // Only what was checked is claimed: csp2SetDefaults' answer is not, and a port that did not

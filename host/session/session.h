@@ -16,6 +16,7 @@
 #include "host/command_line/command.h"
 #include "host/platform/folder_listing.h"
 #include "host/platform/signals.h"
+#include "host/session/guarded_erase.h"
 #include "host/session/tracing_csp2.h"
 #include "scanner/loaded_csp2.h"
 
@@ -48,11 +49,16 @@ private:
 };
 
 // One Clicker over the scanner library the options name; with --verbose every library call is
-// written to `trace` as it happens.
+// written to `trace` as it happens. Its Clicker refuses every erase unless a command hands it a
+// guard for the call (guarded_erase, a download's keeper), or says it runs the members as a
+// script would (invoke).
 struct Session {
     Session(const GlobalOptions& options, std::ostream& trace)
-        : host(options.library, options.verbose ? &trace : nullptr), clicker(host.services()) {}
+        : host(options.library, options.verbose ? &trace : nullptr), clicker(host.services()) {
+        clicker.set_erase_guard(&no_erase_outside_the_guard);
+    }
     HostServices host;
+    NoEraseOutsideTheGuard no_erase_outside_the_guard;
     Clicker clicker;
 };
 

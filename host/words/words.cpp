@@ -12,6 +12,7 @@ namespace harrowtally::host {
 namespace {
 
 constexpr std::int32_t kLargestCount = std::numeric_limits<std::int16_t>::max();
+constexpr std::int32_t kSmallestCount = std::numeric_limits<std::int16_t>::min();
 
 constexpr std::int32_t kNoScannerThere = -1;  // csp2Init's usual answer on a port without a scanner
 
@@ -134,9 +135,20 @@ std::string held_barcodes_words(std::int16_t port, std::int16_t held) {
            " with `harrowtally download --output FILE --empty-after`";
 }
 
-std::string changed_count_words(std::int16_t count, std::int16_t expected) {
-    return "the scanner now holds " + plural(count, "barcode") + ", not the " + std::to_string(expected) +
-           " seen before";
+std::string changed_count_words(const ScannerBeforeErase& scanner, std::int32_t expected) {
+    const std::string held = scanner.count < 0 ? "reported a count of " + std::to_string(scanner.count)
+                                               : "holds " + plural(scanner.count, "barcode");
+    const std::string when = scanner.try_number > 1
+                                 ? "after erase try " + std::to_string(scanner.try_number - 1) + " failed, the scanner "
+                                 : "the scanner now ";
+    return when + held + ", not the " + std::to_string(expected) + " seen before";
+}
+
+std::string changed_scanner_words(const std::u16string& serial, const std::u16string& expected) {
+    const auto named = [](const std::u16string& s) {
+        return s.empty() ? std::string("no serial number") : "serial number " + terminal_text(s);
+    };
+    return "the scanner on the port now has " + named(serial) + ", not " + named(expected) + " as before";
 }
 
 std::string scanner_words(const Clicker& clicker) {
@@ -177,6 +189,14 @@ std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& lib
 }
 
 std::string overflow_words(const Clicker& clicker) {
+    // An erase try that failed, and the count read after it overflowed: the call ended there.
+    const EmptyOutcome& erase = clicker.empty_outcome();
+    if (erase.count_after_try && (*erase.count_after_try > kLargestCount || *erase.count_after_try < kSmallestCount)) {
+        return "after erase try " + std::to_string(erase.tries) + " failed, the scanner reported a count of " +
+               std::to_string(*erase.count_after_try) + ", more than the component can count (" +
+               std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) +
+               "); the scanner was not emptied and no further erase was tried";
+    }
     const auto& answers = clicker.search_answers();
     if (answers.empty()) return {};
     const PortAnswer& last = answers.back();

@@ -58,15 +58,18 @@ public:
     // Outside the automation interface: progress of downloads, for hosts that show it. The observer
     // is called in the middle of open_clicker and must not call members of this Clicker.
     void set_download_observer(DownloadObserver* observer) { observer_ = observer; }
-    // Outside the automation interface: a check EmptyScanner runs before it erases. Without one
-    // the member erases as the interface describes.
+    DownloadObserver* download_observer() const { return observer_; }
+    // Outside the automation interface: a check EmptyScanner runs before each erase try. Without
+    // one the member erases as the interface describes.
     void set_erase_guard(EraseGuard* guard) { erase_guard_ = guard; }
+    EraseGuard* erase_guard() const { return erase_guard_; }
     // Outside the automation interface: a download, the keeping of it and the erase in one
     // connection. The port search, serial number and barcodes as open_clicker fetches them; then,
     // with the port still open, `keeper` keeps the download; only when it says the download is
-    // kept, the settling pause, the erase as EmptyScanner makes it (its tries and count checks,
-    // shown by empty_ok, empty_outcome and log), and the clock snapshot. The port is released
-    // at the end either way. empty_outcome is `refused` when the keeper refused.
+    // kept, the settling pause, the last look, the count and device ID read again for the keeper
+    // as erase guard, the erase as EmptyScanner makes it (its tries and count checks, the guard
+    // asked before each, shown by empty_ok, empty_outcome and log), and the clock snapshot. The
+    // port is released at the end either way. empty_outcome is `refused` when the keeper refused.
     void download_keep_and_empty(DownloadKeeper& keeper);
     // Outside the automation interface: the export record of the fields as they are now, as
     // alldata builds it after its download. Throws RuntimeError(9) as alldata does.
@@ -91,7 +94,9 @@ public:
     static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
-    void clear_clicker(ScannerPort& connection, int attempts);
+    void clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard);
+    // The count and device ID read again in an open connection, for the erase guard.
+    static ScannerBeforeErase scanner_now(ScannerPort& connection);
     void store_startport(const Variant& value);
     // open_clicker's steps, shared with download_keep_and_empty.
     bool search_port(ScannerPort& connection);

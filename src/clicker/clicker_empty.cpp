@@ -53,9 +53,9 @@ void Clicker::EmptyScanner() {
     open_flag_ = true;
 
     // The guard looks at the scanner in this connection, so nothing can change between its check
-    // and the erase. The count is the one just read: a second csp2ReadData would transfer every
-    // barcode again.
-    if (erase_guard_ && !erase_guard_->allow_erase(barcode_count_)) {
+    // and the erase; asked here, before the clock is set, for the first try. The count is the one
+    // just read: a second csp2ReadData would transfer every barcode again.
+    if (erase_guard_ && !erase_guard_->allow_erase({1, count, std::nullopt})) {
         empty_outcome_.result = EmptyOutcome::Result::refused;
         connection.close();
         return;
@@ -67,8 +67,7 @@ void Clicker::EmptyScanner() {
         connection.set_clock(buffer);
     }
     services_.pause->scanner_pause();
-    clear_clicker(connection, erase_tries);
-    empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
+    clear_clicker(connection, erase_tries, erase_guard_);
     connection.close();
 }
 
@@ -91,27 +90,47 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
     }
     // One settling pause serves both: the erase's, and the download's before its clock read.
     services_.pause->scanner_pause();
-    // What was kept may have been changed during the pause: it is looked at again last.
-    if (!keeper.still_kept()) {
+    // What was kept may have been changed during the pause: it is looked at again last. Then the
+    // scanner itself, as EmptyScanner looks at it: barcodes scanned since the download, or another
+    // scanner on the port, are not what was kept.
+    if (!keeper.still_kept() || !keeper.allow_erase(scanner_now(connection))) {
         empty_outcome_.result = EmptyOutcome::Result::refused;
         connection.close();
         return;
     }
-    clear_clicker(connection, erase_tries);
-    empty_outcome_.result = empty_flag_ ? EmptyOutcome::Result::erased : EmptyOutcome::Result::not_erased;
+    clear_clicker(connection, erase_tries, &keeper);
     take_clock_snapshot(connection);
 }
 
-void Clicker::clear_clicker(ScannerPort& connection, int attempts) {
+ScannerBeforeErase Clicker::scanner_now(ScannerPort& connection) {
+    ScannerBeforeErase now;
+    now.count = connection.library().csp2ReadData();
+    std::int32_t id_result = 0;
+    std::u16string serial = connection.read_serial(&id_result);
+    // A device ID the library did not give is no identity: compared as none.
+    now.serial = id_result >= 0 ? std::move(serial) : std::u16string();
+    return now;
+}
+
+// The guard has allowed the first try; it is asked again before each later one, with the count the
+// failed try read, so a barcode scanned during a failed try is not erased unsaved.
+void Clicker::clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard) {
     CSP2& lib = connection.library();
     for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (attempt > 1 && guard && !guard->allow_erase({attempt, *empty_outcome_.count_after_try, std::nullopt})) {
+            empty_outcome_.result = EmptyOutcome::Result::refused;
+            return;
+        }
         empty_outcome_.tries = attempt;
         const std::int32_t cleared = lib.csp2ClearData();
         empty_outcome_.clear_result = cleared;
         log_text_ += u":" + decimal_text(cleared);
         bool empty = cleared == 0;
         if (!empty) {
-            barcode_count_ = round_to_integer(lib.csp2ReadData());
+            // Kept as the library gave it: a count that overflows ends the call here.
+            const std::int32_t count = lib.csp2ReadData();
+            empty_outcome_.count_after_try = count;
+            barcode_count_ = round_to_integer(count);
             const std::int32_t status = lib.csp2GetSystemStatus();
             log_text_ += u":" + decimal_text(status) + u"*" + decimal_text(barcode_count_);
             empty = status == 0 && barcode_count_ == 0;
@@ -119,9 +138,11 @@ void Clicker::clear_clicker(ScannerPort& connection, int attempts) {
         if (empty) {
             log_text_.insert(0, u"CLOK:" + two_digit_text(attempt) + u":");
             empty_flag_ = true;
+            empty_outcome_.result = EmptyOutcome::Result::erased;
             return;
         }
     }
+    empty_outcome_.result = EmptyOutcome::Result::not_erased;
 }
 
 }  // namespace harrowtally

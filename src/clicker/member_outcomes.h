@@ -24,7 +24,7 @@ struct EmptyOutcome {
         bad_answer,  // a negative count or status ("OPNG")
         not_erased,  // every erase try failed
         erased,      // "CLOK"
-        refused,     // the scanner answered and the host's erase guard refused the erase
+        refused,     // the scanner answered and the host's erase guard refused an erase try
     };
     Result result = Result::not_run;
     PortAnswer answer;
@@ -32,6 +32,8 @@ struct EmptyOutcome {
     // csp2ClearData's result at the last try: the scanner counts as erased also when this failed
     // but the count and status read afterwards showed it empty.
     std::optional<std::int32_t> clear_result;
+    // csp2ReadData's result after the last failed try, as the library gave it.
+    std::optional<std::int32_t> count_after_try;
 };
 
 }  // namespace harrowtally

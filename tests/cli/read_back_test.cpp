@@ -88,7 +88,8 @@ TEST_F(ReadBackTest, ErasesOnlyWhatTheSavedFileGivesBack) {
 }
 
 // One connection: open and count, device ID, every barcode, the file complete and read back, the
-// erase, the clock, the release. Nothing between the save and the erase opens the port again.
+// count and device ID again, the erase, the clock, the release. Nothing between the save and the erase opens the port
+// again.
 TEST_F(ReadBackTest, DownloadsSavesAndEmptiesInOneConnection) {
     const fs::path output = dir / "scans.csv";
     watched = output;
@@ -97,9 +98,9 @@ TEST_F(ReadBackTest, DownloadsSavesAndEmptiesInOneConnection) {
     ASSERT_EQ(done.exit_status, 0) << done.err;
     const std::vector<std::string> expected = {"csp2Init(3)",          "csp2ReadData()",        "csp2GetSystemStatus()",
                                                "csp2GetDeviceId(9)",   "csp2GetPacket(0,500)",  "csp2TimeStamp2Str(30)",
-                                               "csp2GetPacket(1,500)", "csp2TimeStamp2Str(30)", "csp2ClearData()",
-                                               "csp2WakeUp()",         "csp2GetTime()",         "csp2PowerDown()",
-                                               "csp2Restore()"};
+                                               "csp2GetPacket(1,500)", "csp2TimeStamp2Str(30)", "csp2ReadData()",
+                                               "csp2GetDeviceId(9)",   "csp2ClearData()",       "csp2WakeUp()",
+                                               "csp2GetTime()",        "csp2PowerDown()",       "csp2Restore()"};
     EXPECT_EQ(calls(), expected);
     // The file was already whole, under its name, when the scanner was first erased.
     const std::string at_clear = read(fs::path(output.string() + ".at-first-clear"));
@@ -175,6 +176,127 @@ TEST_F(ReadBackTest, AnUnreadDeviceIdMatchesNothingAndIsShownAsNotRead) {
     const auto table = run_script("device_id_result=-1\n", {"download", "--format", "table"});
     EXPECT_NE(table.out.find("Serial number  not read"), std::string::npos) << table.out;
 }
+
+// Every erase try is guarded: after a try that failed (-8), the count the scanner then reports
+// decides whether another try is made. The saved count is 2 for download and --discard, 0 for
+// empty and params apply without --discard.
+struct EraseTryCase {
+    const char* what;
+    std::int32_t count;  // what the scanner holds when it is found
+    std::vector<std::string> args;
+    std::int32_t after_clear;  // the count read after the failed try
+    int exit_status;
+    long erases;  // csp2ClearData calls made
+    std::vector<std::string> says;
+};
+
+void PrintTo(const EraseTryCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class EraseTries : public ScriptedCliTest, public ::testing::WithParamInterface<EraseTryCase> {};
+
+TEST_P(EraseTries, AChangedCountEndsTheErase) {
+    const EraseTryCase& c = GetParam();
+    std::vector<std::string> args = c.args;
+    for (std::string& arg : args) {
+        if (arg == "{out}") arg = (dir / "scans.csv").string();
+    }
+    std::string script = "clear_results=-8\nread_data_after_clear=" + std::to_string(c.after_clear) + "\n";
+    for (int k = 0; k < c.count; ++k) script += barcode(10, "1234567" + std::to_string(k));
+    script += "count=" + std::to_string(c.count) + "\n";
+    const auto result = run_script(script, args);
+    EXPECT_EQ(result.exit_status, c.exit_status) << result.out << result.err;
+    EXPECT_EQ(erases(), c.erases);
+    for (const std::string& words : c.says) {
+        EXPECT_NE((result.out + result.err).find(words), std::string::npos) << words << "\n"
+                                                                            << result.out << result.err;
+    }
+    // Whatever became of the erase, the download is saved whole.
+    if (c.args[0] == "download") {
+        const std::string saved = read(dir / "scans.csv");
+        EXPECT_NE(saved.find("12345670"), std::string::npos) << saved;
+        EXPECT_NE(saved.find("12345671"), std::string::npos) << saved;
+    }
+}
+
+const std::vector<std::string> kDownload = {"download", "--output", "{out}", "--empty-after"};
+const std::string kSavedAndNotErased = "; no further erase was tried, and the download is saved in ";
+
+const EraseTryCase kEraseTryCases[] = {
+    {"download, more barcodes after the failed try",
+     2,
+     kDownload,
+     3,
+     1,
+     1,
+     {"Saved 2 barcodes", "not emptied: after erase try 1 failed, the scanner holds 3 barcodes, not the 2 seen before" +
+                              kSavedAndNotErased}},
+    {"download, the same count: tried again",
+     2,
+     kDownload,
+     2,
+     0,
+     2,
+     {"Emptied the scanner on port 3: erased at try 2"}},
+    {"download, fewer barcodes", 2, kDownload, 1, 1, 1, {"the scanner holds 1 barcode, not the 2 seen before"}},
+    {"download, a negative count",
+     2,
+     kDownload,
+     -1,
+     1,
+     1,
+     {"the scanner reported a count of -1, not the 2 seen before"}},
+    {"download, a count past 32767",
+     2,
+     kDownload,
+     40000,
+     1,
+     1,
+     {"Saved 2 barcodes", "error 6: Overflow\n",
+      "after erase try 1 failed, the scanner reported a count of 40000, more than the component can count",
+      "not emptied: the barcodes are saved in "}},
+    {"download, none left after the failed try", 2, kDownload, 0, 0, 1, {"but the scanner then reported no barcodes"}},
+    {"empty, a barcode scanned during the failed try",
+     0,
+     {"empty"},
+     1,
+     1,
+     1,
+     {"not emptied: after erase try 1 failed, the scanner holds 1 barcode, not the 0 seen before; no further erase"}},
+    {"empty, a count past 32767",
+     0,
+     {"empty"},
+     40000,
+     1,
+     1,
+     {"error 6: Overflow\n", "the scanner reported a count of 40000", "the scanner was not emptied"}},
+    {"empty --set-clock, a barcode scanned during the failed try",
+     0,
+     {"empty", "--set-clock", "051408071226"},
+     1,
+     1,
+     1,
+     {"after erase try 1 failed, the scanner holds 1 barcode"}},
+    {"params apply, a barcode scanned during the failed try",
+     0,
+     {"params", "apply", "0205011200"},
+     1,
+     1,
+     1,
+     {"not applied: after erase try 1 failed, the scanner holds 1 barcode, not the 0 seen before; no further erase "
+      "was tried, and no parameter was changed"}},
+    {"empty --discard counts what the try that worked erased",
+     2,
+     {"empty", "--discard"},
+     3,
+     0,
+     2,
+     {"erased at try 2, 3 barcodes discarded"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, EraseTries, ::testing::ValuesIn(kEraseTryCases),
+                         [](const auto& info) { return case_name(info.param.what); });
 
 }  // namespace
 }  // namespace harrowtally::testing

@@ -194,7 +194,8 @@ TEST_F(CliSafety, OnlyTheScannerLookedAtIsErased) {
          {"params", "apply", "010501"},
          "0:12,1:12",
          1,
-         "not applied: the scanner now holds 1 barcode, not the 0 seen before; nothing was erased or changed",
+         "not applied: the scanner now holds 1 barcode, not the 0 seen before; nothing was erased, and no parameter "
+         "was changed",
          0},
         {"empty --discard: no check", {"empty", "--discard"}, "2:12,5:AB", 0, "5 barcodes discarded", 1},
     };

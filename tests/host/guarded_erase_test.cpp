@@ -76,7 +76,7 @@ public:
 
 class RefusingGuard : public EraseGuard {
 public:
-    bool allow_erase(std::int16_t) override {
+    bool allow_erase(const ScannerBeforeErase&) override {
         ++asked;
         return false;
     }

@@ -19,11 +19,11 @@ using testing::Bytes;
 class RecordingGuard : public EraseGuard {
 public:
     explicit RecordingGuard(bool allow) : allow_(allow) {}
-    bool allow_erase(std::int16_t count) override {
-        seen_count = count;
+    bool allow_erase(const ScannerBeforeErase& scanner) override {
+        seen_count = scanner.count;
         return allow_;
     }
-    std::optional<std::int16_t> seen_count;
+    std::optional<std::int32_t> seen_count;
 
 private:
     bool allow_;
@@ -77,7 +77,7 @@ TEST(EraseGuard, RunsInTheErasingConnectionAndRefusesWithoutErasing) {
         EXPECT_TRUE(clicker.open_ok()) << c.what;
         EXPECT_FALSE(rig.lib.port_open) << c.what;
         if (guard) {
-            EXPECT_EQ(guard->seen_count, std::optional<std::int16_t>(static_cast<std::int16_t>(c.read_data))) << c.what;
+            EXPECT_EQ(guard->seen_count, c.read_data) << c.what;
         }
     }
 }

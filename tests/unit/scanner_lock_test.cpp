@@ -59,6 +59,7 @@ class KeepAll : public DownloadKeeper {
 public:
     bool keep(const Clicker&) override { return true; }
     bool still_kept() override { return true; }
+    bool allow_erase(const ScannerBeforeErase&) override { return true; }
 };
 
 struct Member {
