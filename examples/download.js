@@ -1,8 +1,9 @@
 // Downloads the scanner into a new CSV file and empties the scanner only when the file holds every
 // barcode the scanner reported.
 //   cscript //nologo download.js [OUTPUT.csv [STARTPORT]]
-// Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv. The folder of OUTPUT.csv must
-// exist. An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+// Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv; an existing folder as OUTPUT gets
+// the same name in it. The folder of OUTPUT.csv must exist. An existing OUTPUT.csv is never
+// replaced: it may hold the only copy of an earlier download.
 // Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied (the reason is
 // printed; for an error of the component, its number and what to do), 2 wrong arguments.
 function quit(status, message) {
@@ -51,13 +52,12 @@ function main() {
     if (args.length > 2) quit(2, usage);
     if (args.length == 2 && !/^-?[0-9]{1,9}$/.test(args(1))) quit(2, "STARTPORT is a whole number; " + usage);
     var fso = new ActiveXObject("Scripting.FileSystemObject");
-    var path;
-    if (args.length == 0) {
+    var path = args.length == 0 ? fso.GetSpecialFolder(2).Path : args(0);  // 2: %TEMP%
+    if (args.length == 0 || fso.FolderExists(path)) {
+        // A new name every run, so a scheduled run never meets the last one's file.
         var now = new Date();
-        path = fso.GetSpecialFolder(2).Path + "\\scans-" + isoDate(now) + "-" +  // 2: %TEMP%
-               two(now.getHours()) + two(now.getMinutes()) + two(now.getSeconds()) + ".csv";
-    } else {
-        path = args(0);
+        path = fso.BuildPath(path, "scans-" + isoDate(now) + "-" + two(now.getHours()) + two(now.getMinutes()) +
+                                       two(now.getSeconds()) + ".csv");
     }
     var folder = fso.GetParentFolderName(path);
     if (folder != "" && !fso.FolderExists(folder)) {

@@ -1,8 +1,9 @@
 # Downloads the scanner into a new CSV file and empties the scanner only when the file holds every
 # barcode the scanner reported.
 #   powershell -ExecutionPolicy Bypass -File download.ps1 [OUTPUT.csv [STARTPORT]]
-# Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv. The folder of OUTPUT.csv must
-# exist. An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+# Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv; an existing folder as OUTPUT gets
+# the same name in it. The folder of OUTPUT.csv must exist. An existing OUTPUT.csv is never
+# replaced: it may hold the only copy of an earlier download.
 # Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied (the reason is
 # printed; for an error of the component, its number and what to do), 2 wrong arguments.
 # 64-bit PowerShell uses the 32-bit component through the system's surrogate: every property read
@@ -45,10 +46,12 @@ function ConvertTo-CsvField([string] $Text) {
 }
 
 if ($args.Count -gt 0) { Stop-Download 2 'usage: download.ps1 [OUTPUT.csv [STARTPORT]]' }
-if (-not $Output) {
-    $Output = Join-Path ([System.IO.Path]::GetTempPath()) ('scans-{0:yyyy-MM-dd-HHmmss}.csv' -f (Get-Date))
-}
+if (-not $Output) { $Output = [System.IO.Path]::GetTempPath() }
 $path = $ExecutionContext.SessionState.Path.GetUnresolvedProviderPathFromPSPath($Output)
+# A folder gets a new name every run, so a scheduled run never meets the last one's file.
+if ([System.IO.Directory]::Exists($path)) {
+    $path = Join-Path $path ('scans-{0:yyyy-MM-dd-HHmmss}.csv' -f (Get-Date))
+}
 $folder = [System.IO.Path]::GetDirectoryName($path)
 if (-not [System.IO.Directory]::Exists($folder)) {
     Stop-Download 1 "not emptied: the folder $folder does not exist; create it first"

@@ -1,8 +1,9 @@
 ' Downloads the scanner into a new CSV file and empties the scanner only when the file holds every
 ' barcode the scanner reported.
 '   cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]
-' Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv. The folder of OUTPUT.csv must
-' exist. An existing OUTPUT.csv is never replaced: it may hold the only copy of an earlier download.
+' Without OUTPUT.csv the file is %TEMP%\scans-YYYY-MM-DD-HHMMSS.csv; an existing folder as OUTPUT gets
+' the same name in it. The folder of OUTPUT.csv must exist. An existing OUTPUT.csv is never
+' replaced: it may hold the only copy of an earlier download.
 ' Exit status: 0 downloaded and emptied (or nothing to empty), 1 not emptied (the reason is
 ' printed; for an error of the component, its number and what to do), 2 wrong arguments.
 Option Explicit
@@ -76,9 +77,15 @@ Sub Main()
     End If
     Set fso = CreateObject("Scripting.FileSystemObject")
     If WScript.Arguments.Count = 0 Then
+        folder = fso.GetSpecialFolder(2).Path                                               ' 2: %TEMP%
+    ElseIf fso.FolderExists(WScript.Arguments(0)) Then
+        folder = WScript.Arguments(0)
+    End If
+    If folder <> "" Then
+        ' A new name every run, so a scheduled run never meets the last one's file.
         started = Now
-        path = fso.GetSpecialFolder(2).Path & "\scans-" & IsoDate(started) & "-" & _
-               Two(Hour(started)) & Two(Minute(started)) & Two(Second(started)) & ".csv"    ' 2: %TEMP%
+        path = fso.BuildPath(folder, "scans-" & IsoDate(started) & "-" & _
+               Two(Hour(started)) & Two(Minute(started)) & Two(Second(started)) & ".csv")
     Else
         path = WScript.Arguments(0)
     End If

@@ -53,9 +53,9 @@ constexpr const char* kHelp =
     "  --output FILE    written in full beside FILE first, then renamed to FILE; an existing FILE\n"
     "                   is only replaced with --overwrite, which keeps {keeps};\n"
     "                   a symbolic link is never written through. The format follows FILE's\n"
-    "                   extension: .csv, .json, .xlsx, or .rec for the record; --format overrides\n"
-    "                   it, and another extension needs --format. --output - is standard output\n"
-    "                   (not a terminal for xlsx). In FILE, {date} becomes the download's date as\n"
+    "                   extension: .csv, .json, .xlsx, or .rec for the record; --format must\n"
+    "                   agree with it, and another extension needs --format. --output - is\n"
+    "                   standard output (not a terminal for xlsx). In FILE, {date} becomes the download's date as\n"
     "                   YYYY-MM-DD and {time} its time as HHMMSS, from this computer's clock:\n"
     "                   --output scans-{date}-{time}.csv\n"
     "  --empty-after    download, save and empty in one connection: FILE is written, synced,\n"
@@ -172,8 +172,15 @@ DownloadOptions read_options(const std::vector<std::string>& args, std::ostream&
                          ": the scanner is emptied only once the file reads back whole");
     }
     if (o.overwrite && o.output.empty()) throw UsageError("download: --overwrite goes with --output FILE");
-    if (!o.output.empty() && !o.format) {
-        o.format = format_of_file_name(file_steps::name_of(o.output));
+    if (!o.output.empty()) {
+        const std::optional<DownloadFormat> named = format_of_file_name(file_steps::name_of(o.output));
+        // A file whose name says one format and holds another is opened by the wrong program.
+        if (o.format && named && *named != *o.format) {
+            throw UsageError("download: " + terminal_path(o.output) + " is named as " + format_name(*named) +
+                             ", but --format asks for " + format_name(*o.format) +
+                             ": give the file the format's extension, or leave --format out");
+        }
+        if (!o.format) o.format = named;
         if (!o.format) {
             throw UsageError(
                 "download: the format of " + terminal_path(o.output) +

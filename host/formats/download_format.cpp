@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 #include "clicker/scan_time.h"
 #include "common/date_value.h"
@@ -40,13 +41,26 @@ std::int32_t item_number(std::u16string_view s) {
 
 }  // namespace formats
 
+namespace {
+constexpr std::pair<DownloadFormat, const char*> kFormatNames[] = {{DownloadFormat::table, "table"},
+                                                                   {DownloadFormat::record, "record"},
+                                                                   {DownloadFormat::csv, "csv"},
+                                                                   {DownloadFormat::json, "json"},
+                                                                   {DownloadFormat::xlsx, "xlsx"}};
+}  // namespace
+
 std::optional<DownloadFormat> parse_download_format(const std::string& name) {
-    if (name == "table") return DownloadFormat::table;
-    if (name == "record") return DownloadFormat::record;
-    if (name == "csv") return DownloadFormat::csv;
-    if (name == "json") return DownloadFormat::json;
-    if (name == "xlsx") return DownloadFormat::xlsx;
+    for (const auto& [format, format_name] : kFormatNames) {
+        if (name == format_name) return format;
+    }
     return std::nullopt;
+}
+
+const char* format_name(DownloadFormat format) {
+    for (const auto& [named, name] : kFormatNames) {
+        if (named == format) return name;
+    }
+    return "?";
 }
 
 std::optional<DownloadFormat> format_of_file_name(const std::string& name) {

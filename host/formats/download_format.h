@@ -19,6 +19,8 @@ enum class DownloadFormat { table, record, csv, json, xlsx };
 
 // nullopt for a name that is none of table, record, csv, json, xlsx.
 std::optional<DownloadFormat> parse_download_format(const std::string& name);
+// The name --format takes for a format: "table", "record", "csv", "json", "xlsx".
+const char* format_name(DownloadFormat format);
 
 // The format a file name's extension names: .csv, .json, .xlsx, or .rec for the record (case does not
 // matter); nullopt for any other name, and for a hidden file's name such as ".csv". The name

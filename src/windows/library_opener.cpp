@@ -104,6 +104,13 @@ std::vector<Folder> library_folders() {
     return folders;
 }
 
+constexpr const char* kOtherBitness =
+    sizeof(void*) == 8
+        ? " (most often a 32-bit csp2a.DLL: this is the 64-bit build, which loads only a 64-bit one; the maker's "
+          "32-bit csp2a.DLL needs the 32-bit build, the x86 package)"
+        : " (most often a 64-bit csp2a.DLL: this is the 32-bit build, which loads only a 32-bit one, as the maker's "
+          "csp2a.DLL is)";
+
 class WindowsLibraryOpener : public LibraryOpener {
 public:
     explicit WindowsLibraryOpener(std::wstring path) : path_(std::move(path)) {}
@@ -143,6 +150,8 @@ private:
         if (module == nullptr) {
             const DWORD error = GetLastError();
             attempt.reason = system_message(error);
+            // What the system calls a bad format is, for a csp2a.DLL, nearly always the other bitness.
+            if (error == ERROR_BAD_EXE_FORMAT) attempt.reason += kOtherBitness;
             fail_load(error, true);
         }
         return std::make_unique<LoadedModule>(module);

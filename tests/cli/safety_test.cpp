@@ -65,6 +65,9 @@ TEST_F(CliSafety, MistakesAreRefusedBeforeTheScanner) {
         {{"download", "--output", dir_text + "/scans.txt", "--empty-after"}, "cannot be told from its extension"},
         {{"download", "--output", dir_text + "/scans", "--format", "table", "--empty-after"},
          "--empty-after does not go with --format table"},
+        {{"download", "--format", "table", "--output", dir_text + "/scans.xlsx"},
+         "scans.xlsx is named as xlsx, but --format asks for table"},
+        {{"download", "--output", dir_text + "/scans.csv", "--format", "record"}, "named as csv, but --format asks"},
         {{"empty", "--set-clock", "999999999999"}, "of a real date and time"},
         {{"empty", "--set-clock", "005900290226"}, "of a real date and time"},  // 29 February 2026
         {{"empty", "--set-clock", "0059002902261"}, "of a real date and time"},
@@ -101,7 +104,7 @@ TEST_F(CliSafety, OutputFormatFollowsTheExtension) {
         {"scans.JSON", {}, "{\n  \"serial\""},
         {"scans.rec", {}, "V01"},
         {"scans.txt", {"--format", "csv"}, "item,barcode"},
-        {"scans.csv", {"--format", "record"}, "V01"},
+        {"scans.CSV", {"--format", "csv"}, "item,barcode"},
     };
     for (const auto& c : cases) {
         const fs::path output = dir / c.name;
