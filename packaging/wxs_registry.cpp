@@ -1,7 +1,10 @@
 #include "wxs_registry.h"
 
+#include <optional>
 #include <stdexcept>
 #include <vector>
+
+#include "common/text.h"
 
 namespace harrowtally::packaging {
 
@@ -11,53 +14,31 @@ namespace {
 // installer writes the install folder.
 constexpr char16_t placeholder_folder[] = u"C:\\HARROWTALLY-INSTALLDIR\\";
 
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// UTF-16 to UTF-8, with the five characters XML gives a meaning to written as entities.
+// UTF-16 to UTF-8, with the five characters XML gives a meaning to written as entities (ASCII
+// bytes, never part of a longer UTF-8 sequence).
 std::string xml_text(std::u16string_view text) {
+    const std::optional<std::string> utf8 = to_utf8_strictly(text);
+    if (!utf8) throw std::invalid_argument("registry text holds a lone surrogate");
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            throw std::invalid_argument("registry text holds a lone surrogate");
-        }
+    for (const char c : *utf8) {
         switch (c) {
-            case U'&':
+            case '&':
                 out += "&amp;";
                 break;
-            case U'<':
+            case '<':
                 out += "&lt;";
                 break;
-            case U'>':
+            case '>':
                 out += "&gt;";
                 break;
-            case U'"':
+            case '"':
                 out += "&quot;";
                 break;
-            case U'\'':
+            case '\'':
                 out += "&apos;";
                 break;
             default:
-                append_utf8(out, c);
+                out += c;
         }
     }
     return out;

@@ -189,13 +189,13 @@ private:
         }
         const auto unit = hex4();
         if (!unit) return fail("a \\u escape needs four hexadecimal digits");
-        if (*unit >= 0xDC00 && *unit <= 0xDFFF) return fail("a lone surrogate escape");
+        if (unicode::is_low_surrogate(*unit)) return fail("a lone surrogate escape");
         out.push_back(*unit);
-        if (*unit < 0xD800 || *unit > 0xDBFF) return true;
+        if (!unicode::is_high_surrogate(*unit)) return true;
         if (text_.substr(pos_, 2) != "\\u") return fail("a lone surrogate escape");
         pos_ += 2;
         const auto low = hex4();
-        if (!low || *low < 0xDC00 || *low > 0xDFFF) return fail("a lone surrogate escape");
+        if (!low || !unicode::is_low_surrogate(*low)) return fail("a lone surrogate escape");
         out.push_back(*low);
         return true;
     }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "common/text.h"
 #include "host/formats/format_parts.h"
 
 namespace harrowtally::host::formats {
@@ -9,24 +10,6 @@ namespace {
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 }  // namespace
@@ -179,7 +162,7 @@ void XmlReader::append_decoded(std::string& out, std::string_view raw) const {
             if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || !allowed) {
                 fail("has a character reference &" + std::string(ref) + "; that names no XML character");
             }
-            append_utf8(out, cp);
+            unicode::append_utf8(out, cp);
         } else {
             fail("has an unknown entity &" + std::string(ref) + ";");
         }

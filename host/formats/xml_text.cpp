@@ -22,13 +22,6 @@ bool escape_at(std::u16string_view text, std::size_t at) {
     return true;
 }
 
-bool is_lead(char16_t c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
-bool is_trail(char16_t c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
-
 void append_escape(std::string& out, char16_t c) {
     constexpr char kHex[] = "0123456789ABCDEF";
     out += "_x";
@@ -41,10 +34,11 @@ void append_escape(std::string& out, char16_t c) {
 void append_xml_text(std::string& out, std::u16string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (is_lead(c) && i + 1 < text.size() && is_trail(text[i + 1])) {
-            out += to_utf8(text.substr(i, 2));
+        const unicode::Decoded decoded = unicode::decode_utf16(text.substr(i));
+        if (decoded.length == 2) {
+            unicode::append_utf8(out, decoded.code_point);
             ++i;
-        } else if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xFFFE || c == 0xFFFF || is_lead(c) || is_trail(c) ||
+        } else if ((c < 0x20 && c != u'\t' && c != u'\n') || c == 0xFFFE || c == 0xFFFF || !decoded.valid ||
                    (c == u'_' && escape_at(text, i))) {
             // What XML cannot hold, and a "_" that would read as the start of such an escape.
             append_escape(out, c);
@@ -54,10 +48,8 @@ void append_xml_text(std::string& out, std::u16string_view text) {
             out += "&lt;";
         } else if (c == u'>') {
             out += "&gt;";
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
         } else {
-            out += to_utf8(text.substr(i, 1));
+            unicode::append_utf8(out, c);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "common/text.h"
 #include "host/command_line/command.h"
 #include "host/platform/standard_output.h"
 #include "host/platform/terminal.h"
@@ -23,17 +24,6 @@ HANDLE handle_of(int fd) {
 bool is_console(HANDLE handle) {
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
-}
-
-// How many of the bytes end before a UTF-8 sequence the buffer holds only part of.
-std::size_t complete_prefix(const char* text, std::size_t size) {
-    for (std::size_t back = 1; back <= std::min<std::size_t>(size, 3); ++back) {
-        const auto byte = static_cast<unsigned char>(text[size - back]);
-        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
-        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        return length > back ? size - back : size;
-    }
-    return size;
 }
 
 // Writes all of it; false with the system's code in `error` when a write fails.
@@ -88,7 +78,7 @@ bool DescriptorBuffer::drain() {
             error_ = ERROR_INVALID_HANDLE;
         } else if (is_console(handle)) {
             // A character cut by the end of the buffer waits for the rest of its bytes.
-            done = complete_prefix(pbase(), size);
+            done = size - unicode::utf8_cut_short(std::string_view(pbase(), size));
             if (!write_console(handle, std::string_view(pbase(), done), error)) error_ = static_cast<int>(error);
         } else if (!write_file(handle, std::string_view(pbase(), size), error)) {
             error_ = static_cast<int>(error);

@@ -36,14 +36,6 @@ bool is_control(char16_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
-bool is_high_surrogate(char16_t c) {
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool is_low_surrogate(char16_t c) {
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 void append_escape(std::string& out, char16_t c) {
     char escape[8];
     const std::uint8_t byte = char_to_byte(c);
@@ -63,53 +55,6 @@ void append_byte_escape(std::string& out, unsigned char byte) {
     out += escape;
 }
 
-bool is_continuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// The length of the valid UTF-8 sequence at the start of `bytes` (no overlong form, no surrogate,
-// nothing beyond U+10FFFF), and its character; 0 when it is not one.
-std::size_t utf8_sequence(std::string_view bytes, char32_t& c) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = at(0);
-    if (lead < 0x80) {
-        c = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // what the second byte may be
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length || at(1) < low || at(1) > high) return 0;
-    c = lead & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        if (!is_continuation(at(i))) return 0;
-        c = (c << 6) | (at(i) & 0x3F);
-    }
-    return length;
-}
-
-void append_utf16(std::u16string& out, char32_t c) {
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-        return;
-    }
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-}
-
 }  // namespace
 
 std::string terminal_text(std::u16string_view text, Escapes escapes) {
@@ -121,9 +66,9 @@ std::string terminal_text(std::u16string_view text, Escapes escapes) {
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (!escapes.ascii_only && is_high_surrogate(c) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
-            const char32_t pair = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            if (!is_invisible(pair)) {
+        const unicode::Decoded pair = unicode::decode_utf16(text.substr(i));
+        if (!escapes.ascii_only && pair.length == 2) {
+            if (!is_invisible(pair.code_point)) {
                 ++i;  // one character the terminal shows
                 continue;
             }
@@ -134,7 +79,7 @@ std::string terminal_text(std::u16string_view text, Escapes escapes) {
             continue;
         }
         const bool shown = !is_control(c) && !(escapes.backslash && c == u'\\') && !(escapes.ascii_only && c > 0x7F) &&
-                           !is_high_surrogate(c) && !is_low_surrogate(c) && !is_invisible(c);
+                           !unicode::is_surrogate(c) && !is_invisible(c);
         if (shown) continue;
         flush(i);
         append_escape(out, c);
@@ -153,17 +98,15 @@ std::string terminal_path(std::string_view bytes, Escapes escapes) {
     std::string out;
     std::u16string valid;  // the run of valid UTF-8 not yet written
     while (!bytes.empty()) {
-        char32_t c = 0;
-        const std::size_t length = utf8_sequence(bytes, c);
-        if (length == 0) {
+        const unicode::Decoded decoded = unicode::decode_utf8(bytes);
+        if (!decoded.valid) {
             out += terminal_text(valid, escapes);
             valid.clear();
-            append_byte_escape(out, static_cast<unsigned char>(bytes.front()));
-            bytes.remove_prefix(1);
-            continue;
+            for (char byte : bytes.substr(0, decoded.length)) append_byte_escape(out, static_cast<unsigned char>(byte));
+        } else {
+            unicode::append_utf16(valid, decoded.code_point);
         }
-        append_utf16(valid, c);
-        bytes.remove_prefix(length);
+        bytes.remove_prefix(decoded.length);
     }
     return out + terminal_text(valid, escapes);
 }

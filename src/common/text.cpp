@@ -1,118 +1,157 @@
 #include "common/text.h"
 
 namespace harrowtally {
-
-std::u16string ascii(std::string_view s) {
-    return std::u16string(s.begin(), s.end());
-}
-
+namespace unicode {
 namespace {
 
-// A code point up to U+10FFFF, as one UTF-16 unit or a surrogate pair.
-void append_utf16(std::u16string& out, char32_t cp) {
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-        out.push_back(static_cast<char16_t>(cp));
+struct SecondByte {
+    unsigned char low, high;
+};
+
+// The bytes a well-formed sequence may continue with after its lead: narrower than 80..BF after
+// E0 (no overlong form), ED (no surrogate), F0 (no overlong form) and F4 (nothing past U+10FFFF).
+SecondByte second_byte_after(unsigned char lead) {
+    switch (lead) {
+        case 0xE0:
+            return {0xA0, 0xBF};
+        case 0xED:
+            return {0x80, 0x9F};
+        case 0xF0:
+            return {0x90, 0xBF};
+        case 0xF4:
+            return {0x80, 0x8F};
+        default:
+            return {0x80, 0xBF};
     }
+}
+
+// The length of the sequence a lead byte starts; 0 for a byte no sequence starts with
+// (continuations, C0 and C1 which only start overlong forms, F5 to FF).
+std::size_t sequence_length(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+constexpr Decoded ill_formed(std::size_t length) {
+    return {kReplacement, length, false};
 }
 
 }  // namespace
 
-std::u16string from_utf8(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        char32_t cp = 0xFFFD;
-        std::size_t len = 1;
-        if (b < 0x80) {
-            cp = b;
-        } else if ((b >> 5) == 0x6 && i + 1 < s.size()) {
-            cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3Fu);
-            len = 2;
-        } else if ((b >> 4) == 0xE && i + 2 < s.size()) {
-            cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 6) |
-                 (static_cast<unsigned char>(s[i + 2]) & 0x3Fu);
-            len = 3;
-        } else if ((b >> 3) == 0x1E && i + 3 < s.size()) {
-            cp = ((b & 0x07u) << 18) | ((static_cast<unsigned char>(s[i + 1]) & 0x3Fu) << 12) |
-                 ((static_cast<unsigned char>(s[i + 2]) & 0x3Fu) << 6) | (static_cast<unsigned char>(s[i + 3]) & 0x3Fu);
-            len = 4;
-        }
-        i += len;
-        if (cp > 0x10FFFF) {
-            out.push_back(static_cast<char16_t>(cp));  // as it always was: no such character
-        } else {
-            append_utf16(out, cp);
-        }
+Decoded decode_utf8(std::string_view utf8) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return {lead, 1, true};
+    const std::size_t length = sequence_length(lead);
+    if (length == 0) return ill_formed(1);
+    char32_t code_point = lead & (0xFFu >> (length + 1));
+    const SecondByte second = second_byte_after(lead);
+    for (std::size_t k = 1; k < length; ++k) {
+        // What came so far is the maximal subpart: one U+FFFD for all of it.
+        if (k == utf8.size()) return ill_formed(k);
+        const unsigned char low = k == 1 ? second.low : 0x80, high = k == 1 ? second.high : 0xBF;
+        if (byte(k) < low || byte(k) > high) return ill_formed(k);
+        code_point = (code_point << 6) | (byte(k) & 0x3Fu);
     }
+    return {code_point, length, true};
+}
+
+Decoded decode_utf16(std::u16string_view utf16) {
+    const char16_t unit = utf16[0];
+    if (!is_surrogate(unit)) return {unit, 1, true};
+    if (is_high_surrogate(unit) && utf16.size() > 1 && is_low_surrogate(utf16[1])) {
+        return {0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (utf16[1] - 0xDC00), 2, true};
+    }
+    return ill_formed(1);
+}
+
+void append_utf8(std::string& out, char32_t scalar) {
+    if (scalar < 0x80) {
+        out += static_cast<char>(scalar);
+    } else if (scalar < 0x800) {
+        out += static_cast<char>(0xC0 | (scalar >> 6));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else if (scalar < 0x10000) {
+        out += static_cast<char>(0xE0 | (scalar >> 12));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (scalar >> 18));
+        out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (scalar & 0x3F));
+    }
+}
+
+void append_utf16(std::u16string& out, char32_t scalar) {
+    if (scalar < 0x10000) {
+        out += static_cast<char16_t>(scalar);
+        return;
+    }
+    scalar -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (scalar >> 10));
+    out += static_cast<char16_t>(0xDC00 + (scalar & 0x3FF));
+}
+
+std::size_t utf8_cut_short(std::string_view utf8) {
+    for (std::size_t back = 1; back <= 3 && back <= utf8.size(); ++back) {
+        const std::string_view tail = utf8.substr(utf8.size() - back);
+        const auto first = static_cast<unsigned char>(tail[0]);
+        if ((first & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        // Cut short: longer than what is left, and well-formed up to the end (the decoder took it all).
+        return sequence_length(first) > back && decode_utf8(tail).length == back ? back : 0;
+    }
+    return 0;
+}
+
+}  // namespace unicode
+
+namespace {
+
+// Decodes or encodes all of `in`; false at the first ill-formed part when `strict`.
+template <typename Out, typename In, typename Decode, typename Append>
+bool convert(Out& out, In in, bool strict, Decode decode, Append append) {
+    out.reserve(in.size());
+    while (!in.empty()) {
+        const unicode::Decoded decoded = decode(in);
+        if (!decoded.valid && strict) return false;
+        append(out, decoded.code_point);
+        in.remove_prefix(decoded.length);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::u16string from_utf8(std::string_view utf8) {
+    std::u16string out;
+    convert(out, utf8, false, unicode::decode_utf8, unicode::append_utf16);
     return out;
 }
 
-std::optional<std::u16string> from_utf8_strictly(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char b = byte(i);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        // The length and the smallest code point of that length (shorter forms are overlong).
-        std::size_t len = 0;
-        char32_t cp = 0, least = 0;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2, cp = b & 0x1Fu, least = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3, cp = b & 0x0Fu, least = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4, cp = b & 0x07u, least = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (s.size() - i < len) return std::nullopt;
-        for (std::size_t k = 1; k < len; ++k) {
-            if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (byte(i + k) & 0x3Fu);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-        i += len;
-        append_utf16(out, cp);
-    }
-    return out;
-}
-
-std::string to_utf8(std::u16string_view s) {
+std::string to_utf8(std::u16string_view utf16) {
     std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        char32_t cp = s[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
+    convert(out, utf16, false, unicode::decode_utf16, unicode::append_utf8);
     return out;
+}
+
+std::optional<std::u16string> from_utf8_strictly(std::string_view utf8) {
+    std::u16string out;
+    if (!convert(out, utf8, true, unicode::decode_utf8, unicode::append_utf16)) return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> to_utf8_strictly(std::u16string_view utf16) {
+    std::string out;
+    if (!convert(out, utf16, true, unicode::decode_utf16, unicode::append_utf8)) return std::nullopt;
+    return out;
+}
+
+std::u16string ascii(std::string_view s) {
+    return std::u16string(s.begin(), s.end());
 }
 
 }  // namespace harrowtally

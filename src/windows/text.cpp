@@ -2,24 +2,21 @@
 
 #include <windows.h>
 
+#include "common/text.h"
+
 namespace harrowtally::windows {
 
+// wchar_t is a UTF-16 unit on Windows: the core's codec serves the API's strings as they are,
+// with the same replacement of ill-formed text as everywhere else.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
 std::wstring wide_of(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int size = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
-    return wide;
+    const std::u16string utf16 = from_utf8(utf8);
+    return std::wstring(utf16.begin(), utf16.end());
 }
 
 std::string utf8_of(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
-    return utf8;
+    return to_utf8(std::u16string(wide.begin(), wide.end()));
 }
 
 std::string system_message(unsigned long error) {

@@ -1,6 +1,6 @@
 #pragma once
 // Text between UTF-8, which the core and the command line speak, and UTF-16, which the Windows
-// API speaks; and the system's words for an error.
+// API speaks (the replacing policy of common/text.h); and the system's words for an error.
 #include <string>
 #include <string_view>
 

@@ -43,6 +43,8 @@ TEST(StepParser, ValuesReadAsVBScriptLiterals) {
         {"\"12\"", Variant::string(u"12")},
         {"\" padded \"", Variant::string(u" padded ")},
         {"\"caf\xC3\xA9\"", Variant::string(u"caf\u00E9")},
+        {"\"caf\xE9 au lait\"", Variant::string(u"caf\uFFFD au lait")},
+        {"caf\xE9 au lait", Variant::string(u"caf\uFFFD au lait")},
         {"True", Variant::boolean(true)},
         {"FALSE", Variant::boolean(false)},
         {"null", Variant::null()},

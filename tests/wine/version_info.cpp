@@ -7,17 +7,16 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "common/text.h"
 
 namespace {
 
 std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(size - 1));
-    return result;
+    const std::wstring_view wide(text);
+    return harrowtally::to_utf8(std::u16string(wide.begin(), wide.end()));
 }
 
 std::string four_parts(DWORD high, DWORD low) {
