@@ -3,7 +3,8 @@
 # barcodes), the settling pause included: `harrowtally download --format record`, and the main job
 # `harrowtally download --output F.csv --empty-after` (download, save, read back and empty in one
 # connection), and the same into a workbook, F.xlsx. Goals: the CSV job under 1.45 s and 20 MB, the
-# record under 1.5 s and 20 MB, the workbook job under 1.5 s and 40 MB (its sheet is inflated whole to be read back).
+# record under 1.5 s and 20 MB, the workbook job under 1.5 s and 40 MB (its sheet is inflated
+# whole to be read back).
 # Usage: bench/download_bench.sh [RUNS]   (an optimised build in build/bench; RUNS defaults to 5)
 # HARROWTALLY_BENCH_PROGRAM=PATH times another build's harrowtally instead (one of an earlier
 # commit, say, for figures before and after a change in one sitting).
