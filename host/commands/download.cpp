@@ -243,8 +243,9 @@ public:
     // After the settling pause, the last moment at which nothing is erased.
     bool still_kept() override {
         stop_if_interrupted();
-        if (file_.unchanged_since_read_back()) return true;
-        difference_ = "the file was changed or replaced after it was read back";
+        const std::string change = file_.change_since_read_back();
+        if (change.empty()) return true;
+        difference_ = "the file was changed or replaced after it was read back (" + change + ")";
         return false;
     }
 
@@ -384,7 +385,7 @@ int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat for
         // Data on a terminal cannot drive it; a failure to write is the process's to report, at its end.
         out << (is_terminal(kStandardOutput) && format != DownloadFormat::table ? terminal_data(text) : text);
     } else {
-        const WriteOutcome written = file->commit(text);
+        const WriteOutcome written = file->commit(std::move(text));
         if (written.ok) {
             out << "Saved " << plural(filled, "barcode") << " from " << scanner_words(clicker) << " in "
                 << terminal_path(o.output) << ".\n";

@@ -38,9 +38,18 @@ const char* name_unit();
 // file (unless `replace`), or anything there that is not an ordinary file (a link included).
 std::string existing_output_problem(const std::string& path, bool replace);
 
+// How a new file takes the target's name without replacing a file that has it.
+enum class NewName {
+    no_replace_rename,  // a rename that fails on an existing name (renameat2 RENAME_NOREPLACE; MoveFileExW)
+    hard_link,          // a hard link, which fails on an existing name too, then the part name removed
+    reserved_name,      // the name taken first by an exclusive create, then replaced by a plain rename
+};
+
 // A new, empty part file in `folder` named after `name`, never one that exists; its path in
-// `part_path`. kNoFile when none can be made.
-FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path);
+// `part_path`. It is made under a name of its own and given its part name the first way of NewName
+// that works there, so that a file system without a safe way is known before anything is read:
+// that way in `new_name`. kNoFile when none can be made, or no way works.
+FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path, NewName& new_name);
 // Writes all of `content`, stopping soon when a signal came.
 bool write_all(FileHandle file, std::string_view content);
 // Flushes what was written to the disk.
@@ -51,13 +60,27 @@ void take_attributes_of(const std::string& path, FileHandle file);
 // What of a replaced file the new one keeps, for the help: "its mode, owner and group".
 const char* replaced_file_keeps();
 bool close(FileHandle file);
-// Gives the part file the target's name: fails when something has that name, unless `replace`.
-bool move_into_place(const std::string& part, const std::string& path, bool replace);
+// Gives the part file the target's name `new_name`'s way: fails when something has that name, unless
+// `replace`.
+bool move_into_place(const std::string& part, const std::string& path, bool replace, NewName new_name);
 // Flushes the folder, so that the new name survives a crash.
 bool sync_folder(const std::string& folder);
-// The whole file, read back through a new handle, with its version while it was read; false when
-// it cannot be read, or changed while it was read.
-bool read_whole(const std::string& path, std::size_t expected_size, std::string& text, FileVersion& version);
+// Opens the file `path` names (a link is not followed) to read it back, and holds it against
+// writers where the platform lets a program: on Windows the handle shares reading only, so no
+// other program can write, rename or delete the file while it is open; on Linux a read lease is
+// taken where the file system grants one (not NFS or FUSE; the file's owner or CAP_LEASE), and
+// broken by another program that opens the file for writing. Released by close(). kNoFile when
+// the file cannot be opened.
+FileHandle open_held(const std::string& path);
+// Whether `file` still holds writers off: a hold that was taken and not broken since.
+bool holds_writers_off(FileHandle file);
+
+// What reading a file back whole gives against what was written.
+enum class ReadBack { same, different, changed_while_read, unreadable };
+// Reads the file open in `file` from its start, in pieces, comparing each with `content`; its
+// version while it was read in `version` (for same and different). unreadable leaves the reason
+// for last_error().
+ReadBack compare_whole(FileHandle file, std::string_view content, FileVersion& version);
 // The version of the ordinary file `path` names (a link is not followed); nullopt for anything else.
 std::optional<FileVersion> version_of(const std::string& path);
 void remove(const std::string& path);

@@ -37,7 +37,7 @@ OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)),
                    std::to_string(longest);
         return;
     }
-    file_ = create_part(folder, name_of(path_), part_);
+    file_ = create_part(folder, name_of(path_), part_, new_name_);
     if (file_ == kNoFile) {
         const std::string error = last_error();
         problem_ = "cannot create a file in " + terminal_path(folder) + ": " + error;
@@ -49,14 +49,37 @@ OutputFile::OutputFile(std::string path, bool replace) : path_(std::move(path)),
 
 OutputFile::~OutputFile() {
     if (file_ != kNoFile) close(file_);
+    if (held_ != kNoFile) close(held_);
     if (!part_.empty()) remove(part_);
 }
 
-bool OutputFile::unchanged_since_read_back() const {
-    return read_back_version_ && version_of(path_) == read_back_version_;
+std::string OutputFile::change_since_read_back() const {
+    if (held_ == kNoFile || !read_back_version_) return "it was not read back";
+    if (writers_held_off_ && !holds_writers_off(held_)) return "another program opened it for writing";
+    FileVersion version;
+    switch (compare_whole(held_, written_, version)) {
+        case ReadBack::same:
+            break;
+        case ReadBack::different:
+            return "it no longer holds the bytes written";
+        case ReadBack::changed_while_read:
+            return "it changed while it was read again";
+        case ReadBack::unreadable: {
+            const std::string error = last_error();
+            return "it cannot be read again: " + error;
+        }
+    }
+    // After the bytes: a name taken by another file while they were read is seen too.
+    const std::optional<FileVersion> now = version_of(path_);
+    if (!now) return "its name no longer names an ordinary file";
+    if (now->device != read_back_version_->device || now->inode != read_back_version_->inode) {
+        return "another file has its name";
+    }
+    if (*now != *read_back_version_) return "its size or times changed";
+    return {};
 }
 
-WriteOutcome OutputFile::commit(std::string_view content) {
+WriteOutcome OutputFile::commit(std::string content) {
     if (!problem_.empty()) return {false, problem_, {}};
     if (file_ == kNoFile) return {false, "the file was already written", {}};
     // Something may have taken the name while the scanner was read.
@@ -79,7 +102,7 @@ WriteOutcome OutputFile::commit(std::string_view content) {
     const bool closed = close(file_);
     file_ = kNoFile;
     if (!closed && failure.empty()) failure = failed("cannot close");
-    if (failure.empty() && !move_into_place(part_, path_, replace_)) failure = failed("cannot rename");
+    if (failure.empty() && !move_into_place(part_, path_, replace_, new_name_)) failure = failed("cannot rename");
     if (!failure.empty()) {
         // The destructor removes the part file.
         const std::size_t colon = failure.find(':');
@@ -92,14 +115,24 @@ WriteOutcome OutputFile::commit(std::string_view content) {
     if (!sync_folder(folder_of(path_))) {
         return {false, failed(terminal_path(path_) + " is written, but its folder cannot be synced"), {}};
     }
+    written_ = std::move(content);
+    held_ = open_held(path_);
+    if (held_ == kNoFile) return {false, failed(terminal_path(path_) + " is written, but it cannot be read back"), {}};
+    writers_held_off_ = holds_writers_off(held_);
     FileVersion version;
-    if (!read_whole(path_, content.size(), outcome.read_back, version)) {
-        return {false, failed(terminal_path(path_) + " is written, but it cannot be read back whole"), {}};
+    switch (compare_whole(held_, written_, version)) {
+        case ReadBack::same:
+            break;
+        case ReadBack::different:
+            return {
+                false, terminal_path(path_) + " is written, but reading it back does not give what was written", {}};
+        case ReadBack::changed_while_read:
+            return {false, terminal_path(path_) + " is written, but it changed while it was read back", {}};
+        case ReadBack::unreadable:
+            return {false, failed(terminal_path(path_) + " is written, but it cannot be read back whole"), {}};
     }
     read_back_version_ = version;
-    if (outcome.read_back != content) {
-        return {false, terminal_path(path_) + " is written, but reading it back does not give what was written", {}};
-    }
+    outcome.read_back = written_;
     return outcome;
 }
 

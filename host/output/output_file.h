@@ -14,8 +14,10 @@ namespace harrowtally::host {
 
 struct WriteOutcome {
     bool ok = false;
-    std::string reason;     // why not, in words, when !ok
-    std::string read_back;  // what the file holds, read back after it took its name
+    std::string reason;  // why not, in words, when !ok
+    // What the file holds, read back after it took its name: the bytes written, which the read-back
+    // found byte for byte; valid while the OutputFile lives.
+    std::string_view read_back;
 };
 
 // A download's file, written so that the file never looks complete unless it is. Created before
@@ -23,8 +25,9 @@ struct WriteOutcome {
 // cannot be created (or whose name is longer than its folder allows) is refused before anything is
 // read. commit() writes the text to it, syncs it, gives it the mode, owner and group of a file it
 // replaces, renames it to the target (without replacing an existing file unless `replace`), syncs
-// the folder and reads the file back. A part file that was not committed is removed, also by
-// SIGINT, SIGTERM or SIGHUP while it exists.
+// the folder and reads the file back through a handle that it keeps, holding writers off where the
+// platform lets a program (file_steps::open_held), until the OutputFile is gone. A part file that
+// was not committed is removed, also by SIGINT, SIGTERM or SIGHUP while it exists.
 class OutputFile {
 public:
     OutputFile(std::string path, bool replace);
@@ -38,10 +41,13 @@ public:
 
     // On failure the part file is removed and the target is as it was, except when only the
     // folder sync or the reading back failed: the file is then in place and the reason says so.
-    WriteOutcome commit(std::string_view content);
+    // The text is kept, for the read-back and the last look.
+    WriteOutcome commit(std::string content);
 
-    // True when the name still names the file that commit() read back, unchanged since.
-    bool unchanged_since_read_back() const;
+    // The last look before an erase: empty when the hold on the file is unbroken, the file still
+    // holds byte for byte what was written (it is read again), and the name still names it with
+    // the size and times it had when read back; else what is different, in words.
+    std::string change_since_read_back() const;
 
 private:
     std::string path_;
@@ -49,7 +55,11 @@ private:
     std::string part_;
     std::optional<RemovedOnInterruption> removed_on_interruption_;
     file_steps::FileHandle file_ = file_steps::kNoFile;
+    file_steps::NewName new_name_ = file_steps::NewName::no_replace_rename;
     std::string problem_;
+    std::string written_;
+    file_steps::FileHandle held_ = file_steps::kNoFile;  // the file read back
+    bool writers_held_off_ = false;                      // when it was read back
     std::optional<file_steps::FileVersion> read_back_version_;
 };
 

@@ -1,6 +1,7 @@
 // The safe output file's steps on POSIX: open with O_EXCL and O_NOFOLLOW, fsync, a rename that
-// does not replace, and stat for what a file holds.
+// does not replace, stat for what a file is, and a read lease on the file read back.
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 
 #include "host/output/file_steps.h"
 #include "host/output/output_file.h"
+#include "host/output/posix_system_calls.h"
 #include "host/platform/signals.h"
 #include "host/text/terminal_text.h"
 
@@ -28,7 +30,85 @@ FileVersion version_of_stat(const struct stat& st) {
             static_cast<std::int64_t>(st.st_ctim.tv_nsec)};
 }
 
+PosixSystemCalls& calls() {
+    return posix_system_calls();
+}
+
+// Moves the part file `from` to the free name `to` the first way of NewName that works in its
+// folder. FAT and exFAT through FUSE have neither the no-replace rename (EINVAL) nor hard links
+// (EPERM): a plain rename then shows that the reserved name's way can work.
+bool move_to_part_name(const std::string& from, const std::string& to, NewName& new_name) {
+    if (calls().rename_no_replace(from.c_str(), to.c_str()) == 0) {
+        new_name = NewName::no_replace_rename;
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (calls().link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        new_name = NewName::hard_link;
+        return true;
+    }
+    if (errno == EEXIST || calls().rename(from.c_str(), to.c_str()) != 0) return false;
+    new_name = NewName::reserved_name;
+    return true;
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The target's name taken by an exclusive create, which fails on an existing name as the
+// no-replace rename does, then replaced by the part file. When that rename fails, the name is
+// given up again if it still names the empty file made here.
+bool take_reserved_name(const std::string& part, const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) return false;
+    struct stat reserved {};
+    const bool known = calls().fstat(fd, &reserved) == 0;
+    ::close(fd);
+    if (calls().rename(part.c_str(), path.c_str()) == 0) return true;
+    const int error = errno;
+    struct stat now {};
+    if (known && calls().lstat(path.c_str(), &now) == 0 && same_file(now, reserved) && now.st_size == 0) {
+        ::unlink(path.c_str());
+    }
+    errno = error;
+    return false;
+}
+
+// The signal that tells the holder of a lease that another program wants the file: SIGIO unless
+// F_SETSIG names another, and SIGIO would end the process. The lease is looked at when it
+// matters (holds_writers_off asks F_GETLEASE, which no longer says F_RDLCK once a break began),
+// not waited on; so the signal is a real-time one this process has no other use for, ignored: it
+// interrupts nothing (not the settling pause, not the scanner library's own waits) and needs no
+// handler. The writer waits until the lease is given up when the job ends, or for the kernel's
+// lease break time (/proc/sys/fs/lease-break-time, 45 s by default).
+int lease_break_signal() {
+    static const int signal = [] {
+        const int chosen = SIGRTMIN + 2;
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(chosen, &ignore, nullptr);
+        return chosen;
+    }();
+    return signal;
+}
+
+int system_rename_no_replace(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+int system_take_read_lease(int fd) {
+    return ::fcntl(fd, F_SETLEASE, F_RDLCK);
+}
+
 }  // namespace
+
+PosixSystemCalls& posix_system_calls() {
+    static PosixSystemCalls system{system_rename_no_replace, ::link, ::rename, ::fstat, ::lstat,
+                                   system_take_read_lease};
+    return system;
+}
 
 std::string folder_of(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -69,14 +149,23 @@ std::string existing_output_problem(const std::string& path, bool replace) {
     return {};
 }
 
-FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path) {
+FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path, NewName& new_name) {
     const std::size_t limit = name_max(folder);
     const std::string stem = ".part-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string made = folder + "/" + part_file_name(name, stem + std::to_string(attempt) + "-new", limit);
         part_path = folder + "/" + part_file_name(name, stem + std::to_string(attempt), limit);
-        const int fd = ::open(part_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0) return fd;
-        if (errno != EEXIST) return kNoFile;
+        const int fd = ::open(made.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return kNoFile;
+        }
+        if (move_to_part_name(made, part_path, new_name)) return fd;
+        const int error = errno;
+        ::close(fd);
+        ::unlink(made.c_str());
+        errno = error;
+        if (error != EEXIST) return kNoFile;
     }
     return kNoFile;
 }
@@ -121,15 +210,19 @@ bool close(FileHandle file) {
     return ::close(fd_of(file)) == 0;
 }
 
-// Gives the temporary file the target's name; fails when something has that name, unless replace.
-bool move_into_place(const std::string& temporary, const std::string& path, bool replace) {
-    if (replace) return ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without the no-replace rename: a hard link fails the same way on an existing name.
-    if (::link(temporary.c_str(), path.c_str()) != 0) return false;
-    ::unlink(temporary.c_str());
-    return true;
+bool move_into_place(const std::string& part, const std::string& path, bool replace, NewName new_name) {
+    if (replace) return ::rename(part.c_str(), path.c_str()) == 0;
+    switch (new_name) {
+        case NewName::no_replace_rename:
+            return calls().rename_no_replace(part.c_str(), path.c_str()) == 0;
+        case NewName::hard_link:
+            if (calls().link(part.c_str(), path.c_str()) != 0) return false;
+            ::unlink(part.c_str());
+            return true;
+        case NewName::reserved_name:
+            return take_reserved_name(part, path);
+    }
+    return false;
 }
 
 bool sync_folder(const std::string& folder) {
@@ -142,35 +235,46 @@ bool sync_folder(const std::string& folder) {
     return synced;
 }
 
-// The whole file, read back through a new descriptor, with what it was while it was read; false
-// when it cannot be read, or changed while it was read.
-bool read_whole(const std::string& path, std::size_t expected_size, std::string& text, FileVersion& version) {
+FileHandle open_held(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
+    if (fd < 0) return kNoFile;
+    // The signal is named before the lease exists, so that no break is told by SIGIO.
+    if (::fcntl(fd, F_SETSIG, lease_break_signal()) == 0) (void)calls().take_read_lease(fd);
+    return fd;
+}
+
+bool holds_writers_off(FileHandle file) {
+    return ::fcntl(fd_of(file), F_GETLEASE) == F_RDLCK;
+}
+
+// Read with pread from the start, so the same descriptor serves the read-back and the last look.
+ReadBack compare_whole(FileHandle file, std::string_view content, FileVersion& version) {
+    const int fd = fd_of(file);
     struct stat before {};
-    bool read = ::fstat(fd, &before) == 0;
-    text.clear();
-    text.reserve(expected_size);
+    if (calls().fstat(fd, &before) != 0) return ReadBack::unreadable;
     char buffer[65536];
-    while (read) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    std::size_t offset = 0;
+    bool same = true;
+    while (same) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            read = n == 0;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
+        if (n < 0) return ReadBack::unreadable;
+        if (n == 0) break;
+        const auto size = static_cast<std::size_t>(n);
+        same = size <= content.size() - offset && std::memcmp(buffer, content.data() + offset, size) == 0;
+        offset += size;
     }
+    same = same && offset == content.size();
     struct stat after {};
-    read = read && ::fstat(fd, &after) == 0 && version_of_stat(after) == version_of_stat(before);
-    if (read) version = version_of_stat(after);
-    ::close(fd);
-    return read;
+    if (calls().fstat(fd, &after) != 0) return ReadBack::unreadable;
+    if (!(version_of_stat(after) == version_of_stat(before))) return ReadBack::changed_while_read;
+    version = version_of_stat(after);
+    return same ? ReadBack::same : ReadBack::different;
 }
 
 std::optional<FileVersion> version_of(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (calls().lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return version_of_stat(st);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "host/output/file_steps.h"
 #include "host/output/output_file.h"
@@ -172,7 +173,9 @@ std::string existing_output_problem(const std::string& path, bool replace) {
     return {};
 }
 
-FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path) {
+// MoveFileExW without MOVEFILE_REPLACE_EXISTING fails on an existing name on every file system.
+FileHandle create_part(const std::string& folder, const std::string& name, std::string& part_path, NewName& new_name) {
+    new_name = NewName::no_replace_rename;
     const std::size_t limit = name_max(folder);
     const std::string stem = ".part-" + std::to_string(GetCurrentProcessId()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -232,7 +235,7 @@ bool close(FileHandle file) {
     return CloseHandle(handle_of(file)) != 0;
 }
 
-bool move_into_place(const std::string& part, const std::string& path, bool replace) {
+bool move_into_place(const std::string& part, const std::string& path, bool replace, NewName /*new_name*/) {
     const std::wstring from = file_api_path(part), to = file_api_path(path);
     if (from.empty() || to.empty()) return false;
     if (replace) {
@@ -248,31 +251,42 @@ bool sync_folder(const std::string& /*folder*/) {
     return true;
 }
 
-// Writers are kept out while the file is read: what is read is what the file holds.
-bool read_whole(const std::string& path, std::size_t expected_size, std::string& text, FileVersion& version) {
+// The handle shares reading only: while it is open, another program that opens the file to write
+// it, rename it or delete it gets ERROR_SHARING_VIOLATION. One already holding it open for writing
+// makes this open fail the same way, so a file read back through it is one no one else can write.
+FileHandle open_held(const std::string& path) {
     const std::wstring wide = file_api_path(path);
-    if (wide.empty()) return false;
-    const File file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
-    const std::optional<FileVersion> before = version_of_handle(file.get());
-    text.clear();
-    text.reserve(expected_size);
+    if (wide.empty()) return kNoFile;
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    return file == INVALID_HANDLE_VALUE ? kNoFile : std::bit_cast<FileHandle>(file);
+}
+
+bool holds_writers_off(FileHandle file) {
+    return file != kNoFile;
+}
+
+ReadBack compare_whole(FileHandle file, std::string_view content, FileVersion& version) {
+    const HANDLE handle = handle_of(file);
+    const std::optional<FileVersion> before = version_of_handle(handle);
+    LARGE_INTEGER start{};
+    if (!before || !SetFilePointerEx(handle, start, nullptr, FILE_BEGIN)) return ReadBack::unreadable;
     char buffer[65536];
-    bool read = before.has_value();
-    while (read) {
+    std::size_t offset = 0;
+    bool same = true;
+    while (same) {
         DWORD n = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-            read = false;
-            break;
-        }
+        if (!ReadFile(handle, buffer, sizeof buffer, &n, nullptr)) return ReadBack::unreadable;
         if (n == 0) break;
-        text.append(buffer, n);
+        same = n <= content.size() - offset && std::memcmp(buffer, content.data() + offset, n) == 0;
+        offset += n;
     }
-    const std::optional<FileVersion> after = read ? version_of_handle(file.get()) : std::nullopt;
-    if (!after || after != before) return false;
+    same = same && offset == content.size();
+    const std::optional<FileVersion> after = version_of_handle(handle);
+    if (!after) return ReadBack::unreadable;
+    if (after != before) return ReadBack::changed_while_read;
     version = *after;
-    return true;
+    return same ? ReadBack::same : ReadBack::different;
 }
 
 std::optional<FileVersion> version_of(const std::string& path) {
