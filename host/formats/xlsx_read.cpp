@@ -58,7 +58,7 @@ std::vector<std::u16string> shared_strings(const ZipReader& zip, ReadBudget& bud
         if (!xml.starts("si")) continue;
         std::u16string text = string_item(xml, "its shared strings");
         // An empty string costs its place in the list: five bytes of XML each, millions of them.
-        budget.take(sizeof text + text.size() * sizeof(char16_t), "its shared strings");
+        budget.take(sizeof(std::u16string) + text.size() * sizeof(char16_t), "its shared strings");
         strings.push_back(std::move(text));
     }
     return strings;

@@ -56,6 +56,7 @@ Edit in_sheet(const std::string& from, const std::string& to) {
         const formats::ZipReader zip(workbook);
         formats::ReadBudget budget(workbook.size());
         std::vector<formats::ZipEntry> entries;
+        entries.reserve(kParts.size());
         for (const std::string& name : kParts) entries.push_back({name, *zip.entry(name, budget)});
         std::string& sheet = entries.back().data;
         const auto at = sheet.find(from);
