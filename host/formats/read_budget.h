@@ -3,7 +3,8 @@
 // it keeps, each cell's text and each barcode it hands on. The budget is in proportion to the
 // file's size, so a small file that unpacks into a huge part, or into millions of empty strings,
 // rows or cells, is refused before it takes the memory, whatever its shape. What is not charged
-// (one row's cells, one string being decoded) is held one at a time and is no larger than a part.
+// is held one at a time and is no larger than a part (one row's cells, one string being decoded),
+// or grows with the file itself (the zip directory: a record of 46 bytes or more an entry).
 #include <cstddef>
 #include <cstdint>
 #include <string>
