@@ -140,7 +140,7 @@ ReadBack read_saved_download(DownloadFormat format, std::string_view text, const
                 throw formats::Malformed{"a table is for reading, and is not read back"};
         }
     } catch (const formats::Malformed& m) {
-        back.problem = m.why;
+        back.problem = m.what();
     } catch (const formats::Stopped&) {
         back.stopped = true;
     }

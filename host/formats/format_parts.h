@@ -3,6 +3,7 @@
 // files and download_format.cpp use these.
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -10,13 +11,15 @@
 
 namespace harrowtally::host::formats {
 
-// A reader's complaint, ending the read.
-struct Malformed {
-    std::string why;
+// A reader's complaint, ending the read; what() says why.
+struct Malformed : std::runtime_error {
+    explicit Malformed(const std::string& why) : std::runtime_error(why) {}
 };
 
 // `each` asked to stop.
-struct Stopped {};
+struct Stopped : std::exception {
+    const char* what() const noexcept override { return "the reading was stopped"; }
+};
 
 // Hands a barcode on, counting it; throws Stopped when `each` asks to stop.
 class Handing {

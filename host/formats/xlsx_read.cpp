@@ -8,6 +8,7 @@
 #include "common/date_value.h"
 #include "common/text.h"
 #include "host/formats/format_parts.h"
+#include "host/formats/read_budget.h"
 #include "host/formats/xlsx_layout.h"
 #include "host/formats/xml_reader.h"
 #include "host/formats/xml_text.h"
@@ -48,13 +49,17 @@ std::u16string string_item(XmlReader& xml, const std::string& where) {
     return undo_text_escapes(*text);
 }
 
-std::vector<std::u16string> shared_strings(const ZipReader& zip) {
+std::vector<std::u16string> shared_strings(const ZipReader& zip, ReadBudget& budget) {
     std::vector<std::u16string> strings;
-    const std::optional<std::string> part = zip.entry(kSharedStringsPart);
+    const std::optional<std::string> part = zip.entry(kSharedStringsPart, budget);
     if (!part) return strings;
     XmlReader xml(*part, "its shared strings");
     while (xml.next()) {
-        if (xml.starts("si")) strings.push_back(string_item(xml, "its shared strings"));
+        if (!xml.starts("si")) continue;
+        std::u16string text = string_item(xml, "its shared strings");
+        // An empty string costs its place in the list: five bytes of XML each, millions of them.
+        budget.take(sizeof(std::u16string) + text.size() * sizeof(char16_t), "its shared strings");
+        strings.push_back(std::move(text));
     }
     return strings;
 }
@@ -86,8 +91,8 @@ std::optional<double> number_value(const std::string& digits) {
 
 class SheetReader {
 public:
-    SheetReader(const std::vector<std::u16string>& strings, SavedHeader& header, Handing& hand)
-        : strings_(strings), header_(header), hand_(hand) {}
+    SheetReader(const std::vector<std::u16string>& strings, SavedHeader& header, Handing& hand, ReadBudget& budget)
+        : strings_(strings), header_(header), hand_(hand), budget_(budget) {}
 
     void read(std::string_view part) {
         XmlReader xml(part, "its sheet");
@@ -138,11 +143,13 @@ private:
             if (xml.starts("f")) throw Malformed{"cell " + where + " holds a formula"};
             if (xml.starts("v")) {
                 value = xml.text();
+                budget_.take(value->size(), "cell " + where);
             } else if (xml.starts("is")) {
                 // A spreadsheet shows an inline string only in a cell of that type.
                 if (type != "inlineStr") throw Malformed{"cell " + where + " holds an inline string of another type"};
                 cell.kind = Cell::Kind::text;
                 cell.text = string_item(xml, "cell " + where);
+                budget_.take(cell.text.size() * sizeof(char16_t), "cell " + where);
             } else if (xml.kind() != XmlReader::Kind::end) {
                 xml.skip();
             }
@@ -154,6 +161,8 @@ private:
             if (!index || *index < 0 || static_cast<std::size_t>(*index) >= strings_.size()) {
                 throw Malformed{"cell " + where + " names a shared string there is none of"};
             }
+            // Each cell is a copy of its string: a long one named by every cell would multiply.
+            budget_.take(strings_[static_cast<std::size_t>(*index)].size() * sizeof(char16_t), "cell " + where);
             cell.kind = Cell::Kind::text;
             cell.text = strings_[static_cast<std::size_t>(*index)];
         } else if (type == "str") {
@@ -216,6 +225,8 @@ private:
         if (rows_ == 2) header_.serial = given;
         if (given != header_.serial) throw Malformed{"row " + row_ + " names another serial number"};
         date_time(cells[col_scanner_clock], col_scanner_clock);
+        // The barcode handed on may be kept: an empty row costs as much as any.
+        budget_.take(sizeof(SavedBarcode), "row " + row_);
         SavedBarcode b;
         b.item = whole(cells[col_item], col_item);
         if (cells[col_type].kind == Cell::Kind::none) {
@@ -237,19 +248,21 @@ private:
     const std::vector<std::u16string>& strings_;
     SavedHeader& header_;
     Handing& hand_;
+    ReadBudget& budget_;
     std::string row_;
-    std::int32_t row_number_ = 0;
+    std::int64_t row_number_ = 0;  // a row after r="2147483647" is the next one, not a wrapped one
     int rows_ = 0;
 };
 
 }  // namespace
 
 void read_xlsx(std::string_view bytes, SavedHeader& header, Handing& hand) {
+    ReadBudget budget(bytes.size());
     const ZipReader zip(bytes);
-    const std::optional<std::string> sheet = zip.entry(kSheetPart);
+    const std::optional<std::string> sheet = zip.entry(kSheetPart, budget);
     if (!sheet) throw Malformed{"it has no sheet " + std::string(kSheetPart)};
-    const std::vector<std::u16string> strings = shared_strings(zip);
-    SheetReader(strings, header, hand).read(*sheet);
+    const std::vector<std::u16string> strings = shared_strings(zip, budget);
+    SheetReader(strings, header, hand, budget).read(*sheet);
 }
 
 }  // namespace harrowtally::host::formats

@@ -1,6 +1,8 @@
 #pragma once
 // The zip container a workbook is: entries deflated when written; stored or deflated entries read,
 // each checked against its CRC-32. No zip64, no encryption: a workbook of one sheet needs neither.
+// zlib takes its memory from the C++ heap, as the rest of a download does: when it runs out, the
+// writer and the reader throw std::bad_alloc.
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -18,7 +20,9 @@ struct ZipEntry {
 };
 
 // Writes an archive entry by entry, each deflated as it comes: an entry's data need never be
-// whole in memory (a full scanner's sheet is twelve times its packed size).
+// whole in memory (a full scanner's sheet is twelve times its packed size). Throws
+// std::bad_alloc when zlib or the archive runs out of memory, and RuntimeError 6 (overflow) for an
+// archive beyond a zip's 4 GiB or 65535 entries.
 class ZipWriter {
 public:
     ZipWriter();
@@ -39,23 +43,28 @@ private:
     std::unique_ptr<Stream> stream_;
     std::string out_, directory_;
     std::size_t header_at_ = 0;
-    std::uint32_t crc_ = 0, size_ = 0;
+    std::uint32_t crc_ = 0;
+    std::uint64_t size_ = 0;
     std::uint16_t entries_ = 0;
 };
 
 // The archive's bytes, every entry deflated, in the order given.
 std::string zip_archive(const std::vector<ZipEntry>& entries);
 
+class ReadBudget;
+
 // An archive's central directory over its bytes, which must outlive it. The constructor and
-// entry() throw Malformed for a damaged archive.
+// entry() throw Malformed for a damaged archive. Every offset and size the archive gives is checked
+// against its bytes in 64 bits, so none can wrap around on a 32-bit build.
 class ZipReader {
 public:
     explicit ZipReader(std::string_view bytes);
     // A temporary string would be gone before the entries are read.
     explicit ZipReader(std::string&&) = delete;
 
-    // The entry's data, inflated and checked; nullopt when there is no entry of that name.
-    std::optional<std::string> entry(std::string_view name) const;
+    // The entry's data, inflated and checked, its size taken from `budget` before it is allocated;
+    // nullopt when there is no entry of that name.
+    std::optional<std::string> entry(std::string_view name, ReadBudget& budget) const;
 
 private:
     struct Where {

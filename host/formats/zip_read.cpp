@@ -1,30 +1,48 @@
 // Reading a zip archive from its central directory: what a workbook writer, ours or a
 // spreadsheet's, puts in one.
-#include <zlib.h>
-
 #include <cstdint>
+#include <new>
 
 #include "host/formats/format_parts.h"
+#include "host/formats/read_budget.h"
 #include "host/formats/zip_archive.h"
+#include "host/formats/zlib_heap.h"
 
 namespace harrowtally::host::formats {
 namespace {
 
 // No sheet of a full scanner comes near this: a damaged or hostile size is refused, not allocated.
 constexpr std::uint32_t kLargestEntry = 256u << 20;
+constexpr std::uint64_t kEndRecord = 22, kDirectoryRecord = 46, kLocalHeader = 30;
 
-std::uint32_t get16(std::string_view b, std::size_t at) {
-    if (at + 2 > b.size()) throw Malformed{"the archive ends inside a header"};
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
-}
-std::uint32_t get32(std::string_view b, std::size_t at) {
-    return get16(b, at) | get16(b, at + 2) << 16;
-}
+// The archive's bytes at offsets the archive itself gives. Offsets are 64-bit and each read is
+// checked as `at <= size && size - at >= width`, which no offset near 4 GiB can wrap around.
+class Fields {
+public:
+    explicit Fields(std::string_view bytes) : bytes_(bytes) {}
+
+    std::uint64_t size() const { return bytes_.size(); }
+    bool holds(std::uint64_t at, std::uint64_t width) const { return at <= size() && size() - at >= width; }
+
+    std::string_view span(std::uint64_t at, std::uint64_t width) const {
+        if (!holds(at, width)) throw Malformed{"the archive ends inside a header"};
+        return bytes_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(width));
+    }
+    std::uint32_t u16(std::uint64_t at) const {
+        const std::string_view b = span(at, 2);
+        return static_cast<unsigned char>(b[0]) | static_cast<unsigned char>(b[1]) << 8;
+    }
+    std::uint32_t u32(std::uint64_t at) const { return u16(at) | u16(at + 2) << 16; }
+
+private:
+    std::string_view bytes_;
+};
 
 // One inflate stream, ended however the unpacking ends.
 class Inflater {
 public:
     Inflater() {
+        use_cxx_heap(z_);
         if (inflateInit2(&z_, -15) != Z_OK) throw std::bad_alloc();
     }
     Inflater(const Inflater&) = delete;
@@ -39,6 +57,7 @@ public:
         z_.next_out = reinterpret_cast<Bytef*>(out.data());
         z_.avail_out = static_cast<uInt>(out.size());
         const int status = inflate(&z_, Z_FINISH);
+        if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status != Z_STREAM_END || z_.total_out != size) {
             throw Malformed{name + " cannot be decompressed to the size the archive gives"};
         }
@@ -52,54 +71,60 @@ private:
 }  // namespace
 
 ZipReader::ZipReader(std::string_view bytes) : bytes_(bytes) {
-    // The end record is the last 22 bytes, or fewer when a comment follows it.
-    std::size_t end = std::string_view::npos;
-    for (std::size_t at = bytes.size() >= 22 ? bytes.size() - 22 : std::string_view::npos;
-         at != std::string_view::npos && bytes.size() - at <= 22 + 0xFFFF; --at) {
-        if (get32(bytes, at) == 0x06054b50) {
+    const Fields f(bytes);
+    // The end record is the last 22 bytes, or fewer when a comment (at most 65535 bytes) follows it.
+    if (f.size() < kEndRecord) throw Malformed{"it is not a zip archive"};
+    const std::uint64_t last = f.size() - kEndRecord;
+    const std::uint64_t first = last > 0xFFFF ? last - 0xFFFF : 0;
+    std::uint64_t end = last + 1;
+    for (std::uint64_t at = last + 1; at-- > first;) {
+        if (f.u32(at) == 0x06054b50) {
             end = at;
             break;
         }
-        if (at == 0) break;
     }
-    if (end == std::string_view::npos) throw Malformed{"it is not a zip archive"};
-    const std::uint32_t count = get16(bytes, end + 10);
-    const std::uint32_t directory_size = get32(bytes, end + 12);
-    std::size_t at = get32(bytes, end + 16);
-    if (count == 0xFFFF || at == 0xFFFFFFFF || at + directory_size > end) {
+    if (end > last) throw Malformed{"it is not a zip archive"};
+    const std::uint32_t count = f.u16(end + 10);
+    const std::uint64_t directory_size = f.u32(end + 12);
+    std::uint64_t at = f.u32(end + 16);
+    if (count == 0xFFFF || at == 0xFFFFFFFF || at > end || end - at < directory_size) {
         throw Malformed{"its zip directory lies outside the archive"};
     }
     for (std::uint32_t k = 0; k < count; ++k) {
-        if (get32(bytes, at) != 0x02014b50) throw Malformed{"its zip directory is damaged"};
+        if (at > end || end - at < kDirectoryRecord || f.u32(at) != 0x02014b50) {
+            throw Malformed{"its zip directory is damaged"};
+        }
         Where w;
-        w.flags = static_cast<std::uint16_t>(get16(bytes, at + 8));
-        w.method = static_cast<std::uint16_t>(get16(bytes, at + 10));
-        w.crc = get32(bytes, at + 16);
-        w.packed = get32(bytes, at + 20);
-        w.size = get32(bytes, at + 24);
-        const std::size_t name_length = get16(bytes, at + 28);
-        const std::size_t skipped = get16(bytes, at + 30) + get16(bytes, at + 32);
-        w.local = get32(bytes, at + 42);
-        if (at + 46 + name_length > end) throw Malformed{"its zip directory is damaged"};
+        w.flags = static_cast<std::uint16_t>(f.u16(at + 8));
+        w.method = static_cast<std::uint16_t>(f.u16(at + 10));
+        w.crc = f.u32(at + 16);
+        w.packed = f.u32(at + 20);
+        w.size = f.u32(at + 24);
+        const std::uint64_t name_length = f.u16(at + 28);
+        const std::uint64_t skipped = std::uint64_t{f.u16(at + 30)} + f.u16(at + 32);
+        w.local = f.u32(at + 42);
+        if (end - at - kDirectoryRecord < name_length) throw Malformed{"its zip directory is damaged"};
         // Two entries of one name: readers differ on which one counts, so the archive is refused.
-        if (!entries_.emplace(std::string(bytes.substr(at + 46, name_length)), w).second) {
+        if (!entries_.emplace(std::string(f.span(at + kDirectoryRecord, name_length)), w).second) {
             throw Malformed{"its zip directory names an entry twice"};
         }
-        at += 46 + name_length + skipped;
+        at += kDirectoryRecord + name_length + skipped;
     }
 }
 
-std::optional<std::string> ZipReader::entry(std::string_view name) const {
+std::optional<std::string> ZipReader::entry(std::string_view name, ReadBudget& budget) const {
     const auto found = entries_.find(name);
     if (found == entries_.end()) return std::nullopt;
     const Where& w = found->second;
     const std::string what(name);
     if (w.flags & 1) throw Malformed{what + " is encrypted"};
     if (w.size > kLargestEntry || w.packed > kLargestEntry) throw Malformed{what + " is too large for a workbook"};
-    if (get32(bytes_, w.local) != 0x04034b50) throw Malformed{what + " has no local header"};
-    const std::size_t data_at = w.local + 30 + get16(bytes_, w.local + 26) + get16(bytes_, w.local + 28);
-    if (data_at > bytes_.size() || bytes_.size() - data_at < w.packed) throw Malformed{what + " is cut short"};
-    const std::string_view packed = bytes_.substr(data_at, w.packed);
+    const Fields f(bytes_);
+    if (f.u32(w.local) != 0x04034b50) throw Malformed{what + " has no local header"};
+    const std::uint64_t data_at = std::uint64_t{w.local} + kLocalHeader + f.u16(w.local + 26) + f.u16(w.local + 28);
+    if (!f.holds(data_at, w.packed)) throw Malformed{what + " is cut short"};
+    const std::string_view packed = f.span(data_at, w.packed);
+    budget.take(w.size, what);
     std::string data;
     if (w.method == 0) {
         if (w.packed != w.size) throw Malformed{what + " is stored with two sizes"};

@@ -1,11 +1,12 @@
 // Writing a zip archive: local headers, deflated data, the central directory and its end record.
-#include <zlib.h>
-
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <stdexcept>
 
-#include "host/formats/format_parts.h"
+#include "common/runtime_error.h"
 #include "host/formats/zip_archive.h"
+#include "host/formats/zlib_heap.h"
 
 namespace harrowtally::host::formats {
 namespace {
@@ -28,12 +29,21 @@ void patch32(std::string& out, std::size_t at, std::uint32_t v) {
     for (int k = 0; k < 4; ++k) out[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
 }
 
+// A size or offset for a 32-bit field: a zip without zip64 holds no more.
+std::uint32_t field32(std::uint64_t v) {
+    if (v > 0xFFFFFFFF) throw RuntimeError(harrowtally::err::overflow);
+    return static_cast<std::uint32_t>(v);
+}
+
 }  // namespace
 
 // One deflate stream for every entry in turn, ended with the writer.
 struct ZipWriter::Stream {
     Stream() {
-        if (deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+        use_cxx_heap(z);
+        const int status = deflateInit2(&z, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+        if (status == Z_MEM_ERROR) throw std::bad_alloc();
+        if (status != Z_OK) throw std::logic_error("zlib refuses the deflate settings");
     }
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
@@ -47,6 +57,7 @@ ZipWriter::~ZipWriter() = default;
 
 // The local header from "version needed" on; CRC and sizes are patched in by end().
 void ZipWriter::begin(std::string_view name) {
+    if (entries_ == 0xFFFF || name.size() > 0xFFFF) throw RuntimeError(harrowtally::err::overflow);
     header_at_ = out_.size();
     crc_ = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
     size_ = 0;
@@ -66,10 +77,15 @@ void ZipWriter::begin(std::string_view name) {
 }
 
 void ZipWriter::write(std::string_view piece) {
-    crc_ = static_cast<std::uint32_t>(
-        crc32(crc_, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size())));
-    size_ += static_cast<std::uint32_t>(piece.size());
-    pack(piece, Z_NO_FLUSH);
+    // zlib counts in uInt: a piece goes to it a gigabyte at most at a time.
+    constexpr std::size_t kMost = std::size_t{1} << 30;
+    for (std::size_t at = 0; at < piece.size(); at += kMost) {
+        const std::string_view part = piece.substr(at, kMost);
+        crc_ = static_cast<std::uint32_t>(
+            crc32(crc_, reinterpret_cast<const Bytef*>(part.data()), static_cast<uInt>(part.size())));
+        size_ += part.size();
+        pack(part, Z_NO_FLUSH);
+    }
 }
 
 void ZipWriter::pack(std::string_view piece, int flush) {
@@ -85,8 +101,9 @@ void ZipWriter::pack(std::string_view piece, int flush) {
         status = deflate(&z, flush);
         out_.resize(out_.size() - z.avail_out);
     } while (status == Z_OK && (z.avail_in > 0 || z.avail_out == 0 || flush == Z_FINISH));
+    // deflate() allocates nothing: any other status is a stream this writer broke.
     if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) {
-        throw Malformed{"the workbook cannot be compressed"};
+        throw std::logic_error("zlib's deflate failed with status " + std::to_string(status));
     }
 }
 
@@ -94,10 +111,10 @@ void ZipWriter::end() {
     pack({}, Z_FINISH);
     const std::uint32_t name_length =
         static_cast<unsigned char>(out_[header_at_ + 26]) | static_cast<unsigned char>(out_[header_at_ + 27]) << 8;
-    const auto packed = static_cast<std::uint32_t>(out_.size() - header_at_ - 30 - name_length);
+    const std::uint32_t packed = field32(out_.size() - header_at_ - 30 - name_length);
     patch32(out_, header_at_ + 14, crc_);
     patch32(out_, header_at_ + 18, packed);
-    patch32(out_, header_at_ + 22, size_);
+    patch32(out_, header_at_ + 22, field32(size_));
     // The directory's record repeats the local header's fields, with its own before and after.
     put32(directory_, 0x02014b50);
     put16(directory_, 20);
@@ -106,20 +123,20 @@ void ZipWriter::end() {
     put16(directory_, 0);  // disk
     put16(directory_, 0);  // internal attributes
     put32(directory_, 0);  // external attributes
-    put32(directory_, static_cast<std::uint32_t>(header_at_));
+    put32(directory_, field32(header_at_));
     directory_.append(out_, header_at_ + 30, name_length);
     ++entries_;
 }
 
 std::string ZipWriter::finish() {
-    const auto directory_at = static_cast<std::uint32_t>(out_.size());
+    const std::uint32_t directory_at = field32(out_.size());
     out_ += directory_;
     put32(out_, 0x06054b50);
     put16(out_, 0);
     put16(out_, 0);
     put16(out_, entries_);
     put16(out_, entries_);
-    put32(out_, static_cast<std::uint32_t>(directory_.size()));
+    put32(out_, field32(directory_.size()));
     put32(out_, directory_at);
     put16(out_, 0);
     directory_.clear();

@@ -3,6 +3,7 @@
 // spreadsheet saved again (shared strings, runs, prefixes) is read as well.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,9 +11,11 @@
 #include "common/text.h"
 #include "host/formats/download_format.h"
 #include "host/formats/read_back_check.h"
+#include "host/formats/read_budget.h"
 #include "host/formats/xml_reader.h"
 #include "host/formats/xml_text.h"
 #include "host/formats/zip_archive.h"
+#include "support/heap_count.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"
 
@@ -51,8 +54,10 @@ std::unique_ptr<Downloaded> download(const std::vector<std::string>& barcodes) {
 Edit in_sheet(const std::string& from, const std::string& to) {
     return [from, to](std::string& workbook) {
         const formats::ZipReader zip(workbook);
+        formats::ReadBudget budget(workbook.size());
         std::vector<formats::ZipEntry> entries;
-        for (const std::string& name : kParts) entries.push_back({name, *zip.entry(name)});
+        entries.reserve(kParts.size());
+        for (const std::string& name : kParts) entries.push_back({name, *zip.entry(name, budget)});
         std::string& sheet = entries.back().data;
         const auto at = sheet.find(from);
         ASSERT_NE(at, std::string::npos) << from;
@@ -70,7 +75,8 @@ TEST_P(XlsxKeepsText, AsATextCellThatReadsBackExactly) {
     ASSERT_EQ(saved.barcodes.size(), 2u) << saved.read.problem;
     EXPECT_EQ(saved.barcodes[0].barcode, downloaded(*d->clicker).filled_item(1)->barcode);
     EXPECT_EQ(saved.barcodes[0].scan_time, "2026-12-04 08:14:03");
-    const std::string sheet = *formats::ZipReader(d->workbook).entry(kSheet);
+    formats::ReadBudget budget(d->workbook.size());
+    const std::string sheet = *formats::ZipReader(d->workbook).entry(kSheet, budget);
     EXPECT_NE(sheet.find("<c r=\"B2\" s=\"2\" t=\"inlineStr\">"), std::string::npos) << sheet;
     EXPECT_EQ(sheet.find("<f"), std::string::npos) << sheet;
 }
@@ -180,9 +186,82 @@ TEST(Xlsx, ZipEntriesComeBackAndAbsentOnesAreNone) {
     archive.back() = 3;  // a comment of three bytes after the end record
     archive += "abc";
     const formats::ZipReader zip(archive);
-    EXPECT_EQ(zip.entry("empty"), "");
-    EXPECT_EQ(zip.entry("big"), std::string(300000, 'x') + "end");
-    EXPECT_EQ(zip.entry("other"), std::nullopt);
+    formats::ReadBudget budget(archive.size());
+    EXPECT_EQ(zip.entry("empty", budget), "");
+    EXPECT_EQ(zip.entry("big", budget), std::string(300000, 'x') + "end");
+    EXPECT_EQ(zip.entry("other", budget), std::nullopt);
+}
+
+// A part of `head`, then `item` `times` over, then `tail`, given to the writer 64 KB at a time: a
+// bomb's archive is built without its part ever being whole in memory.
+void repeated_part(formats::ZipWriter& zip, const std::string& name, const std::string& head, const std::string& item,
+                   std::size_t times, const std::string& tail) {
+    zip.begin(name);
+    zip.write(head);
+    const std::size_t per_piece = 65536 / std::max<std::size_t>(item.size(), 1);
+    std::string piece;
+    for (std::size_t k = 0; k < per_piece; ++k) piece += item;
+    for (std::size_t done = 0; done < times; done += per_piece) {  // an empty item comes 0 times
+        zip.write(std::string_view(piece).substr(0, std::min(per_piece, times - done) * item.size()));
+    }
+    zip.write(tail);
+    zip.end();
+}
+
+const std::string kHeaderRow =
+    "<row r=\"1\"><c t=\"inlineStr\"><is><t>item</t></is></c><c t=\"inlineStr\"><is><t>barcode</t></is></c>"
+    "<c t=\"inlineStr\"><is><t>type</t></is></c><c t=\"inlineStr\"><is><t>scan_time</t></is></c>"
+    "<c t=\"inlineStr\"><is><t>stamp_text</t></is></c><c t=\"inlineStr\"><is><t>serial</t></is></c>"
+    "<c t=\"inlineStr\"><is><t>scanner_clock</t></is></c></row>";
+
+// Small files that unpack into millions of items, or into one string copied into every cell, are
+// refused while what the reader allocated stays far below 100 MB (bytes counted, not sampled; the
+// reader's zlib included). Read whole, the first two would take 2.3 GB and 8.6 GB.
+TEST(Xlsx, AWorkbookThatUnpacksIntoMillionsOfItemsIsRefusedWithinItsBudget) {
+    struct Bomb {
+        const char* what;
+        std::function<void(formats::ZipWriter&)> parts;
+    };
+    const std::string sheet_head = "<worksheet><sheetData>" + kHeaderRow, sheet_tail = "</sheetData></worksheet>";
+    const std::vector<Bomb> bombs = {
+        {"50 million empty shared strings",
+         [&](formats::ZipWriter& zip) {
+             repeated_part(zip, kSheet, sheet_head, "", 0, sheet_tail);
+             repeated_part(zip, "xl/sharedStrings.xml", "<sst>", "<si/>", 50'000'000, "</sst>");
+         }},
+        {"40 million empty rows",
+         [&](formats::ZipWriter& zip) { repeated_part(zip, kSheet, sheet_head, "<row/>", 40'000'000, sheet_tail); }},
+        {"a string of 200,000 characters in every row, the archive padded to raise its budget",
+         [&](formats::ZipWriter& zip) {
+             std::string padding(256 * 1024, '\0');
+             std::uint32_t x = 1;
+             for (char& c : padding) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+             repeated_part(zip, "padding", padding, "", 0, "");
+             repeated_part(zip, "xl/sharedStrings.xml", "<sst><si><t>", "x", 200'000, "</t></si></sst>");
+             repeated_part(zip, kSheet, sheet_head, "<row><c><v>1</v></c><c t=\"s\"><v>0</v></c><c><v>1</v></c></row>",
+                           20'000, sheet_tail);
+         }},
+    };
+    for (const Bomb& bomb : bombs) {
+        formats::ZipWriter zip;
+        bomb.parts(zip);
+        const std::string workbook = zip.finish();
+        EXPECT_LT(workbook.size(), 2u << 20) << bomb.what;
+        const testing::HeapCount heap;
+        const SavedDownload saved = read_saved_download(DownloadFormat::xlsx, workbook);
+        EXPECT_NE(saved.read.problem.find("more memory than a workbook of this size can need"), std::string::npos)
+            << bomb.what << ": " << saved.read.problem;
+        EXPECT_LT(heap.bytes(), 100u << 20) << bomb.what;
+    }
+}
+
+// The budget leaves room: a full scanner's workbook, its barcodes all alike so that it packs as
+// tightly as a download can, reads back whole.
+TEST(Xlsx, AFullScannersWorkbookReadsWithinItsBudget) {
+    const auto d = download(std::vector<std::string>(32767, "036000291452"));
+    const SavedDownload saved = read_saved_download(DownloadFormat::xlsx, d->workbook);
+    EXPECT_EQ(saved.read.problem, "");
+    EXPECT_EQ(saved.barcodes.size(), 32767u);
 }
 
 }  // namespace
