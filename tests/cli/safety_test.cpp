@@ -104,7 +104,7 @@ TEST_F(CliSafety, OutputFormatFollowsTheExtension) {
         {"scans.JSON", {}, "{\n  \"serial\""},
         {"scans.rec", {}, "V01"},
         {"scans.txt", {"--format", "csv"}, "item,barcode"},
-        {"scans.CSV", {"--format", "csv"}, "item,barcode"},
+        {"upper.CSV", {"--format", "csv"}, "item,barcode"},
     };
     for (const auto& c : cases) {
         const fs::path output = dir / c.name;
