@@ -188,6 +188,7 @@ struct EraseTryCase {
     int exit_status;
     long erases;  // csp2ClearData calls made
     std::vector<std::string> says;
+    std::string script = {};  // more of the stand-in scanner's script
 };
 
 void PrintTo(const EraseTryCase& c, std::ostream* os) {
@@ -204,7 +205,7 @@ TEST_P(EraseTries, AChangedCountEndsTheErase) {
     }
     std::string script = "clear_results=-8\nread_data_after_clear=" + std::to_string(c.after_clear) + "\n";
     for (int k = 0; k < c.count; ++k) script += barcode(10, "1234567" + std::to_string(k));
-    script += "count=" + std::to_string(c.count) + "\n";
+    script += "count=" + std::to_string(c.count) + "\n" + c.script;
     const auto result = run_script(script, args);
     EXPECT_EQ(result.exit_status, c.exit_status) << result.out << result.err;
     EXPECT_EQ(erases(), c.erases);
@@ -239,6 +240,16 @@ const EraseTryCase kEraseTryCases[] = {
      0,
      2,
      {"Emptied the scanner on port 3: erased at try 2"}},
+    {"download, another scanner with as many barcodes in the cradle after the failed try",
+     2,
+     kDownload,
+     2,
+     1,
+     1,
+     {"not emptied: the scanner on the port now has serial number AAAAAAAAAAAAAAAA, not serial number "
+      "123456789ABCDEF0 as before" +
+      kSavedAndNotErased},
+     "device_id_after_clear=AAAAAAAAAAAAAAAA\n"},
     {"download, fewer barcodes", 2, kDownload, 1, 1, 1, {"the scanner holds 1 barcode, not the 2 seen before"}},
     {"download, a negative count",
      2,
