@@ -288,7 +288,9 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      1,
      1,
-     {"after erase try 1 failed, the scanner holds 1 barcode"}},
+     // The clock was set before try 1, so it is read back as after a failed erase.
+     {"after erase try 1 failed, the scanner holds 1 barcode, not the 0 seen before; no further erase was tried\n",
+      "Clock set to 2026-12-07 08:14:05 (read back from the scanner)."}},
     {"params apply, a barcode scanned during the failed try",
      0,
      {"params", "apply", "0205011200"},
