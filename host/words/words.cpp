@@ -197,6 +197,14 @@ std::string overflow_words(const Clicker& clicker) {
                std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) +
                "); the scanner was not emptied and no further erase was tried";
     }
+    // The count read when the erasing connection opened (EmptyScanner): the call ended before the
+    // guard, the clock and the first try.
+    const std::optional<std::int32_t> opened = erase.answer.count;
+    if (opened && (*opened > kLargestCount || *opened < kSmallestCount)) {
+        return "the scanner on port " + std::to_string(erase.answer.port) + " reported a count of " +
+               std::to_string(*opened) + " when it was to be emptied, more than the component can count (" +
+               std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) + "); nothing was erased or set";
+    }
     const auto& answers = clicker.search_answers();
     if (answers.empty()) return {};
     const PortAnswer& last = answers.back();

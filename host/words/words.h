@@ -58,8 +58,9 @@ std::string not_downloaded_words(int filled, int count);
 std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& library);
 
 // An overflow (6) after the port search or the count, in one line: the scanner that counted more
-// barcodes than the component can, a port number it cannot keep, or a search that runs past the
-// largest port number. Empty when the search does not explain it.
+// barcodes than the component can (in the search, when the erasing connection opened, or after a
+// failed erase try), a port number it cannot keep, or a search that runs past the largest port
+// number. Empty when none of these explains it.
 std::string overflow_words(const Clicker& clicker);
 
 // What the port search found when no scanner was accepted: "no scanner answered on ports 0 to

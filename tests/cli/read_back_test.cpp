@@ -189,6 +189,7 @@ struct EraseTryCase {
     long erases;  // csp2ClearData calls made
     std::vector<std::string> says;
     std::string script = {};  // more of the stand-in scanner's script
+    std::string stages = {};  // the scanner per connection (HARROWTALLY_TEST_SCANNER_STAGES)
 };
 
 void PrintTo(const EraseTryCase& c, std::ostream* os) {
@@ -206,7 +207,9 @@ TEST_P(EraseTries, AChangedCountEndsTheErase) {
     std::string script = "clear_results=-8\nread_data_after_clear=" + std::to_string(c.after_clear) + "\n";
     for (int k = 0; k < c.count; ++k) script += barcode(10, "1234567" + std::to_string(k));
     script += "count=" + std::to_string(c.count) + "\n" + c.script;
-    const auto result = run_script(script, args);
+    CliRun options;
+    if (!c.stages.empty()) options.environment["HARROWTALLY_TEST_SCANNER_STAGES"] = c.stages;
+    const auto result = run_script(script, args, options);
     EXPECT_EQ(result.exit_status, c.exit_status) << result.out << result.err;
     EXPECT_EQ(erases(), c.erases);
     for (const std::string& words : c.says) {
@@ -282,6 +285,17 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      1,
      {"error 6: Overflow\n", "the scanner reported a count of 40000", "the scanner was not emptied"}},
+    {"empty, a count past 32767 when the erasing connection opens",
+     0,
+     {"empty", "--set-clock", "051408071226"},
+     0,
+     1,
+     0,
+     {"error 6: Overflow\n",
+      "the scanner on port 3 reported a count of 40000 when it was to be emptied, more than the component can count "
+      "(-32768 to 32767); nothing was erased or set\n"},
+     "",
+     "0:12,40000:12"},
     {"empty --set-clock, a barcode scanned during the failed try",
      0,
      {"empty", "--set-clock", "051408071226"},
