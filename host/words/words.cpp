@@ -145,10 +145,18 @@ std::string changed_count_words(const ScannerBeforeErase& scanner, std::int32_t 
 }
 
 std::string changed_scanner_words(const std::u16string& serial, const std::u16string& expected) {
-    const auto named = [](const std::u16string& s) {
-        return s.empty() ? std::string("no serial number") : "serial number " + terminal_text(s);
-    };
-    return "the scanner on the port now has " + named(serial) + ", not " + named(expected) + " as before";
+    // "" is a device ID the library did not give: not known to be another scanner, nor the same.
+    if (serial.empty()) {
+        return "the serial number of the scanner on the port could not be read again, so it is not known to be "
+               "scanner " +
+               terminal_text(expected) + " as before";
+    }
+    if (expected.empty()) {
+        return "the scanner on the port now has serial number " + terminal_text(serial) +
+               ", and none could be read before, so it is not known to be the same scanner";
+    }
+    return "the scanner on the port now has serial number " + terminal_text(serial) + ", not serial number " +
+           terminal_text(expected) + " as before";
 }
 
 std::string scanner_words(const Clicker& clicker) {

@@ -43,7 +43,8 @@ std::string held_barcodes_words(std::int16_t port, std::int16_t held);
 // Why an erase guard refused a try: the scanner holds another count than the one seen (and saved)
 // before; after a failed try, that try is named.
 std::string changed_count_words(const ScannerBeforeErase& scanner, std::int32_t expected);
-// Why an erase guard refused: another scanner answers on the port.
+// Why an erase guard refused: another scanner answers on the port, or one whose device ID could not
+// be read (before or now) where the other could.
 std::string changed_scanner_words(const std::u16string& serial, const std::u16string& expected);
 
 // "scanner 4A58010C7F0093E2 (port 3)", or without the serial number when it was not read.
