@@ -201,7 +201,7 @@ std::string overflow_words(const Clicker& clicker) {
     const EmptyOutcome& erase = clicker.empty_outcome();
     if (erase.count_after_try && (*erase.count_after_try > kLargestCount || *erase.count_after_try < kSmallestCount)) {
         return "after erase try " + std::to_string(erase.tries) + " failed, the scanner reported a count of " +
-               std::to_string(*erase.count_after_try) + ", more than the component can count (" +
+               std::to_string(*erase.count_after_try) + ", outside what the component can count (" +
                std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) +
                "); the scanner was not emptied and no further erase was tried";
     }
@@ -210,7 +210,7 @@ std::string overflow_words(const Clicker& clicker) {
     const std::optional<std::int32_t> opened = erase.answer.count;
     if (opened && (*opened > kLargestCount || *opened < kSmallestCount)) {
         return "the scanner on port " + std::to_string(erase.answer.port) + " reported a count of " +
-               std::to_string(*opened) + " when it was to be emptied, more than the component can count (" +
+               std::to_string(*opened) + " when it was to be emptied, outside what the component can count (" +
                std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) + "); nothing was erased or set";
     }
     const auto& answers = clicker.search_answers();

@@ -286,7 +286,17 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      1,
      {"Saved 2 barcodes", "error 6: Overflow\n",
-      "after erase try 1 failed, the scanner reported a count of 40000, more than the component can count",
+      "after erase try 1 failed, the scanner reported a count of 40000, outside what the component can count",
+      "not emptied: the barcodes are saved in "}},
+    {"download, a count below -32768",
+     2,
+     kDownload,
+     -40000,
+     1,
+     1,
+     {"Saved 2 barcodes",
+      "after erase try 1 failed, the scanner reported a count of -40000, outside what the component can count "
+      "(-32768 to 32767); the scanner was not emptied",
       "not emptied: the barcodes are saved in "}},
     {"download, none left after the failed try", 2, kDownload, 0, 0, 1, {"but the scanner then reported no barcodes"}},
     {"empty, a barcode scanned during the failed try",
@@ -310,7 +320,7 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      0,
      {"error 6: Overflow\n",
-      "the scanner on port 3 reported a count of 40000 when it was to be emptied, more than the component can count "
+      "the scanner on port 3 reported a count of 40000 when it was to be emptied, outside what the component can count "
       "(-32768 to 32767); nothing was erased or set\n"},
      "",
      "0:12,40000:12"},
