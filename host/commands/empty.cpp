@@ -102,19 +102,18 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
                 << (erase.held == 1 ? "it" : "them") << "\n";
             return kExitFailed;
         }
-        if (erase.result == EraseReport::Result::refused) {
-            err << "not emptied: " << erase.refusal << "; " << refused_erase_words(erase);
-            if (set_clock && erase.tries == 0) err << " and the clock was not set";
-            err << "\n";
-            return kExitFailed;
-        }
         const EmptyOutcome& outcome = clicker.empty_outcome();
         const bool emptied = erase.emptied;
         // EmptyScanner sets the clock just before it erases, in a connection that opened and answered
-        // well: whether or not the erase then worked.
+        // well: whether or not the erase then worked, or a later try was refused.
         const bool clock_sent = set_clock && (outcome.result == EmptyOutcome::Result::erased ||
-                                              outcome.result == EmptyOutcome::Result::not_erased);
-        if (emptied) {
+                                              outcome.result == EmptyOutcome::Result::not_erased ||
+                                              (outcome.result == EmptyOutcome::Result::refused && erase.tries > 0));
+        if (erase.result == EraseReport::Result::refused) {
+            err << "not emptied: " << erase.refusal << "; " << refused_erase_words(erase);
+            if (set_clock && !clock_sent) err << " and the clock was not set";
+            err << "\n";
+        } else if (emptied) {
             out << "Emptied the scanner on port " << found << ": " << emptied_words(outcome, erase.discarded) << ".\n";
         } else {
             err << "not emptied: " << empty_outcome_words(outcome);

@@ -145,10 +145,18 @@ std::string changed_count_words(const ScannerBeforeErase& scanner, std::int32_t 
 }
 
 std::string changed_scanner_words(const std::u16string& serial, const std::u16string& expected) {
-    const auto named = [](const std::u16string& s) {
-        return s.empty() ? std::string("no serial number") : "serial number " + terminal_text(s);
-    };
-    return "the scanner on the port now has " + named(serial) + ", not " + named(expected) + " as before";
+    // "" is a device ID the library did not give: not known to be another scanner, nor the same.
+    if (serial.empty()) {
+        return "the serial number of the scanner on the port could not be read again, so it is not known to be "
+               "scanner " +
+               terminal_text(expected) + " as before";
+    }
+    if (expected.empty()) {
+        return "the scanner on the port now has serial number " + terminal_text(serial) +
+               ", and none could be read before, so it is not known to be the same scanner";
+    }
+    return "the scanner on the port now has serial number " + terminal_text(serial) + ", not serial number " +
+           terminal_text(expected) + " as before";
 }
 
 std::string scanner_words(const Clicker& clicker) {
@@ -193,9 +201,17 @@ std::string overflow_words(const Clicker& clicker) {
     const EmptyOutcome& erase = clicker.empty_outcome();
     if (erase.count_after_try && (*erase.count_after_try > kLargestCount || *erase.count_after_try < kSmallestCount)) {
         return "after erase try " + std::to_string(erase.tries) + " failed, the scanner reported a count of " +
-               std::to_string(*erase.count_after_try) + ", more than the component can count (" +
+               std::to_string(*erase.count_after_try) + ", outside what the component can count (" +
                std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) +
                "); the scanner was not emptied and no further erase was tried";
+    }
+    // The count read when the erasing connection opened (EmptyScanner): the call ended before the
+    // guard, the clock and the first try.
+    const std::optional<std::int32_t> opened = erase.answer.count;
+    if (opened && (*opened > kLargestCount || *opened < kSmallestCount)) {
+        return "the scanner on port " + std::to_string(erase.answer.port) + " reported a count of " +
+               std::to_string(*opened) + " when it was to be emptied, outside what the component can count (" +
+               std::to_string(kSmallestCount) + " to " + std::to_string(kLargestCount) + "); nothing was erased or set";
     }
     const auto& answers = clicker.search_answers();
     if (answers.empty()) return {};

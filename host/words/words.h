@@ -43,7 +43,8 @@ std::string held_barcodes_words(std::int16_t port, std::int16_t held);
 // Why an erase guard refused a try: the scanner holds another count than the one seen (and saved)
 // before; after a failed try, that try is named.
 std::string changed_count_words(const ScannerBeforeErase& scanner, std::int32_t expected);
-// Why an erase guard refused: another scanner answers on the port.
+// Why an erase guard refused: another scanner answers on the port, or one whose device ID could not
+// be read (before or now) where the other could.
 std::string changed_scanner_words(const std::u16string& serial, const std::u16string& expected);
 
 // "scanner 4A58010C7F0093E2 (port 3)", or without the serial number when it was not read.
@@ -58,8 +59,9 @@ std::string not_downloaded_words(int filled, int count);
 std::vector<std::string> library_failure_lines(int number, const LoadedCSP2& library);
 
 // An overflow (6) after the port search or the count, in one line: the scanner that counted more
-// barcodes than the component can, a port number it cannot keep, or a search that runs past the
-// largest port number. Empty when the search does not explain it.
+// barcodes than the component can (in the search, when the erasing connection opened, or after a
+// failed erase try), a port number it cannot keep, or a search that runs past the largest port
+// number. Empty when none of these explains it.
 std::string overflow_words(const Clicker& clicker);
 
 // What the port search found when no scanner was accepted: "no scanner answered on ports 0 to

@@ -94,9 +94,11 @@ public:
     static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
-    void clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard);
+    void clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard, bool device_after_failed_try = false);
     // The count and device ID read again in an open connection, for the erase guard.
     static ScannerBeforeErase scanner_now(ScannerPort& connection);
+    // The device ID read again, "" when the library did not give one.
+    static std::u16string scanner_serial(ScannerPort& connection);
     void store_startport(const Variant& value);
     // open_clicker's steps, shared with download_keep_and_empty.
     bool search_port(ScannerPort& connection);

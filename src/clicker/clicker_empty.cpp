@@ -98,26 +98,33 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
         connection.close();
         return;
     }
-    clear_clicker(connection, erase_tries, &keeper);
+    clear_clicker(connection, erase_tries, &keeper, true);
     take_clock_snapshot(connection);
 }
 
 ScannerBeforeErase Clicker::scanner_now(ScannerPort& connection) {
     ScannerBeforeErase now;
     now.count = connection.library().csp2ReadData();
-    std::int32_t id_result = 0;
-    std::u16string serial = connection.read_serial(&id_result);
-    // A device ID the library did not give is no identity: compared as none.
-    now.serial = id_result >= 0 ? std::move(serial) : std::u16string();
+    now.serial = scanner_serial(connection);
     return now;
 }
 
+std::u16string Clicker::scanner_serial(ScannerPort& connection) {
+    std::int32_t id_result = 0;
+    std::u16string serial = connection.read_serial(&id_result);
+    // A device ID the library did not give is no identity: compared as none.
+    return id_result >= 0 ? serial : std::u16string();
+}
+
 // The guard has allowed the first try; it is asked again before each later one, with the count the
-// failed try read, so a barcode scanned during a failed try is not erased unsaved.
-void Clicker::clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard) {
+// failed try read, so a barcode scanned during a failed try is not erased unsaved; with
+// `device_after_failed_try`, also with the device ID read after it, so neither is another scanner
+// put in the cradle during the try.
+void Clicker::clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard, bool device_after_failed_try) {
     CSP2& lib = connection.library();
+    std::optional<std::u16string> serial_after_try;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
-        if (attempt > 1 && guard && !guard->allow_erase({attempt, *empty_outcome_.count_after_try, std::nullopt})) {
+        if (attempt > 1 && guard && !guard->allow_erase({attempt, *empty_outcome_.count_after_try, serial_after_try})) {
             empty_outcome_.result = EmptyOutcome::Result::refused;
             return;
         }
@@ -134,6 +141,7 @@ void Clicker::clear_clicker(ScannerPort& connection, int attempts, EraseGuard* g
             const std::int32_t status = lib.csp2GetSystemStatus();
             log_text_ += u":" + decimal_text(status) + u"*" + decimal_text(barcode_count_);
             empty = status == 0 && barcode_count_ == 0;
+            if (!empty && device_after_failed_try && attempt < attempts) serial_after_try = scanner_serial(connection);
         }
         if (empty) {
             log_text_.insert(0, u"CLOK:" + two_digit_text(attempt) + u":");

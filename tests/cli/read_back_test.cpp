@@ -291,6 +291,8 @@ struct EraseTryCase {
     int exit_status;
     long erases;  // csp2ClearData calls made
     std::vector<std::string> says;
+    std::string script = {};  // more of the stand-in scanner's script
+    std::string stages = {};  // the scanner per connection (HARROWTALLY_TEST_SCANNER_STAGES)
 };
 
 void PrintTo(const EraseTryCase& c, std::ostream* os) {
@@ -307,8 +309,10 @@ TEST_P(EraseTries, AChangedCountEndsTheErase) {
     }
     std::string script = "clear_results=-8\nread_data_after_clear=" + std::to_string(c.after_clear) + "\n";
     for (int k = 0; k < c.count; ++k) script += barcode(10, "1234567" + std::to_string(k));
-    script += "count=" + std::to_string(c.count) + "\n";
-    const auto result = run_script(script, args);
+    script += "count=" + std::to_string(c.count) + "\n" + c.script;
+    CliRun options;
+    if (!c.stages.empty()) options.environment["HARROWTALLY_TEST_SCANNER_STAGES"] = c.stages;
+    const auto result = run_script(script, args, options);
     EXPECT_EQ(result.exit_status, c.exit_status) << result.out << result.err;
     EXPECT_EQ(erases(), c.erases);
     for (const std::string& words : c.says) {
@@ -342,6 +346,34 @@ const EraseTryCase kEraseTryCases[] = {
      0,
      2,
      {"Emptied the scanner on port 3: erased at try 2"}},
+    {"download, another scanner with as many barcodes in the cradle after the failed try",
+     2,
+     kDownload,
+     2,
+     1,
+     1,
+     {"not emptied: the scanner on the port now has serial number AAAAAAAAAAAAAAAA, not serial number "
+      "123456789ABCDEF0 as before" +
+      kSavedAndNotErased},
+     "device_id_after_clear=AAAAAAAAAAAAAAAA\n"},
+    {"download, the device ID not read again at the erase",
+     2,
+     kDownload,
+     2,
+     1,
+     0,
+     {"not emptied: the serial number of the scanner on the port could not be read again, so it is not known to be "
+      "scanner 123456789ABCDEF0 as before; nothing was erased"},
+     "device_id_results=9,-3\n"},
+    {"download, the device ID read at the erase only",
+     2,
+     kDownload,
+     2,
+     1,
+     0,
+     {"not emptied: the scanner on the port now has serial number 123456789ABCDEF0, and none could be read before, so "
+      "it is not known to be the same scanner; nothing was erased"},
+     "device_id_results=-3,9\n"},
     {"download, fewer barcodes", 2, kDownload, 1, 1, 1, {"the scanner holds 1 barcode, not the 2 seen before"}},
     {"download, a negative count",
      2,
@@ -357,7 +389,17 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      1,
      {"Saved 2 barcodes", "error 6: Overflow\n",
-      "after erase try 1 failed, the scanner reported a count of 40000, more than the component can count",
+      "after erase try 1 failed, the scanner reported a count of 40000, outside what the component can count",
+      "not emptied: the barcodes are saved in "}},
+    {"download, a count below -32768",
+     2,
+     kDownload,
+     -40000,
+     1,
+     1,
+     {"Saved 2 barcodes",
+      "after erase try 1 failed, the scanner reported a count of -40000, outside what the component can count "
+      "(-32768 to 32767); the scanner was not emptied",
       "not emptied: the barcodes are saved in "}},
     {"download, none left after the failed try", 2, kDownload, 0, 0, 1, {"but the scanner then reported no barcodes"}},
     {"empty, a barcode scanned during the failed try",
@@ -374,13 +416,26 @@ const EraseTryCase kEraseTryCases[] = {
      1,
      1,
      {"error 6: Overflow\n", "the scanner reported a count of 40000", "the scanner was not emptied"}},
+    {"empty, a count past 32767 when the erasing connection opens",
+     0,
+     {"empty", "--set-clock", "051408071226"},
+     0,
+     1,
+     0,
+     {"error 6: Overflow\n",
+      "the scanner on port 3 reported a count of 40000 when it was to be emptied, outside what the component can count "
+      "(-32768 to 32767); nothing was erased or set\n"},
+     "",
+     "0:12,40000:12"},
     {"empty --set-clock, a barcode scanned during the failed try",
      0,
      {"empty", "--set-clock", "051408071226"},
      1,
      1,
      1,
-     {"after erase try 1 failed, the scanner holds 1 barcode"}},
+     // The clock was set before try 1, so it is read back as after a failed erase.
+     {"after erase try 1 failed, the scanner holds 1 barcode, not the 0 seen before; no further erase was tried\n",
+      "Clock set to 2026-12-07 08:14:05 (read back from the scanner)."}},
     {"params apply, a barcode scanned during the failed try",
      0,
      {"params", "apply", "0205011200"},

@@ -62,7 +62,8 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         first.insert(first.end(), more.begin(), more.end());
         return first;
     };
-    const Calls failed_try = {"csp2ClearData()", "csp2ReadData()", "csp2GetSystemStatus()"};
+    // The device ID is looked at again after a failed try too: another scanner may be in the cradle.
+    const Calls failed_try = {"csp2ClearData()", "csp2ReadData()", "csp2GetSystemStatus()", "csp2GetDeviceId(9)"};
     struct Case {
         const char* what;
         std::function<bool()> answer;
@@ -73,6 +74,7 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         std::deque<std::int32_t> read_after_download = {};  // the counts read after the download
         std::deque<std::int32_t> clears = {};
         std::uint8_t device_id_at_erase = 0x1A;
+        int device_id_read_changed = 2;  // the csp2GetDeviceId call from which it gives device_id_at_erase
     };
     const std::vector<Case> cases = {
         {"kept: one pause, the scanner looked at again, the erase, the clock", [] { return true; },
@@ -121,6 +123,16 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
          true,
          {2, 2},
          {-8}},
+        {"another scanner with as many barcodes put in during a failed try: no further try",
+         [] { return true; },
+         then(then(look, failed_try), clock),
+         false,
+         false,
+         true,
+         {2, 2},
+         {-8},
+         0x77,
+         3},
     };
     for (const Case& c : cases) {
         testing::ScriptedRig<> rig;
@@ -135,7 +147,9 @@ TEST(DownloadKeep, ErasesInTheSameConnectionOnlyWhatWasKept) {
         rig.lib.clock_value = std::array<std::uint8_t, 6>{5, 30, 14, 6, 12, 26};
         int device_id_reads = 0;
         rig.lib.on_call = [&](const std::string& call) {
-            if (call == "csp2GetDeviceId(9)" && ++device_id_reads == 2) (*rig.lib.device_id)[0] = c.device_id_at_erase;
+            if (call == "csp2GetDeviceId(9)" && ++device_id_reads == c.device_id_read_changed) {
+                (*rig.lib.device_id)[0] = c.device_id_at_erase;
+            }
         };
         Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(3));

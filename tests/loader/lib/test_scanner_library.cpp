@@ -34,6 +34,10 @@
 //   packets_fail_from=K       csp2GetPacket returns -5 for index >= K.
 //   device_id=HEX             16 hex digits: the first 8 bytes of the device ID (the 9th is 0).
 //   device_id_result=N        csp2GetDeviceId's result; when negative the buffer is left untouched.
+//   device_id_results=R1,...  csp2GetDeviceId's result at the 1st, 2nd, ... call of the process, then
+//                             device_id_result's.
+//   device_id_after_clear=HEX the device ID's first 8 bytes after any csp2ClearData (another scanner
+//                             put in the cradle during a try); overrides the stage's first byte.
 //   clock=S,M,H,D,MO,Y        the 6 clock bytes (0-255 each).
 //   get_time_result=N         csp2GetTime's result; when negative the buffer is left untouched.
 //   clear_results=R1,R2,...   csp2ClearData's result at the 1st, 2nd, ... call of the process, then 0.
@@ -90,6 +94,8 @@ struct Script {
     std::vector<std::string> stamp_texts;  // by barcode
     std::optional<std::int32_t> count, packets_fail_from, device_id_result, read_data_after_clear;
     std::array<std::uint8_t, 9> device_id = kDeviceId;
+    std::vector<std::int32_t> device_id_results;
+    std::optional<std::array<std::uint8_t, 9>> device_id_after_clear;
     std::optional<std::array<std::uint8_t, 6>> clock;
     std::int32_t get_time_result = 0;
     std::vector<std::int32_t> clear_results;
@@ -105,6 +111,7 @@ std::optional<std::string> applied_script;  // the text whose clock and paramete
 bool port_open = false;
 int connections = 0;
 int clear_calls = 0;
+int device_id_calls = 0;
 bool erased = false;
 std::array<std::uint8_t, 6> clock_value = {5, 30, 14, 6, 12, 26};  // 14:30:05 on 6 December 2026
 std::uint8_t params[256] = {};
@@ -188,6 +195,14 @@ bool unescape(std::string_view text, std::string& out) {
     return true;
 }
 
+bool device_id_bytes(std::string_view value, std::array<std::uint8_t, 9>& id) {
+    if (value.size() != 16) return false;
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (!hex_byte(value.substr(2 * i, 2), id[i])) return false;
+    }
+    return true;
+}
+
 bool add_barcode(Script& s, std::string_view value) {
     const std::size_t first = value.find(',');
     if (first == value.npos) return false;
@@ -218,13 +233,9 @@ bool setting_line(Script& s, std::string_view key, std::string_view value) {
     if (key == "get_time_result") return number(value, INT32_MIN, INT32_MAX, s.get_time_result);
     if (key == "status") return number(value, INT32_MIN, INT32_MAX, s.status);
     if (key == "clear_results") return numbers(value, INT32_MIN, INT32_MAX, s.clear_results);
-    if (key == "device_id") {
-        if (value.size() != 16) return false;
-        for (std::size_t i = 0; i < 8; ++i) {
-            if (!hex_byte(value.substr(2 * i, 2), s.device_id[i])) return false;
-        }
-        return true;
-    }
+    if (key == "device_id_results") return numbers(value, INT32_MIN, INT32_MAX, s.device_id_results);
+    if (key == "device_id") return device_id_bytes(value, s.device_id);
+    if (key == "device_id_after_clear") return device_id_bytes(value, s.device_id_after_clear.emplace(kDeviceId));
     if (key == "clock") {
         if (!numbers(value, 0, 255, list) || list.size() != 6) return false;
         s.clock.emplace();
@@ -377,11 +388,15 @@ std::int32_t stamp_to_text(const unsigned char* stamp, char* text, std::int32_t 
 }
 
 std::int32_t device_id(char* id, std::int32_t max_length) {
-    if (script.device_id_result && *script.device_id_result < 0) return *script.device_id_result;
+    const auto call = static_cast<std::size_t>(device_id_calls++);
+    const std::optional<std::int32_t> result =
+        call < script.device_id_results.size() ? script.device_id_results[call] : script.device_id_result;
+    if (result && *result < 0) return *result;
     std::array<std::uint8_t, 9> staged = script.device_id;
     staged[0] = stage().id;
+    if (clear_calls > 0 && script.device_id_after_clear) staged = *script.device_id_after_clear;
     const std::int32_t n = copy_out(id, max_length, staged.data(), static_cast<std::int32_t>(staged.size()));
-    return script.device_id_result.value_or(n);
+    return result.value_or(n);
 }
 
 void append_line(const char* path, const std::string& line) {
