@@ -365,7 +365,7 @@ int download_only(Clicker& clicker, const DownloadOptions& o, DownloadFormat for
     if (o.port) clicker.let_startport(Variant::long_(*o.port));
     Variant record;
     try {
-        const ClickerHooks hooks(clicker, nullptr, &progress);
+        const ClickerHooks hooks(clicker, clicker.erase_guard(), &progress);
         record = clicker.alldata();
     } catch (const RuntimeError& e) {
         // A port that opened but answered badly leaves its count without lists: the record

@@ -105,10 +105,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
         const EmptyOutcome& outcome = clicker.empty_outcome();
         const bool emptied = erase.emptied;
         // EmptyScanner sets the clock just before it erases, in a connection that opened and answered
-        // well: whether or not the erase then worked, or a later try was refused.
-        const bool clock_sent = set_clock && (outcome.result == EmptyOutcome::Result::erased ||
-                                              outcome.result == EmptyOutcome::Result::not_erased ||
-                                              (outcome.result == EmptyOutcome::Result::refused && erase.tries > 0));
+        // well: whether or not the erase then worked, or was refused after it.
+        const bool clock_sent = set_clock && outcome.clock_set;
         if (erase.result == EraseReport::Result::refused) {
             err << "not emptied: " << erase.refusal << "; " << refused_erase_words(erase);
             if (set_clock && !clock_sent) err << " and the clock was not set";

@@ -53,8 +53,9 @@ void Clicker::EmptyScanner() {
     open_flag_ = true;
 
     // The guard looks at the scanner in this connection, so nothing can change between its check
-    // and the erase; asked here, before the clock is set, for the first try. The count is the one
-    // just read: a second csp2ReadData would transfer every barcode again.
+    // and the erase: asked here, with the count just read, before the clock is set; and again for
+    // the first try after the pause, with the count read once more (a barcode may be scanned
+    // during the pause). Without a guard the member reads the count once, as the interface has it.
     if (erase_guard_ && !erase_guard_->allow_erase({1, count, std::nullopt})) {
         empty_outcome_.result = EmptyOutcome::Result::refused;
         connection.close();
@@ -65,8 +66,14 @@ void Clicker::EmptyScanner() {
         const ClockBuffer buffer = clock_buffer_from_text(newdatetime_text_);
         services_.pause->scanner_pause();
         connection.set_clock(buffer);
+        empty_outcome_.clock_set = true;
     }
     services_.pause->scanner_pause();
+    if (erase_guard_ && !erase_guard_->allow_erase({1, lib.csp2ReadData(), std::nullopt})) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        connection.close();
+        return;
+    }
     clear_clicker(connection, erase_tries, erase_guard_);
     connection.close();
 }

@@ -34,6 +34,7 @@ struct EmptyOutcome {
     std::optional<std::int32_t> clear_result;
     // csp2ReadData's result after the last failed try, as the library gave it.
     std::optional<std::int32_t> count_after_try;
+    bool clock_set = false;  // csp2SetTime was called with the new clock value
 };
 
 }  // namespace harrowtally

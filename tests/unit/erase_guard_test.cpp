@@ -15,13 +15,13 @@ namespace {
 using Calls = std::vector<std::string>;
 using testing::Bytes;
 
-// Records what it was shown and answers as told.
+// Records what it was shown and answers as told; allowing, it allows only the count it saw first.
 class RecordingGuard : public EraseGuard {
 public:
     explicit RecordingGuard(bool allow) : allow_(allow) {}
     bool allow_erase(const ScannerBeforeErase& scanner) override {
-        seen_count = scanner.count;
-        return allow_;
+        if (!seen_count) seen_count = scanner.count;
+        return allow_ && scanner.count == *seen_count;
     }
     std::optional<std::int32_t> seen_count;
 
@@ -40,6 +40,7 @@ struct GuardCase {
     Calls calls;
     bool empty_ok;
     bool refused;
+    std::optional<std::int32_t> read_after_pause = std::nullopt;  // the count read again, when it changed
 };
 
 TEST(EraseGuard, RunsInTheErasingConnectionAndRefusesWithoutErasing) {
@@ -51,9 +52,12 @@ TEST(EraseGuard, RunsInTheErasingConnectionAndRefusesWithoutErasing) {
         all.insert(all.end(), tail.begin(), tail.end());
         return all;
     };
+    const Calls looked_at_again = {"pause", "csp2ReadData()", "csp2ClearData()", "csp2Restore()"};
     const std::vector<GuardCase> cases = {
         {"no guard: the interface's sequence", std::nullopt, 4, with({}, erase), true, false},
-        {"guard allows: the same sequence", true, 4, with({}, erase), true, false},
+        {"guard allows: the count read again after the pause", true, 4, with({}, looked_at_again), true, false},
+        {"a barcode scanned during the pause: released, nothing erased", true, 4,
+         with({}, {"pause", "csp2ReadData()", "csp2Restore()"}), false, true, 5},
         {"guard refuses: released, nothing erased", false, 4, with({}, {"csp2Restore()"}), false, true},
         {"guard refuses an empty scanner too", false, 0, with({}, {"csp2Restore()"}), false, true},
     };
@@ -62,6 +66,7 @@ TEST(EraseGuard, RunsInTheErasingConnectionAndRefusesWithoutErasing) {
         rig.record_pauses();
         rig.lib.init_results[3] = 0;
         rig.lib.read_data_default = c.read_data;
+        if (c.read_after_pause) rig.lib.read_data_results = {c.read_data, *c.read_after_pause};
         rig.lib.device_id = Bytes{0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70, 0x81, 0};
         Clicker clicker(rig.services);
         clicker.let_startport(Variant::integer(3));
