@@ -302,6 +302,7 @@ HRESULT ClickerObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
     if (names == nullptr || ids == nullptr) return without_error_object(E_POINTER);
+    if (count == 0) return without_error_object(E_INVALIDARG);  // nothing to look up, and no names[0]
     for (UINT i = 0; i < count; ++i) {
         if (names[i] == nullptr) return without_error_object(E_POINTER);
     }
@@ -316,6 +317,10 @@ HRESULT ClickerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, L
 
 HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                               EXCEPINFO* exception, UINT* bad_argument) {
+    // Taken first, so it is given back last: the host may release its last reference while the
+    // member runs (in the settling pause, or from a value's default member), and the call's locale
+    // is put back into the object on the way out.
+    const Microsoft::WRL::ComPtr<_Clicker> alive(static_cast<_Clicker*>(this));
     if (!IsEqualIID(riid, IID_NULL)) return without_error_object(DISP_E_UNKNOWNINTERFACE);
     if (const HRESULT shape = check_call(params, bad_argument); FAILED(shape)) return without_error_object(shape);
     // The host's values are read in the caller's locale for the whole call.

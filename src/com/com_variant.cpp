@@ -243,12 +243,13 @@ void to_variant(const Variant& value, VARIANT* target) {
             return;
         case VarType::Object: {
             const auto* held = dynamic_cast<const DispatchRef*>(value.as_object().get());
-            IUnknown* object = held == nullptr ? nullptr : held->unknown();
+            // A reference of our own before the host's code runs: its QueryInterface may replace the
+            // value that holds the object (assigning startport again), and with it the object.
+            Microsoft::WRL::ComPtr<IUnknown> object(held == nullptr ? nullptr : held->unknown());
             Microsoft::WRL::ComPtr<IDispatch> dispatch;
-            if (object != nullptr && FAILED(object->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf())))) {
-                object->AddRef();  // the reference the VARIANT holds
+            if (object && FAILED(object->QueryInterface(IID_PPV_ARGS(dispatch.GetAddressOf())))) {
                 V_VT(target) = VT_UNKNOWN;
-                V_UNKNOWN(target) = object;
+                V_UNKNOWN(target) = object.Detach();  // the reference the VARIANT holds
                 return;
             }
             V_VT(target) = VT_DISPATCH;

@@ -14,7 +14,8 @@ struct DispatchTable;
 struct ModuleState {
     HMODULE module = nullptr;
     std::atomic<long> objects{0};
-    std::atomic<long> locks{0};
+    std::atomic<long> locks{0};         // references to the class factory
+    std::atomic<long> server_locks{0};  // IClassFactory::LockServer's
 };
 
 ModuleState& module_state();

@@ -52,11 +52,16 @@ public:
         return clicker->QueryInterface(riid, object);
     }
 
+    // Counted apart from the factory's references, and never below none: an unlock too many must not
+    // let the module go while a host still holds the factory.
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        std::atomic<long>& locks = module_state().server_locks;
         if (lock) {
-            ++module_state().locks;
-        } else {
-            --module_state().locks;
+            ++locks;
+            return S_OK;
+        }
+        long held = locks.load();
+        while (held > 0 && !locks.compare_exchange_weak(held, held - 1)) {
         }
         return S_OK;
     }
@@ -68,6 +73,7 @@ ClassFactory factory;
 }  // namespace harrowtally::com
 
 using harrowtally::com::module_state;
+using harrowtally::com::ModuleState;
 
 extern "C" {
 
@@ -90,7 +96,8 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ob
 }
 
 HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-    return module_state().objects == 0 && module_state().locks == 0 ? S_OK : S_FALSE;
+    const ModuleState& state = module_state();
+    return state.objects == 0 && state.locks == 0 && state.server_locks == 0 ? S_OK : S_FALSE;
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {

@@ -461,6 +461,8 @@ void dispatch_errors(_Clicker* clicker) {
     check(hr == DISP_E_MEMBERNOTFOUND, "reading a let-only property is rejected by the dispatcher", hex(hr));
     name = const_cast<OLECHAR*>(L"no_such_member");
     check(clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id) == DISP_E_UNKNOWNNAME, "unknown names");
+    hr = clicker->GetIDsOfNames(IID_NULL, &name, 0, 0x409, &id);
+    check(hr == E_INVALIDARG, "no names to look up is an invalid argument", hex(hr));
 }
 
 // A value reached through references to VARIANTs: eight are followed, a ninth is refused (13).
@@ -1024,6 +1026,7 @@ void unload_rule(CanUnload can_unload) {
     // Each step acts, then names what is alive after it.
     const Step steps[] = {
         {"factory held", [] {}, S_FALSE},
+        {"factory held, one unlock too many", [&] { factory->LockServer(FALSE); }, S_FALSE},
         {"factory held, locked", [&] { factory->LockServer(TRUE); }, S_FALSE},
         {"factory held, locked, one object",
          [&] { factory->CreateInstance(nullptr, IID__Clicker, reinterpret_cast<void**>(&object)); }, S_FALSE},
@@ -1046,7 +1049,10 @@ void unload_rule(CanUnload can_unload) {
         detail += std::string(s.what) + " " + hex(hr) + "; ";
         ok = ok && hr == s.expected;
     }
-    check(ok, "DllCanUnloadNow S_FALSE under a server lock, a live object or both, S_OK after", detail);
+    check(ok,
+          "DllCanUnloadNow S_FALSE under a server lock, a live object or both (an unlock too many counting for "
+          "nothing), S_OK after",
+          detail);
 }
 
 void resources(const wchar_t* path) {

@@ -1,10 +1,10 @@
 // A C++ host that uses the registered component carelessly or with hostile intent: it releases the
-// last reference from a timer while a member waits in the settling pause, keeps a chain of posted
-// messages going through the pause, passes malformed arguments, calls _Clicker from another
-// apartment through the automation marshaler, and downloads from six apartments at once. Every call
-// must come back, in time, with an HRESULT; the heap must stay intact (run under
-// WINEDEBUG=warn+heap, which fills and checks freed blocks).
-// The class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
+// last reference from a timer while a member waits in the settling pause (called through the vtable
+// and through IDispatch::Invoke), keeps a chain of posted messages going through the pause, passes
+// malformed arguments, calls _Clicker from another apartment through the automation marshaler, and
+// downloads from six apartments at once. Every call must come back, in time, with an HRESULT; the
+// heap must stay intact (run under WINEDEBUG=warn+heap, which fills and checks freed blocks). The
+// class must be registered; the simulated scanner sits on port 3 (HARROWTALLY_SIM_STATE).
 // Usage: hostile_host [threads|pause|chain|arguments|decimals|locale|shapes|marshal]   (all by default)
 //        hostile_host surrogate   (the class registered for the other bitness only)
 #include <oaidl.h>
@@ -57,12 +57,29 @@ HRESULT can_unload_now() {
     return can_unload ? can_unload() : E_FAIL;
 }
 
-// The members that wait in the settling pause, called through the vtable.
+// A member without arguments called by name through IDispatch::Invoke, as a late-bound host calls it.
+HRESULT invoke_by_name(_Clicker* clicker, const wchar_t* name) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (const HRESULT hr = clicker->GetIDsOfNames(IID_NULL, names, 1, 0x409, &id); FAILED(hr)) return hr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr =
+        clicker->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+    VariantClear(&result);
+    return hr;
+}
+
+// The members that wait in the settling pause, called through the vtable and through Invoke.
 struct PausingMember {
     const char* name;
     std::function<HRESULT(_Clicker*)> call;
 };
 const PausingMember pausing_members[] = {
+    {"open_clicker through Invoke", [](_Clicker* c) { return invoke_by_name(c, L"open_clicker"); }},
+    {"alldata through Invoke", [](_Clicker* c) { return invoke_by_name(c, L"alldata"); }},
+    {"EmptyScanner through Invoke", [](_Clicker* c) { return invoke_by_name(c, L"EmptyScanner"); }},
     {"open_clicker", [](_Clicker* c) { return c->open_clicker(); }},
     {"alldata",
      [](_Clicker* c) {
@@ -100,7 +117,7 @@ void release_during_pause() {
         const bool released = to_release == nullptr;
         if (!released) to_release->Release();
         to_release = nullptr;
-        check(released && SUCCEEDED(hr) && can_unload_now() == S_OK && HeapValidate(GetProcessHeap(), 0, nullptr),
+        check(released && SUCCEEDED(hr) && can_unload_now() == S_OK && wine_test::heaps_valid(),
               std::string(member.name) + ": last reference released during the pause, object gone after the call",
               "released " + std::to_string(released) + ", hr " + hex(hr) + ", references left " +
                   std::to_string(left_after_release));
@@ -634,7 +651,7 @@ void apartments_at_once() {
     }
     check(names_after == names_before && contents(state) == state_before,
           "the simulator's state file is unchanged and nothing new lies beside it", stray);
-    check(HeapValidate(GetProcessHeap(), 0, nullptr), "the heap is intact after the apartments' downloads");
+    check(wine_test::heaps_valid(), "the heap is intact after the apartments' downloads");
 
     // A thread that waits for the library dispatches its own messages meanwhile.
     holder_inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -1,7 +1,8 @@
 // A C++ host that hands the registered component hostile values: objects whose default member answers
 // the object again by reference, bad values one reference down, failures of the type library's
 // dispatcher after an error of ours, a default member read in the caller's locale, and a default
-// member that calls into the apartment of a thread that waits for the scanner with a WM_QUIT pending.
+// member that calls into the apartment of a thread that waits for the scanner with a WM_QUIT pending,
+// and an object in startport whose QueryInterface replaces startport while it is read back.
 // Run under WINEDEBUG=warn+heap; the class must be registered, the simulated scanner on port 3.
 // Usage: hostile_values   (a watchdog ends the program after 60 s: a wait that never ends fails)
 #include <oaidl.h>
@@ -251,6 +252,68 @@ void dispatcher_failures_leave_no_error_object() {
     report.check(detail.empty(), "the dispatcher's own failures leave no earlier error object", detail);
 }
 
+// An object without IDispatch that assigns startport again from its QueryInterface: the only
+// reference the component held to it goes in the middle of that call. It frees itself when its
+// last reference goes, so a use after that reads freed memory.
+class Reassigning final : public IUnknown {
+public:
+    explicit Reassigning(_Clicker* clicker) : clicker_(clicker) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = nullptr;
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *out = static_cast<IUnknown*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, IID_IDispatch) && armed) {
+            armed = false;
+            VARIANT port;
+            V_VT(&port) = VT_I4;
+            V_I4(&port) = 3;
+            clicker_->put_startport(port);  // may free this object: nothing of it is touched after
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            ++freed;
+            delete this;
+        }
+        return left;
+    }
+    bool armed = false;
+    static inline int freed = 0;
+
+private:
+    _Clicker* clicker_;
+    ULONG references_ = 1;
+};
+
+// Reading startport back hands the host the object it stored, although the object's own
+// QueryInterface replaces startport on the way.
+void startport_replaced_by_its_own_object() {
+    ComPtr<_Clicker> clicker = new_clicker();
+    auto* object = new Reassigning(clicker.Get());
+    VARIANT stored;
+    V_VT(&stored) = VT_UNKNOWN;
+    V_UNKNOWN(&stored) = object;
+    const HRESULT set = clicker->putref_startport(stored);
+    object->armed = true;
+    object->Release();  // the component's reference is the only one now
+    VARIANT back;
+    VariantInit(&back);
+    const HRESULT got = clicker->get_startport(&back);
+    const bool handed_back = V_VT(&back) == VT_UNKNOWN && V_UNKNOWN(&back) == object && Reassigning::freed == 0;
+    VariantClear(&back);
+    report.check(SUCCEEDED(set) && SUCCEEDED(got) && handed_back && Reassigning::freed == 1 &&
+                     wine_test::heaps_valid(),
+                 "startport read back while its object's QueryInterface replaces it: the object is handed back, "
+                 "freed once after",
+                 "set " + hex(set) + ", get " + hex(got) + ", freed " + std::to_string(Reassigning::freed));
+}
+
 // One thread holds the scanner while its startport's default member calls into the apartment of a
 // second thread, which waits for the scanner with a WM_QUIT pending: the waiter still serves calls
 // from other apartments, so both end.
@@ -343,6 +406,7 @@ int wmain() {
     default_member_locale();
     bad_values_behind_a_reference();
     dispatcher_failures_leave_no_error_object();
+    startport_replaced_by_its_own_object();
     waiter_with_a_quit_serves_other_apartments();
     CoUninitialize();
     return report.finish("hostile values");

@@ -2,6 +2,8 @@
 // The report of a Wine test program: one PASS or FAIL line per check, labelled with the
 // architecture (HARROWTALLY_ARCH) and the program's group, and a summary line; tests/wine/run
 // counts them.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,6 +36,19 @@ private:
     std::string arch_ = "?";
     int passed_ = 0, failed_ = 0;
 };
+
+// Every heap of the process is intact: the C runtime allocates from a heap of its own, not the
+// process heap, so a write into a freed object shows only there (WINEDEBUG=warn+heap fills freed
+// blocks and checks them).
+inline bool heaps_valid() {
+    HANDLE heaps[256];
+    const DWORD count = GetProcessHeaps(256, heaps);
+    if (count == 0 || count > 256) return false;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
+    }
+    return true;
+}
 
 inline std::string hex(long code) {
     char buf[16];
