@@ -307,8 +307,7 @@ void startport_replaced_by_its_own_object() {
     const HRESULT got = clicker->get_startport(&back);
     const bool handed_back = V_VT(&back) == VT_UNKNOWN && V_UNKNOWN(&back) == object && Reassigning::freed == 0;
     VariantClear(&back);
-    report.check(SUCCEEDED(set) && SUCCEEDED(got) && handed_back && Reassigning::freed == 1 &&
-                     wine_test::heaps_valid(),
+    report.check(SUCCEEDED(set) && SUCCEEDED(got) && handed_back && Reassigning::freed == 1 && wine_test::heaps_valid(),
                  "startport read back while its object's QueryInterface replaces it: the object is handed back, "
                  "freed once after",
                  "set " + hex(set) + ", get " + hex(got) + ", freed " + std::to_string(Reassigning::freed));
