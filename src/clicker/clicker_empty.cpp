@@ -88,6 +88,9 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
     }
     empty_outcome_.answer = search_answers_.back();
     fetch_download(connection);
+    // The settling pause counts from here: the scanner is not spoken to while the keeper keeps the
+    // download, so that time is part of it.
+    const auto settling_from = services_.pause->pause_clock();
     // Nothing is erased that the keeper has not kept, and nothing can reach the scanner between
     // what it kept and the erase: the port stays open.
     if (!keeper.keep(*this)) {
@@ -96,7 +99,7 @@ void Clicker::download_keep_and_empty(DownloadKeeper& keeper) {
         return;
     }
     // One settling pause serves both: the erase's, and the download's before its clock read.
-    services_.pause->scanner_pause();
+    services_.pause->scanner_pause_since(settling_from);
     // What was kept may have been changed during the pause: it is looked at again last. Then the
     // scanner itself, as EmptyScanner looks at it: barcodes scanned since the download, or another
     // scanner on the port, are not what was kept.

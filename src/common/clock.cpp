@@ -38,7 +38,11 @@ void SleepingPump::wait(std::chrono::nanoseconds timeout) {
 }
 
 void SettlingPause::scanner_pause() {
-    const auto deadline = now_() + duration;
+    scanner_pause_since(now_());
+}
+
+void SettlingPause::scanner_pause_since(std::chrono::steady_clock::time_point started) {
+    const auto deadline = started + duration;
     for (auto now = now_(); now < deadline; now = now_()) {
         pump_.wait(deadline - now);
     }

@@ -50,6 +50,15 @@ class Pause {
 public:
     virtual ~Pause() = default;
     virtual void scanner_pause() = 0;
+    // The moment a pause counts from, for scanner_pause_since.
+    virtual std::chrono::steady_clock::time_point pause_clock() const { return std::chrono::steady_clock::now(); }
+    // The pause counted from `started` (a pause_clock() reading): what the caller did since then,
+    // without a word to the scanner, is part of it. A pause that cannot count from an earlier
+    // moment is a whole pause.
+    virtual void scanner_pause_since(std::chrono::steady_clock::time_point started) {
+        (void)started;
+        scanner_pause();
+    }
 };
 
 // 1.296 s (1.5e-5 of a day) on a monotonic clock, so that midnight or a clock change cannot
@@ -61,6 +70,8 @@ public:
     explicit SettlingPause(MessagePump& pump, MonotonicNow now = &std::chrono::steady_clock::now)
         : pump_(pump), now_(now) {}
     void scanner_pause() override;
+    std::chrono::steady_clock::time_point pause_clock() const override { return now_(); }
+    void scanner_pause_since(std::chrono::steady_clock::time_point started) override;
 
 private:
     MessagePump& pump_;

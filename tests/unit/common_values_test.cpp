@@ -133,5 +133,19 @@ TEST(SettlingPause, WaitsThroughThePumpUntilTheDeadlineWithoutSpinning) {
     EXPECT_EQ(pump.waits[2], SettlingPause::duration - 2 * pump.step);
 }
 
+// Counted from an earlier moment, the pause waits only for what is left of it, and not at all
+// once it has passed.
+TEST(SettlingPause, CountedFromAnEarlierMomentWaitsForTheRest) {
+    for (const auto done : {std::chrono::milliseconds(300), std::chrono::milliseconds(2000)}) {
+        AdvancingPump pump;
+        SettlingPause pause(pump, &fake_now);
+        const auto started = pause.pause_clock();
+        fake_now_value += done;  // the caller's own work
+        pause.scanner_pause_since(started);
+        EXPECT_EQ(fake_now_value - started, std::max<std::chrono::nanoseconds>(done, SettlingPause::duration));
+        EXPECT_EQ(pump.waits.empty(), done >= SettlingPause::duration);
+    }
+}
+
 }  // namespace
 }  // namespace harrowtally
