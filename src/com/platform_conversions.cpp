@@ -1,5 +1,6 @@
 #include "com/platform_conversions.h"
 
+#include <cmath>
 #include <new>
 #include <utility>
 
@@ -34,6 +35,10 @@ void PlatformConversions::convert(const Variant& v, VARTYPE type, USHORT flags, 
         return;
     }
     if (v.type() == VarType::Null) throw RuntimeError(err::invalid_null);
+    // NaN and the infinities (JScript's parseInt("") is NaN) hold no whole number: an overflow, as
+    // the core's own rounding has it, whatever the platform's conversion makes of them.
+    const bool real = v.type() == VarType::Double || v.type() == VarType::Single;
+    if ((type == VT_I4 || type == VT_I2) && real && !std::isfinite(v.as_real())) throw RuntimeError(err::overflow);
     VariantValue source;
     to_variant(v, source.get());
     const HRESULT hr = VariantChangeTypeEx(target, source.get(), locale_, flags, type);

@@ -85,6 +85,27 @@ run("a function given as a value is not called", function () {
     }
 });
 
+// A port that holds no whole number (parseInt("") is NaN) is an overflow in every member that
+// takes one, before the scanner library is called.
+run("NaN and infinite ports are overflows everywhere", function () {
+    var members = {
+        open_clicker: function (c) { c.open_clicker(); },
+        EmptyScanner: function (c) { c.EmptyScanner(); },
+        getdate: function (c) { c.getdate(); },
+        reset_params: function (c) { c.newparams = "010501"; c.reset_params(); },
+        showparams: function (c) { c.cur_clicker_params = "0105"; return c.showparams; }
+    };
+    var ports = [NaN, Infinity, -Infinity];
+    for (var p = 0; p < ports.length; p++) {
+        for (var name in members) {
+            var c = new ActiveXObject("Harrowtally.Clicker");
+            c.startport = ports[p];
+            expectError(6, name + " with startport " + ports[p], function () { members[name](c); });
+            expect(c.log === "", name + " with startport " + ports[p] + " wrote a trace: " + c.log);
+        }
+    }
+});
+
 run("main path: open, accessors, record", function () {
     var c = new ActiveXObject("Harrowtally.Clicker");
     c.startport = 3;
