@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,20 +33,34 @@ bool other_view(REGSAM& view) {
     }
 }
 
+// The server the class's InprocServer32 names in `view` under `root`: nullopt when the class is not
+// registered there, an empty path when the key holds no readable path.
+std::optional<std::wstring> registered_server(HKEY root, REGSAM view) {
+    const std::wstring server = classes_key(u"CLSID\\" + std::u16string(class_id) + u"\\InprocServer32");
+    RegistryKey key;
+    if (RegOpenKeyExW(root, server.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return std::nullopt;
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = sizeof(path) - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS) {
+        return std::wstring();
+    }
+    return std::wstring(path);
+}
+
 // Whether the other build's class is registered under the same root: then the keys both use stay.
 // Where the system keeps one view for both (Wine's HKCU), the other view shows our own server.
 bool other_build_registered(HKEY root, const std::wstring& module_path) {
     REGSAM view = 0;
     if (!other_view(view)) return false;
-    const std::wstring server = classes_key(u"CLSID\\" + std::u16string(class_id) + u"\\InprocServer32");
-    RegistryKey key;
-    if (RegOpenKeyExW(root, server.c_str(), 0, KEY_QUERY_VALUE | view, key.out()) != ERROR_SUCCESS) return false;
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD size = sizeof(path) - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS) {
-        return true;
-    }
-    return lstrcmpiW(path, module_path.c_str()) != 0;
+    const std::optional<std::wstring> server = registered_server(root, view);
+    return server && (server->empty() || lstrcmpiW(server->c_str(), module_path.c_str()) != 0);
+}
+
+// Whether this build's view names another copy of the module: unregistering this one then leaves
+// that registration alone.
+bool another_copy_registered(HKEY root, const std::wstring& module_path) {
+    const std::optional<std::wstring> server = registered_server(root, 0);
+    return server && !server->empty() && lstrcmpiW(server->c_str(), module_path.c_str()) != 0;
 }
 
 // The registry views a row is removed from: its build's own, and for the keys both builds use also
@@ -131,6 +146,8 @@ HRESULT register_server(const std::wstring& module_path, Scope scope) noexcept {
 
 HRESULT unregister_server(const std::wstring& module_path, Scope scope) noexcept {
     try {
+        // Only a module's own registration is undone: another copy's stays creatable.
+        if (another_copy_registered(root_of(scope), module_path)) return S_OK;
         remove(root_of(scope), table_for(module_path, scope), module_path);
         return S_OK;
     } catch (...) {
