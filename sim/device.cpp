@@ -197,6 +197,10 @@ private:
             const auto k = integer<std::int32_t>(value, name);
             if (k < 1) fail("fault_packet_at counts barcodes from 1");
             device_.packet_fail_at = k;
+        } else if (name == "fault_packet_unwritten_at") {
+            const auto k = integer<std::int32_t>(value, name);
+            if (k < 1) fail("fault_packet_unwritten_at counts barcodes from 1");
+            device_.packet_unwritten_at = k;
         } else if (name == "fault_stamp_text") {
             const auto it = std::find_if(std::begin(kStampFaults), std::end(kStampFaults),
                                          [&](const NamedStampFault& f) { return equal_nocase(f.name, value); });
@@ -414,6 +418,7 @@ void write_device(std::ostream& out, const Device& d) {
     }
     if (d.count_result) out << "fault_count = " << *d.count_result << '\n';
     if (d.packet_fail_at) out << "fault_packet_at = " << *d.packet_fail_at << '\n';
+    if (d.packet_unwritten_at) out << "fault_packet_unwritten_at = " << *d.packet_unwritten_at << '\n';
     if (d.stamp_fault != StampFault::none) {
         for (const auto& f : kStampFaults) {
             if (f.fault == d.stamp_fault) out << "fault_stamp_text = " << f.name << '\n';

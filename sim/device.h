@@ -71,6 +71,8 @@ struct Device {
     // Fault switches.
     std::optional<std::int32_t> count_result;    // csp2ReadData answers this instead of the real count
     std::optional<std::int32_t> packet_fail_at;  // 1-based barcode from which csp2GetPacket fails
+    // 1-based barcode from which csp2GetPacket reports success but writes nothing
+    std::optional<std::int32_t> packet_unwritten_at;
     StampFault stamp_fault = StampFault::none;
     std::int32_t erase_failures = 0;  // csp2ClearData calls still to fail; negative: every one
     std::array<bool, call_count> failing{};

@@ -24,8 +24,15 @@ constexpr std::size_t stamp_bytes = 4;
 static_assert(255 + 1 <= csp2_size::packet);
 static_assert(stamp_text_width == csp2_size::stamp_text);
 
-// Fetches barcodes 1 to the download's count into it. A packet the library cannot give ends the
-// download; the items from there on stay empty.
+// Whether the library wrote the packet it reported: its length byte was cleared before the call, and
+// a result that gives a length (above 0) must give the packet's, L + 1 bytes. A packet copied from
+// the one before, or cut short, is thus never taken for a barcode.
+bool packet_written(std::int32_t result, std::uint8_t length) {
+    return length != 0 && (result == 0 || result == std::int32_t{length} + 1);
+}
+
+// Fetches barcodes 1 to the download's count into it. A packet the library cannot give, or did not
+// write, ends the download; the items from there on stay empty.
 void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observer) {
     const std::int16_t count = download.count();
     std::array<std::uint8_t, csp2_size::packet> packet{};
@@ -33,7 +40,9 @@ void fetch_barcodes(CSP2& library, Download& download, DownloadObserver* observe
     std::u16string stamp_text(stamp_text_width, u'\0');
     std::array<std::uint8_t, csp2_size::stamp_text> stamp_text_bytes{};
     for (int k = 1; k <= count; ++k) {
-        if (library.csp2GetPacket(packet.data(), k - 1, csp2_size::packet) < 0) break;
+        packet[0] = 0;
+        const std::int32_t result = library.csp2GetPacket(packet.data(), k - 1, csp2_size::packet);
+        if (result < 0 || !packet_written(result, packet[0])) break;
         const int length = packet[0];
         DownloadedBarcode& item = download[static_cast<std::size_t>(k)];
         item.type = static_cast<std::int16_t>(packet[1]);

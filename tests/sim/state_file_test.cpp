@@ -56,6 +56,7 @@ TEST_F(SimStateFile, WrittenBackFileDescribesTheSameDevice) {
               "system_status = 7\n"
               "fault_count = 9\n"
               "fault_packet_at = 5\n"
+              "fault_packet_unwritten_at = 4\n"
               "fault_stamp_text = one_slash\n"
               "fault_calls = csp2GetRTCMode\n"
               "barcodes_generated = 2\n");

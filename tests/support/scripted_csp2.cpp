@@ -63,7 +63,8 @@ std::int32_t ScriptedCSP2::csp2GetPacket(std::uint8_t* buffer, std::int32_t inde
     if (index < 0 || index >= static_cast<std::int32_t>(packets.size()) || index >= fail_packet_from) return -1;
     const Bytes& p = packets[static_cast<std::size_t>(index)];
     std::copy_n(p.begin(), std::min<std::size_t>(p.size(), static_cast<std::size_t>(max_length)), buffer);
-    return static_cast<std::int32_t>(p.size());
+    const auto result = packet_results.find(index);
+    return result != packet_results.end() ? result->second : static_cast<std::int32_t>(p.size());
 }
 
 std::int32_t ScriptedCSP2::csp2TimeStamp2Str(std::uint8_t* stamp, std::uint8_t* text, std::int32_t max_length) {

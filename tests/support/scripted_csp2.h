@@ -48,6 +48,8 @@ public:
     // otherwise it returns -1 and leaves the buffer alone.
     std::vector<Bytes> packets;
     std::int32_t fail_packet_from = INT32_MAX;
+    // What csp2GetPacket(index) returns instead of the packet's size, when set here.
+    std::map<std::int32_t, std::int32_t> packet_results;
     // csp2TimeStamp2Str writes this text for a stamp (without a terminator beyond the text).
     std::function<std::string(const std::uint8_t* stamp)> stamp_text = [](const std::uint8_t*) {
         return std::string("14:30:05   12/06/26");

@@ -365,6 +365,39 @@ TEST_F(OpenClicker, FailingPacketEndsTheDownloadAndKeepsTheCount) {
     EXPECT_EQ(std::count(lib.calls.begin(), lib.calls.end(), "csp2GetPacket(3,500)"), 0);
 }
 
+// What the library wrote counts, not what it said: a packet reported as read but not written (the
+// buffer still holds the packet before), or one whose returned length is not its own, ends the
+// download there like a failed one. A result of 0 gives no length and is taken with the packet.
+struct PacketResultCase {
+    const char* name;
+    std::map<std::int32_t, std::int32_t> results;
+    std::optional<Bytes> second;  // what the library writes for packet 2; "bb" when not given
+    std::vector<std::u16string> barcodes;
+};
+
+class PacketResult : public OpenClicker, public ::testing::WithParamInterface<PacketResultCase> {};
+
+TEST_P(PacketResult, OnlyAWrittenPacketOfItsOwnLengthIsABarcode) {
+    const PacketResultCase& c = GetParam();
+    scanner_on(0, {ScriptedCSP2::packet(1, "a"), c.second.value_or(ScriptedCSP2::packet(2, "bb")),
+                   ScriptedCSP2::packet(3, "c")});
+    lib.packet_results = c.results;
+    clicker.open_clicker();
+    EXPECT_EQ(*barcodes_of(clicker), c.barcodes);
+    EXPECT_EQ(types_of(clicker)->at(2).has_value(), c.barcodes[2] == u"bb");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OpenClicker, PacketResult,
+    ::testing::Values(
+        PacketResultCase{"SuccessWithoutWriting", {{1, 10}}, Bytes{}, {u"", u"a", u"", u""}},
+        PacketResultCase{"ZeroWithoutWriting", {{1, 0}}, Bytes{}, {u"", u"a", u"", u""}},
+        PacketResultCase{"LengthByteZero", {{1, 2}}, Bytes{0, 9}, {u"", u"a", u"", u""}},
+        PacketResultCase{"LengthWithoutTheLengthByte", {{1, 7}}, std::nullopt, {u"", u"a", u"", u""}},
+        PacketResultCase{"LengthBeyondThePacket", {{1, 9}}, std::nullopt, {u"", u"a", u"", u""}},
+        PacketResultCase{"ZeroWithThePacket", {{0, 0}, {1, 0}, {2, 0}}, std::nullopt, {u"", u"a", u"bb", u"c"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(OpenClicker, EmptyScannerKeepsTheListsAndRefreshesTheClock) {
     earlier_download();
     scanner_on(7, {});
@@ -434,7 +467,7 @@ TEST_F(OpenClicker, ErrorsAfterThePortOpenedReleaseItAndKeepTheNumber) {
          999},
         {"packet shorter than its fields", Variant::integer(1), 1, short_packet, ok_stamp, err::invalid_call,
          found + acceptance(0, 1), true, 1},
-        {"packet of no length", Variant::integer(1), 1, Bytes{0, 9}, ok_stamp, err::invalid_call,
+        {"packet of one byte", Variant::integer(1), 1, Bytes{1, 9}, ok_stamp, err::invalid_call,
          found + acceptance(0, 1), true, 1},
         {"stamp text without a date", Variant::integer(1), 1, ScriptedCSP2::packet(9, "XY"), "14:30:05",
          err::invalid_call, found + acceptance(0, 1), true, 1},

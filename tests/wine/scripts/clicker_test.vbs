@@ -565,6 +565,12 @@ Sub ScannerFaults()
     ExpectError Err.Number, 5, "time stamp without a slash"
     Err.Clear
     c.close_clicker
+    ' A packet the library reported but did not write is no copy of the one before.
+    UseDevice "fault_packet_unwritten_at = 2"
+    c.open_clicker
+    c.get_barcode = 2
+    Check c.num_barcodes = 2 And c.sbarcode = "" And IsEmpty(c.stype), _
+          "packet reported but not written: [" & c.sbarcode & "] " & TypeName(c.stype)
     UseDevice "fault_count = 40000"
     c.open_clicker
     ExpectError Err.Number, 6, "a count beyond 16 bits"
