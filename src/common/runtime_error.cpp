@@ -18,6 +18,8 @@ const char* standard_error_text(int number) {
             return "Error in loading DLL";
         case err::file_not_found:
             return "File not found";
+        case err::device_unavailable:
+            return "Device unavailable";
         case err::invalid_null:
             return "Invalid use of Null";
         case err::no_such_member:

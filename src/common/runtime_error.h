@@ -14,6 +14,7 @@ inline constexpr int subscript = 9;
 inline constexpr int type_mismatch = 13;
 inline constexpr int dll_load = 48;
 inline constexpr int file_not_found = 53;
+inline constexpr int device_unavailable = 68;
 inline constexpr int invalid_null = 94;
 inline constexpr int no_such_member = 438;
 inline constexpr int dll_function_missing = 453;

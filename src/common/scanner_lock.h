@@ -6,7 +6,9 @@ namespace harrowtally {
 class ScannerLock {
 public:
     virtual ~ScannerLock() = default;
-    // Returns once this thread holds the lock; a thread that already holds it gets it again at once.
+    // Returns once this thread holds the lock. The lock belongs to one connection, not to its
+    // thread: a thread that holds it already (a call made from a message dispatched while its
+    // connection is open) cannot wait for itself, and gets RuntimeError(err::device_unavailable).
     virtual void acquire() = 0;
     // Gives back one acquire.
     virtual void release() = 0;

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "common/runtime_error.h"
 #include "windows/message_pump.h"
 
 namespace harrowtally::windows {
@@ -29,31 +30,46 @@ WindowsScannerLock::WindowsScannerLock() : mutex_(CreateMutexW(nullptr, FALSE, n
 
 void WindowsScannerLock::acquire() {
     HANDLE mutex = mutex_.get();
-    // Free, or held by this thread already: taken without touching the message queue, so a nested
-    // call runs exactly as it would without the lock.
-    if (taken(WaitForSingleObject(mutex, 0))) return;
+    const DWORD self = GetCurrentThreadId();
+    if (holder_.load() == self) {
+        // This thread's own connection is open further down its stack. The mutex would let it in
+        // again, into a port that is held: it is refused instead. (Only a holder that ended without
+        // giving the mutex back leaves it abandoned; a thread with its ID then has it.)
+        const DWORD waited = WaitForSingleObject(mutex, 0);
+        if (waited == WAIT_ABANDONED_0) return;
+        if (waited == WAIT_OBJECT_0) ReleaseMutex(mutex);
+        throw RuntimeError(err::device_unavailable);
+    }
+    if (!wait_for(mutex)) fail_with_last_error("MsgWaitForMultipleObjectsEx");
+    holder_.store(self);
+}
+
+void WindowsScannerLock::release() {
+    holder_.store(0);
+    ReleaseMutex(mutex_.get());
+}
+
+bool WindowsScannerLock::wait_for(HANDLE mutex) {
+    // Free: taken without touching the message queue.
+    if (taken(WaitForSingleObject(mutex, 0))) return true;
     for (;;) {
         // A quit for the host's loop stops the dispatching of the host's own messages, but not of
         // the calls other apartments make into this one: the holder may be waiting for one of them.
         if (quit_pending()) {
-            if (taken(WaitForSingleObject(mutex, quit_poll_ms))) return;
+            if (taken(WaitForSingleObject(mutex, quit_poll_ms))) return true;
             while (dispatch_next_background_message()) {
-                if (taken(WaitForSingleObject(mutex, 0))) return;
+                if (taken(WaitForSingleObject(mutex, 0))) return true;
             }
             continue;
         }
         const DWORD woke = MsgWaitForMultipleObjectsEx(1, &mutex, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (taken(woke)) return;
-        if (woke != WAIT_OBJECT_0 + 1) fail_with_last_error("MsgWaitForMultipleObjectsEx");
+        if (taken(woke)) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;
         // One message, then the mutex again: a host that posts a message from each message must not
         // keep this thread from the lock.
         dispatch_next_message();
-        if (taken(WaitForSingleObject(mutex, 0))) return;
+        if (taken(WaitForSingleObject(mutex, 0))) return true;
     }
-}
-
-void WindowsScannerLock::release() {
-    ReleaseMutex(mutex_.get());
 }
 
 }  // namespace harrowtally::windows

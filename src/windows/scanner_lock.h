@@ -1,9 +1,12 @@
 #pragma once
-// The scanner library's lock on Windows: one kernel mutex for the process, which the thread that
-// holds it takes again at once (a member called from a message handler during the settling pause).
+// The scanner library's lock on Windows: one kernel mutex for the process, held by one connection.
 // A thread that must wait dispatches its messages meanwhile, as the settling pause does, so a
-// waiting apartment keeps serving its windows and the calls made into it.
+// waiting apartment keeps serving its windows and the calls made into it. A call dispatched on the
+// thread that holds the lock (from a message during the settling pause, or from a library that
+// dispatches messages itself) would wait for its own caller: it fails at once instead.
 #include <windows.h>
+
+#include <atomic>
 
 #include "common/scanner_lock.h"
 #include "windows/owners.h"
@@ -18,7 +21,12 @@ public:
     void release() override;
 
 private:
+    // Waits for the mutex, dispatching this thread's messages; false when the wait itself fails.
+    static bool wait_for(HANDLE mutex);
+
     KernelHandle mutex_;
+    // The thread whose connection holds the mutex; 0 while none does.
+    std::atomic<DWORD> holder_{0};
 };
 
 }  // namespace harrowtally::windows

@@ -577,6 +577,71 @@ DWORD WINAPI download_in_apartment(void* argument) {
     return 0;
 }
 
+// A thread of the multithreaded apartment: its objects live on the process's one host thread, so
+// two such threads' calls meet on that thread.
+DWORD WINAPI download_in_mta(void* argument) {
+    auto& apartment = *static_cast<Apartment*>(argument);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    WaitForSingleObject(apartment.go, 60000);
+    apartment.found.push_back(download(apartment.index % 2 == 1));
+    CoUninitialize();
+    return 0;
+}
+
+constexpr HRESULT device_unavailable = static_cast<HRESULT>(0x800A0044);
+
+// The call a timer makes into another object while a member on this thread holds the library.
+ComPtr<_Clicker> nested_clicker;
+HRESULT nested_hr = S_OK;
+void CALLBACK call_from_timer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (nested_clicker) nested_hr = nested_clicker->open_clicker();
+}
+
+// A call that reaches the library while a connection on the same thread holds it (two MTA threads'
+// objects on the one host thread, or a message handler during the pause) cannot wait for its own
+// caller: it fails at once with error 68, and the holder finds the scanner as if alone.
+void one_connection_on_a_thread(const Found& alone) {
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<Apartment> started(2);
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < 2; ++i) {
+        started[i].go = go;
+        started[i].index = i;
+        threads.push_back(CreateThread(nullptr, 0, download_in_mta, &started[i], 0, nullptr));
+    }
+    SetEvent(go);
+    for (HANDLE thread : threads) {
+        WaitForSingleObject(thread, 180000);
+        CloseHandle(thread);
+    }
+    CloseHandle(go);
+    int found_alone = 0;
+    int busy = 0;
+    std::string detail;
+    for (const Apartment& apartment : started) {
+        for (const Found& found : apartment.found) {
+            found_alone += found == alone;
+            busy += found.hr == device_unavailable;
+            detail += found.text() + "; ";
+        }
+    }
+    check(found_alone >= 1 && found_alone + busy == 2,
+          "two MTA threads downloading at once: each finds the scanner or gets error 68", detail);
+
+    nested_clicker = new_clicker();
+    if (nested_clicker) on_port_3(nested_clicker.Get());
+    nested_hr = S_OK;
+    SetTimer(nullptr, 0, 20, call_from_timer);
+    const Found outer = download(false);
+    VARIANT_BOOL nested_open = VARIANT_TRUE;
+    if (nested_clicker) nested_clicker->get_open_ok(&nested_open);
+    nested_clicker.Reset();
+    check(nested_hr == device_unavailable && nested_open == VARIANT_FALSE && outer == alone,
+          "a call from a message handler during the pause gets error 68 and leaves the holder's download whole",
+          hex(nested_hr) + "; holder: " + outer.text());
+}
+
 // Thread A holds the library in its settling pause; the message it posted itself tells when.
 HANDLE holder_inside = nullptr;
 LRESULT CALLBACK holder_window(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -652,6 +717,7 @@ void apartments_at_once() {
     check(names_after == names_before && contents(state) == state_before,
           "the simulator's state file is unchanged and nothing new lies beside it", stray);
     check(wine_test::heaps_valid(), "the heap is intact after the apartments' downloads");
+    one_connection_on_a_thread(alone);
 
     // A thread that waits for the library dispatches its own messages meanwhile.
     holder_inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
