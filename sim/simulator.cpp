@@ -177,7 +177,8 @@ std::int32_t Simulator::get_packet(char* buffer, std::int32_t index, std::int32_
     const std::size_t size = std::size_t{packets_[start]} + 1;
     if (max_length < 0 || size > static_cast<std::size_t>(max_length)) return result::bad_argument;
     // A library that reports a packet it did not write: the buffer keeps what it held.
-    if (device_->packet_unwritten_at && index + 1 >= *device_->packet_unwritten_at) return static_cast<std::int32_t>(size);
+    if (device_->packet_unwritten_at && index + 1 >= *device_->packet_unwritten_at)
+        return static_cast<std::int32_t>(size);
     std::memcpy(buffer, packets_.data() + start, size);
     return static_cast<std::int32_t>(size);
 }

@@ -389,13 +389,13 @@ TEST_P(PacketResult, OnlyAWrittenPacketOfItsOwnLengthIsABarcode) {
 
 INSTANTIATE_TEST_SUITE_P(
     OpenClicker, PacketResult,
-    ::testing::Values(
-        PacketResultCase{"SuccessWithoutWriting", {{1, 10}}, Bytes{}, {u"", u"a", u"", u""}},
-        PacketResultCase{"ZeroWithoutWriting", {{1, 0}}, Bytes{}, {u"", u"a", u"", u""}},
-        PacketResultCase{"LengthByteZero", {{1, 2}}, Bytes{0, 9}, {u"", u"a", u"", u""}},
-        PacketResultCase{"LengthWithoutTheLengthByte", {{1, 7}}, std::nullopt, {u"", u"a", u"", u""}},
-        PacketResultCase{"LengthBeyondThePacket", {{1, 9}}, std::nullopt, {u"", u"a", u"", u""}},
-        PacketResultCase{"ZeroWithThePacket", {{0, 0}, {1, 0}, {2, 0}}, std::nullopt, {u"", u"a", u"bb", u"c"}}),
+    ::testing::Values(PacketResultCase{"SuccessWithoutWriting", {{1, 10}}, Bytes{}, {u"", u"a", u"", u""}},
+                      PacketResultCase{"ZeroWithoutWriting", {{1, 0}}, Bytes{}, {u"", u"a", u"", u""}},
+                      PacketResultCase{"LengthByteZero", {{1, 2}}, Bytes{0, 9}, {u"", u"a", u"", u""}},
+                      PacketResultCase{"LengthWithoutTheLengthByte", {{1, 7}}, std::nullopt, {u"", u"a", u"", u""}},
+                      PacketResultCase{"LengthBeyondThePacket", {{1, 9}}, std::nullopt, {u"", u"a", u"", u""}},
+                      PacketResultCase{
+                          "ZeroWithThePacket", {{0, 0}, {1, 0}, {2, 0}}, std::nullopt, {u"", u"a", u"bb", u"c"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OpenClicker, EmptyScannerKeepsTheListsAndRefreshesTheClock) {
