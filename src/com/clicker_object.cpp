@@ -1,6 +1,8 @@
 #include "com/clicker_object.h"
 
 #include <iterator>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,8 +24,8 @@ namespace {
 // The collaborators every object shares: one scanner library per process (the library keeps the
 // open port, so all objects must talk to the same one) and the lock that lets one connection at a
 // time into it, whichever thread or object makes it; the PC clock, the pause over the thread's
-// message pump and the data-folder listing. Created at the first object and kept for the life of
-// the process, like the scanner library they load.
+// message pump and the data-folder listing. Created with the first object, and freed, the scanner
+// library with them, when the module may unload (release_shared_services).
 struct SharedServices {
     windows::WindowsScannerLock lock;
     LoadedCSP2 library{windows::library_opener()};
@@ -33,8 +35,12 @@ struct SharedServices {
     windows::WindowsDirectoryListing listing;
 };
 
+std::mutex shared_guard;
+std::unique_ptr<SharedServices> shared;
+
 ScannerServices services() {
-    static SharedServices* shared = new SharedServices();
+    const std::lock_guard<std::mutex> hold(shared_guard);
+    if (!shared) shared = std::make_unique<SharedServices>();
     ScannerServices s;
     s.library = ScannerLibrary(&shared->library, &shared->lock);
     s.clock = &shared->clock;
@@ -251,16 +257,21 @@ HRESULT report_runtime_error(int number) noexcept {
     return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
 }
 
+void release_shared_services() {
+    std::unique_ptr<SharedServices> gone;
+    {
+        const std::lock_guard<std::mutex> hold(shared_guard);
+        if (module_state().objects == 0) gone = std::move(shared);
+    }
+    // Freed outside the guard: the scanner library's own unloading may take a while.
+}
+
 ClickerObject::ClickerObject(ITypeInfo* type_info) : ClickerObject(type_info, services()) {}
 
 ClickerObject::ClickerObject(ITypeInfo* type_info, const ScannerServices& services)
-    : type_info_(type_info), clicker_(with_conversions(services, conversions_)) {
-    ++module_state().objects;
-}
+    : type_info_(type_info), clicker_(with_conversions(services, conversions_)) {}
 
-ClickerObject::~ClickerObject() {
-    --module_state().objects;
-}
+ClickerObject::~ClickerObject() = default;
 
 HRESULT ClickerObject::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;

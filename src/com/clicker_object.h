@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "clicker/clicker.h"
+#include "com/module_state.h"
 #include "com/platform_conversions.h"
 #include "common/services.h"
 #include "harrowtally_h.h"
@@ -80,6 +81,7 @@ private:
     HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
     HRESULT put_by_reference(DISPID id, const VARIANT& argument, EXCEPINFO* exception, UINT* bad_argument);
 
+    ObjectCount counted_;
     std::atomic<ULONG> references_{1};
     Microsoft::WRL::ComPtr<ITypeInfo> type_info_;
     // The object's own, so that Invoke can set the locale of each call for this object alone.
@@ -90,5 +92,9 @@ private:
 // Sets the thread's IErrorInfo for a runtime error of the core and returns its HRESULT
 // (0x800A0000 + number).
 HRESULT report_runtime_error(int number) noexcept;
+
+// Frees what the objects share, the loaded scanner library among it, while no object exists; the
+// next object creates them again. Called when the module may unload, never from DllMain.
+void release_shared_services();
 
 }  // namespace harrowtally::com

@@ -20,6 +20,16 @@ struct ModuleState {
 
 ModuleState& module_state();
 
+// Counts one object for DllCanUnloadNow while it lives. Declared as an object's first member, it
+// counts from before the object's other members are made until after they are gone.
+class ObjectCount {
+public:
+    ObjectCount() { ++module_state().objects; }
+    ~ObjectCount() { --module_state().objects; }
+    ObjectCount(const ObjectCount&) = delete;
+    ObjectCount& operator=(const ObjectCount&) = delete;
+};
+
 // Full path of Harrowtally.dll.
 std::wstring module_path();
 

@@ -77,14 +77,13 @@ using harrowtally::com::ModuleState;
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         module_state().module = instance;
         DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded by FreeLibrary (at process exit the platform's modules may be gone already).
-        harrowtally::com::release_type_info();
     }
+    // Nothing is freed at DLL_PROCESS_DETACH: DllCanUnloadNow has given back what the objects
+    // shared before COM unloads the module, and freeing libraries or COM objects here is not safe.
     return TRUE;
 }
 
@@ -95,9 +94,15 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ob
     return harrowtally::com::factory.QueryInterface(riid, object);
 }
 
+// A yes is followed by FreeLibrary: what the objects shared is given back first, here rather than
+// in DllMain, where freeing the scanner library and the type information is not safe. An object
+// is created only through a reference to the factory, so none can appear meanwhile.
 HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     const ModuleState& state = module_state();
-    return state.objects == 0 && state.locks == 0 && state.server_locks == 0 ? S_OK : S_FALSE;
+    if (state.objects != 0 || state.locks != 0 || state.server_locks != 0) return S_FALSE;
+    harrowtally::com::release_shared_services();
+    harrowtally::com::release_type_info();
+    return S_OK;
 }
 
 HRESULT STDAPICALLTYPE DllRegisterServer() {

@@ -13,15 +13,15 @@
 namespace harrowtally::windows {
 namespace {
 
+// The library stays loaded while its owner lives: the functions resolved from it go with it. The
+// owner is never destroyed from DllMain (the component frees it when the module may unload).
 class LoadedModule : public DynamicLibrary {
 public:
     explicit LoadedModule(HMODULE module) : module_(module) {}
-    // The module stays loaded for the life of the process: functions resolved from it may still be
-    // held by the caller, and unloading from inside DllMain is not safe.
-    void* find(const char* name) override { return reinterpret_cast<void*>(GetProcAddress(module_, name)); }
+    void* find(const char* name) override { return reinterpret_cast<void*>(GetProcAddress(module_.get(), name)); }
 
 private:
-    HMODULE module_;
+    LoadedModuleHandle module_;
 };
 
 bool is_file(const std::wstring& path) {

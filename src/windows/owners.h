@@ -51,7 +51,12 @@ struct FindRelease {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
     static void free(HANDLE find) { FindClose(find); }
 };
+struct ModuleRelease {
+    static HMODULE none() { return nullptr; }
+    static void free(HMODULE module) { FreeLibrary(module); }
+};
 using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
+using LoadedModuleHandle = Owned<HMODULE, ModuleRelease>;
 using FindHandle = Owned<HANDLE, FindRelease>;
 using KernelHandle = Owned<HANDLE, KernelHandleRelease>;
 

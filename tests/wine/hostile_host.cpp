@@ -601,7 +601,8 @@ void CALLBACK call_from_timer(HWND, UINT, UINT_PTR timer, DWORD) {
 // A call that reaches the library while a connection on the same thread holds it (two MTA threads'
 // objects on the one host thread, or a message handler during the pause) cannot wait for its own
 // caller: it fails at once with error 68, and the holder finds the scanner as if alone.
-void one_connection_on_a_thread(const Found& alone) {
+void one_connection_on_a_thread() {
+    const Found alone = download(false);
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::vector<Apartment> started(2);
     std::vector<HANDLE> threads;
@@ -717,7 +718,6 @@ void apartments_at_once() {
     check(names_after == names_before && contents(state) == state_before,
           "the simulator's state file is unchanged and nothing new lies beside it", stray);
     check(wine_test::heaps_valid(), "the heap is intact after the apartments' downloads");
-    one_connection_on_a_thread(alone);
 
     // A thread that waits for the library dispatches its own messages meanwhile.
     holder_inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -745,6 +745,36 @@ void apartments_at_once() {
               (message_during_wait ? "dispatched" : "not dispatched") + " during the wait; holder: " + held.text());
 }
 
+// Twenty times an object loads the scanner library and goes, and CoFreeUnusedLibraries unloads the
+// module: each time both libraries leave the process, and the process's handles stay as many (Wine
+// counts none; there the libraries' leaving is what shows).
+void unload_cycles() {
+    std::string detail;
+    DWORD handles_at_second = 0;
+    DWORD handles = 0;
+    for (int cycle = 1; cycle <= 20; ++cycle) {
+        const std::string at = "cycle " + std::to_string(cycle) + ": ";
+        if (ComPtr<_Clicker> clicker = new_clicker()) {
+            VARIANT version;
+            VariantInit(&version);
+            if (FAILED(clicker->get_SwVersion(&version)) || !GetModuleHandleW(L"csp2a.DLL"))
+                detail += at + "the scanner library was not used; ";
+            VariantClear(&version);
+        } else {
+            detail += at + "no object; ";
+        }
+        CoFreeUnusedLibraries();
+        if (GetModuleHandleW(L"Harrowtally.dll")) detail += at + "the component is still loaded; ";
+        if (GetModuleHandleW(L"csp2a.DLL")) detail += at + "the scanner library is still loaded; ";
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        if (cycle == 2) handles_at_second = handles;
+    }
+    check(detail.empty() && handles == handles_at_second,
+          "20 unload cycles free the component and the scanner library and keep the handle count",
+          detail + "handles " + std::to_string(handles_at_second) + " after cycle 2, " + std::to_string(handles) +
+              " after cycle 20");
+}
+
 // A host of the other bitness than the registered component: the class runs in the system's
 // surrogate, and _Clicker is marshaled across the processes.
 void through_surrogate() {
@@ -767,10 +797,17 @@ int wmain(int argc, wchar_t** argv) {
     const struct {
         const wchar_t* name;
         void (*run)();
-    } sections[] = {{L"threads", apartments_at_once},        {L"pause", release_during_pause},
-                    {L"chain", message_chain_during_pause},  {L"arguments", malformed_arguments},
-                    {L"decimals", oversized_decimal_scales}, {L"locale", locale_of_the_call},
-                    {L"shapes", malformed_shapes},           {L"marshal", marshaled_to_another_apartment}};
+    } sections[] = {{L"threads", apartments_at_once},
+                    {L"pause", release_during_pause},
+                    {L"chain", message_chain_during_pause},
+                    {L"arguments", malformed_arguments},
+                    {L"decimals", oversized_decimal_scales},
+                    {L"locale", locale_of_the_call},
+                    {L"shapes", malformed_shapes},
+                    {L"marshal", marshaled_to_another_apartment},
+                    {L"unload", unload_cycles},
+                    // Last: under Wine the module stays held once an MTA thread has made an object.
+                    {L"mta", one_connection_on_a_thread}};
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const auto& section : sections) {
         if (only.empty() || only == section.name) section.run();
