@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -233,13 +234,17 @@ bool is_missing(const VARIANTARG& argument) {
     return V_VT(&argument) == VT_ERROR && V_ERROR(&argument) == DISP_E_PARAMNOTFOUND;
 }
 
-// Whether a call gives a fast member exactly its arguments: positional, every one present.
+// Whether a call gives a fast member as many positional arguments as it takes.
 bool takes_as_given(const FastMember& member, const DISPPARAMS& params) {
-    if (params.cArgs != member.arguments || params.cNamedArgs != 0) return false;
-    for (UINT i = 0; i < params.cArgs; ++i) {
-        if (is_missing(params.rgvarg[i])) return false;
+    return params.cArgs == member.arguments && params.cNamedArgs == 0;
+}
+
+// The first argument left out, or none: no parameter of a fast member is optional.
+std::optional<UINT> missing_argument(const DISPPARAMS& params) {
+    for (UINT i = params.cArgs; i-- > 0;) {
+        if (is_missing(params.rgvarg[i])) return i;
     }
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -341,12 +346,18 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
     const PlatformConversions::CallLocale call_locale(conversions_, lcid);
     const DispatchTable* table = clicker_dispatch_table();
     if (table == nullptr) return without_error_object(E_UNEXPECTED);
-    // A fast member is called here only with all its arguments, in order and none missing; a call
-    // with named, missing or too few or many arguments gets the type library's own answer
-    // (DISP_E_PARAMNOTOPTIONAL, DISP_E_BADPARAMCOUNT, ...).
+    // A fast member is called here only with all its arguments, in order; one left out is refused
+    // as the platform's dispatcher refuses it for a parameter that is not optional. A call with
+    // named arguments, or too few or many, gets the type library's own answer (DISP_E_BADPARAMCOUNT).
     if (const FastMember* member = table->fast_member(id); member != nullptr && takes_as_given(*member, *params)) {
         const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
-        if ((flags & called_as) != 0) return invoke_fast(*member, params->rgvarg, result, exception);
+        if ((flags & called_as) != 0) {
+            if (const auto missing = missing_argument(*params)) {
+                if (bad_argument != nullptr) *bad_argument = *missing;
+                return without_error_object(DISP_E_PARAMNOTOPTIONAL);
+            }
+            return invoke_fast(*member, params->rgvarg, result, exception);
+        }
     }
     if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
         return put_by_reference(id, *value, exception, bad_argument);
@@ -420,7 +431,11 @@ HRESULT ClickerObject::invoke_fast(const FastMember& member, const VARIANTARG* a
                                    EXCEPINFO* exception) {
     VariantValue value;
     const HRESULT hr = member.call(*this, arguments, value.get());
-    if (FAILED(hr)) return as_exception(hr, exception);
+    if (FAILED(hr)) {
+        // A result the member gives on failure too (EmptyScannerIf's False) reaches the caller.
+        if (result != nullptr && V_VT(value.get()) != VT_EMPTY) *result = value.release();
+        return as_exception(hr, exception);
+    }
     if (result != nullptr) *result = value.release();
     return S_OK;
 }

@@ -52,12 +52,12 @@ VARIANT by_value(const VARIANTARG& argument) {
     return argument;
 }
 
-// A method of two by-value VARIANT parameters that gives a Boolean.
+// A method of two by-value VARIANT parameters that gives a Boolean. Its result is a Boolean also
+// when it fails (False), as the type library's dispatcher hands back the cleared out value.
 template <HRESULT (STDMETHODCALLTYPE Object::*Method)(VARIANT, VARIANT, VARIANT_BOOL*)>
 HRESULT flag_method2(Object& object, const VARIANTARG* arguments, VARIANT* result) {
     VARIANT_BOOL value = VARIANT_FALSE;
     const HRESULT hr = (object.*Method)(by_value(arguments[1]), by_value(arguments[0]), &value);
-    if (FAILED(hr)) return hr;
     V_BOOL(result) = value;
     V_VT(result) = VT_BOOL;
     return hr;
