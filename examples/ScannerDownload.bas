@@ -92,6 +92,7 @@ End Sub
 ' the barcodes the scanner holds now.
 Public Sub EmptyScannerIfSaved()
     Dim clicker As Object, sheet As Worksheet, count As Long, held As Long, k As Long, saved As String
+    Dim serial As String
     On Error GoTo Failed
     If TypeName(ActiveSheet) <> "Worksheet" Then
         MsgBox "Select the worksheet DownloadScanner filled.", vbExclamation
@@ -106,6 +107,7 @@ Public Sub EmptyScannerIfSaved()
     Set clicker = OpenScanner()
     If clicker Is Nothing Then Exit Sub
     count = clicker.num_barcodes
+    serial = clicker.serial                 ' only this scanner, holding count barcodes, is erased
     held = sheet.Cells(sheet.Rows.Count, 1).End(xlUp).Row - FirstRow + 1
     If held <> count Then
         MsgBox "Not emptied: the sheet holds " & held & " rows, the scanner " & count & " barcodes. " & _
@@ -121,21 +123,28 @@ Public Sub EmptyScannerIfSaved()
                    "Run DownloadScanner again and save.", vbExclamation
             Exit Sub
         End If
+        ' 2001-01-01 00:00:00 stands for a time stamp the component could not read: the scanner keeps it.
+        If clicker.stime = DateSerial(2001, 1, 1) Then
+            MsgBox "Not emptied: the scan time of barcode " & k & " could not be read; the scanner keeps " & _
+                   "its time stamp.", vbExclamation
+            Exit Sub
+        End If
     Next
     If count = 0 Then
         MsgBox "The scanner is empty.", vbInformation
         Exit Sub
     End If
 
-    clicker.startport = clicker.comport     ' EmptyScanner opens startport as it is, without a search
-    clicker.EmptyScanner
-    If Not clicker.empty_ok Then
-        MsgBox "Not emptied: " & clicker.log, vbExclamation
-    ElseIf clicker.num_barcodes > count Then
-        MsgBox "Emptied, but the scanner held " & clicker.num_barcodes & " barcodes: some were scanned " & _
-               "after the download and are lost.", vbExclamation
-    Else
+    ' EmptyScannerIf opens startport as it is, without a search, and erases only while the scanner
+    ' still holds what the sheet holds.
+    clicker.startport = clicker.comport
+    If clicker.EmptyScannerIf(count, serial) Then
         MsgBox "Emptied the scanner (" & count & " barcodes, saved in " & sheet.Parent.Name & ").", vbInformation
+    ElseIf Left(clicker.log, 4) = "CHNG" Then
+        MsgBox "Not emptied: the scanner changed since it was compared with the sheet (a barcode scanned, " & _
+               "or another scanner). Run DownloadScanner again and save.", vbExclamation
+    Else
+        MsgBox "Not emptied: " & clicker.log, vbExclamation
     End If
     Exit Sub
 Failed:

@@ -70,6 +70,7 @@ function main() {
     clicker.open_clicker();  // searches 16 ports from startport and downloads
     if (!clicker.open_ok) quit(1, "not emptied: no scanner found (" + clicker.log + ")");
     var count = clicker.num_barcodes;
+    var serial = clicker.serial;  // the scanner read: only it, holding count barcodes, is erased
 
     // Each value is read once: in a 64-bit host every read crosses into the surrogate process. A
     // barcode whose packet could not be read has no type: it is left out of the file, so the count
@@ -86,8 +87,11 @@ function main() {
     // Write the file; any failure ends here, with the scanner untouched and no part of the file
     // left under its name.
     var lines = ["item,barcode,type,scan_time"];
+    var unread = 0;
     for (var k = 1; k <= count; k++) {
         if (typeof types[k] == "undefined") continue;
+        // 2001-01-01 00:00:00 stands for a time stamp the component could not read.
+        if (new Date(times[k]).getTime() == new Date(2001, 0, 1).getTime()) unread++;
         lines.push(k + "," + csvField(barcodes[k]) + "," + types[k] + "," + isoTime(times[k]));
     }
     var created = false;
@@ -121,13 +125,20 @@ function main() {
         quit(1, "not emptied: the file holds " + (back.length - 2) + " of " + count + " barcodes");
     }
     if (count == 0) quit(0, "nothing to empty");
+    if (unread > 0) {
+        quit(1, "not emptied: " + unread + " scan times could not be read (2001-01-01 00:00:00 in the file); " +
+                "the scanner keeps their time stamps");
+    }
 
-    clicker.startport = clicker.comport;  // EmptyScanner opens startport as it is, without a search
-    clicker.EmptyScanner();
-    if (!clicker.empty_ok) quit(1, "not emptied: " + clicker.log);
-    if (clicker.num_barcodes > count) {
-        quit(1, "emptied, but the scanner held " + clicker.num_barcodes +
-                " barcodes: some were scanned after the download");
+    // EmptyScannerIf opens startport as it is, without a search, and erases only the scanner read
+    // above while it still holds what was saved.
+    clicker.startport = clicker.comport;
+    if (!clicker.EmptyScannerIf(count, serial)) {
+        if (clicker.log.substr(0, 4) == "CHNG") {
+            quit(1, "not emptied: the scanner changed since the download (a barcode scanned since, or " +
+                    "another scanner on the port); run again to save the rest");
+        }
+        quit(1, "not emptied: " + clicker.log);
     }
     quit(0, "emptied the scanner");
 }

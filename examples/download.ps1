@@ -71,6 +71,7 @@ try {
     $clicker.open_clicker()                 # searches 16 ports from startport and downloads
     if (-not $clicker.open_ok) { Stop-Download 1 "not emptied: no scanner found ($($clicker.log))" }
     $count = [int] $clicker.num_barcodes
+    $serial = $clicker.serial               # the scanner read: only it, holding $count barcodes, is erased
 
     # A barcode whose packet could not be read has no type ($null): it is left out of the file, so
     # the count below shows the download was incomplete.
@@ -91,6 +92,7 @@ try {
 
 # Write the file; any failure ends here, with the scanner untouched. CreateNew never replaces a file.
 $written = 0
+$unread = 0
 $invariant = [System.Globalization.CultureInfo]::InvariantCulture
 try {
     $stream = New-Object System.IO.FileStream($path, [System.IO.FileMode]::CreateNew, [System.IO.FileAccess]::Write)
@@ -101,6 +103,8 @@ try {
         for ($k = 1; $k -le $count; $k++) {
             if ($null -eq $types[$k]) { continue }
             $when = ([datetime] $times[$k]).ToString('yyyy-MM-dd HH:mm:ss', $invariant)
+            # 2001-01-01 00:00:00 stands for a time stamp the component could not read.
+            if ($when -eq '2001-01-01 00:00:00') { $unread++ }
             $writer.WriteLine("$k,$(ConvertTo-CsvField $barcodes[$k]),$($types[$k]),$when")
             $written++
         }
@@ -118,16 +122,25 @@ if ($rows -ne $count -or $written -ne $count) {
     Stop-Download 1 "not emptied: the file holds $rows of $count barcodes"
 }
 if ($count -eq 0) { Stop-Download 0 'nothing to empty' }
+if ($unread -gt 0) {
+    Stop-Download 1 ("not emptied: $unread scan times could not be read (2001-01-01 00:00:00 in the file); " +
+                     'the scanner keeps their time stamps')
+}
 
+# EmptyScannerIf opens startport as it is, without a search, and erases only the scanner read above
+# while it still holds what was saved.
 try {
-    $clicker.startport = $clicker.comport   # EmptyScanner opens startport as it is, without a search
-    $clicker.EmptyScanner()
-    if (-not $clicker.empty_ok) { Stop-Download 1 "not emptied: $($clicker.log)" }
-    $left = [int] $clicker.num_barcodes
+    $clicker.startport = $clicker.comport
+    $emptied = $clicker.EmptyScannerIf($count, $serial)
+    $log = [string] $clicker.log
 } catch {
     Stop-ComponentError $_.Exception
 }
-if ($left -gt $count) {
-    Stop-Download 1 "emptied, but the scanner held $left barcodes: some were scanned after the download"
+if (-not $emptied) {
+    if ($log.StartsWith('CHNG')) {
+        Stop-Download 1 ('not emptied: the scanner changed since the download (a barcode scanned since, or ' +
+                         'another scanner on the port); run again to save the rest')
+    }
+    Stop-Download 1 "not emptied: $log"
 }
 Stop-Download 0 'emptied the scanner'

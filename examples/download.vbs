@@ -69,7 +69,7 @@ End Function
 
 Sub Main()
     Dim fso, clicker, path, folder, started, count, k, barcodes, types, times, file, written, failure, text
-    Dim lines, back, created, usage
+    Dim lines, back, created, usage, serial, unread
     usage = "usage: cscript //nologo download.vbs [OUTPUT.csv [STARTPORT]]"
     If WScript.Arguments.Count > 2 Then Quit 2, usage
     If WScript.Arguments.Count = 2 Then
@@ -100,6 +100,7 @@ Sub Main()
     clicker.open_clicker                    ' searches 16 ports from startport and downloads
     If Not clicker.open_ok Then Quit 1, "not emptied: no scanner found (" & clicker.log & ")"
     count = clicker.num_barcodes
+    serial = clicker.serial                 ' the scanner read: only it, holding count barcodes, is erased
 
     ' Each value is read once: in a 64-bit host every read crosses into the surrogate process. A
     ' barcode whose packet could not be read has no type: it is left out of the file, so the count
@@ -118,8 +119,11 @@ Sub Main()
     ReDim lines(count)
     lines(0) = "item,barcode,type,scan_time"
     written = 0
+    unread = 0
     For k = 1 To count
         If Not IsEmpty(types(k)) Then
+            ' 2001-01-01 00:00:00 stands for a time stamp the component could not read.
+            If times(k) = DateSerial(2001, 1, 1) Then unread = unread + 1
             written = written + 1
             lines(written) = k & "," & CsvField(barcodes(k)) & "," & types(k) & "," & IsoTime(times(k))
         End If
@@ -158,13 +162,20 @@ Sub Main()
     Next
     If written <> count Then Quit 1, "not emptied: the file holds " & written & " of " & count & " barcodes"
     If count = 0 Then Quit 0, "nothing to empty"
+    If unread > 0 Then
+        Quit 1, "not emptied: " & unread & " scan times could not be read (2001-01-01 00:00:00 in the file); " & _
+                "the scanner keeps their time stamps"
+    End If
 
-    clicker.startport = clicker.comport     ' EmptyScanner opens startport as it is, without a search
-    clicker.EmptyScanner
-    If Not clicker.empty_ok Then Quit 1, "not emptied: " & clicker.log
-    If clicker.num_barcodes > count Then
-        Quit 1, "emptied, but the scanner held " & clicker.num_barcodes & _
-                " barcodes: some were scanned after the download"
+    ' EmptyScannerIf opens startport as it is, without a search, and erases only the scanner read
+    ' above while it still holds what was saved.
+    clicker.startport = clicker.comport
+    If Not clicker.EmptyScannerIf(count, serial) Then
+        If Left(clicker.log, 4) = "CHNG" Then
+            Quit 1, "not emptied: the scanner changed since the download (a barcode scanned since, or " & _
+                    "another scanner on the port); run again to save the rest"
+        End If
+        Quit 1, "not emptied: " & clicker.log
     End If
     Quit 0, "emptied the scanner"
 End Sub

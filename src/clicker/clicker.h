@@ -54,6 +54,11 @@ public:
     Variant sbarcode() const;
     Variant stime() const;
     Variant stype() const;
+    // The interface's last member: EmptyScanner, erasing only while the scanner holds
+    // `count` barcodes and its device ID reads as `serial` (what the host saved from num_barcodes and
+    // serial), looked at before each erase try in the erasing connection. Refused: nothing erased,
+    // the log led by "CHNG:KK:". Returns empty_ok.
+    bool EmptyScannerIf(const Variant& count, const Variant& serial);
 
     // Outside the automation interface: progress of downloads, for hosts that show it. The observer
     // is called in the middle of open_clicker and must not call members of this Clicker.
@@ -94,6 +99,10 @@ public:
     static constexpr std::u16string_view data_folder = u"c:\\larkvale";
 
 private:
+    // What the erase guard of EmptyScanner is shown: the host's guard as it is (the count only), or
+    // EmptyScannerIf's, with the device ID read for each look and its refusal in the trace.
+    enum class EraseCheck { host_guard, saved_scanner };
+    void empty_scanner(EraseGuard* guard, EraseCheck check);
     void clear_clicker(ScannerPort& connection, int attempts, EraseGuard* guard, bool device_after_failed_try = false);
     // The count and device ID read again in an open connection, for the erase guard.
     static ScannerBeforeErase scanner_now(ScannerPort& connection);

@@ -1,6 +1,8 @@
 // EmptyScanner: open the scanner on startport, set its clock when the host supplied a new value,
-// erase its memory with up to five tries and release the port.
+// erase its memory with up to five tries and release the port. EmptyScannerIf: the same, erasing
+// only the scanner the host saved.
 #include "clicker/clicker.h"
+#include "clicker/saved_scanner_guard.h"
 #include "common/clock_text.h"
 #include "common/conversions.h"
 #include "common/trace_text.h"
@@ -13,6 +15,28 @@ constexpr int erase_tries = 5;
 }  // namespace
 
 void Clicker::EmptyScanner() {
+    empty_scanner(erase_guard_, EraseCheck::host_guard);
+}
+
+bool Clicker::EmptyScannerIf(const Variant& count, const Variant& serial) {
+    // Arguments that do not convert fail here, before anything is touched.
+    const std::int32_t saved_count = services_.conversions->to_long(count);
+    SavedScannerGuard guard(saved_count, services_.conversions->to_text(serial), erase_guard_);
+    empty_scanner(&guard, EraseCheck::saved_scanner);
+    return empty_flag_;
+}
+
+void Clicker::empty_scanner(EraseGuard* guard, EraseCheck check) {
+    const bool read_device = check == EraseCheck::saved_scanner;
+    // A refusal of the saved scanner's guard leads the trace, naming the try it came before.
+    const auto refuse = [&](ScannerPort& connection) {
+        empty_outcome_.result = EmptyOutcome::Result::refused;
+        if (read_device) log_text_.insert(0, u"CHNG:" + two_digit_text(empty_outcome_.tries + 1) + u":");
+        connection.close();
+    };
+    const auto look = [&](ScannerPort& connection, std::int32_t count) {
+        return ScannerBeforeErase{1, count, read_device ? std::optional(scanner_serial(connection)) : std::nullopt};
+    };
     empty_flag_ = false;
     empty_outcome_ = {};
     if (startport_.is_empty()) {
@@ -56,9 +80,10 @@ void Clicker::EmptyScanner() {
     // and the erase: asked here, with the count just read, before the clock is set; and again for
     // the first try after the pause, with the count read once more (a barcode may be scanned
     // during the pause). Without a guard the member reads the count once, as the interface has it.
-    if (erase_guard_ && !erase_guard_->allow_erase({1, count, std::nullopt})) {
-        empty_outcome_.result = EmptyOutcome::Result::refused;
-        connection.close();
+    // The saved scanner's guard also has the device ID read for each look (another scanner may be
+    // put in the cradle during the pause or a failed try).
+    if (guard && !guard->allow_erase(look(connection, count))) {
+        refuse(connection);
         return;
     }
 
@@ -69,12 +94,15 @@ void Clicker::EmptyScanner() {
         empty_outcome_.clock_set = true;
     }
     services_.pause->scanner_pause();
-    if (erase_guard_ && !erase_guard_->allow_erase({1, lib.csp2ReadData(), std::nullopt})) {
-        empty_outcome_.result = EmptyOutcome::Result::refused;
-        connection.close();
+    if (guard && !guard->allow_erase(look(connection, lib.csp2ReadData()))) {
+        refuse(connection);
         return;
     }
-    clear_clicker(connection, erase_tries, erase_guard_);
+    clear_clicker(connection, erase_tries, guard, read_device);
+    if (empty_outcome_.result == EmptyOutcome::Result::refused) {
+        refuse(connection);
+        return;
+    }
     connection.close();
 }
 

@@ -22,8 +22,8 @@ struct ScannerBeforeErase {
     // csp2ReadData's result as the library gave it: read when the connection opened for try 1,
     // after the failed try before it for the others.
     std::int32_t count = 0;
-    // The device ID read again where the caller reads it (a one-connection download: before try 1
-    // and after each failed try); nullopt where it was not read.
+    // The device ID read again where the caller reads it (a one-connection download and
+    // EmptyScannerIf: before try 1 and after each failed try); nullopt where it was not read.
     std::optional<std::u16string> serial;
 };
 

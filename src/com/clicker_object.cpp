@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -234,6 +235,24 @@ bool is_by_reference_put(DISPID id) {
     return id == DISPID_CLICKER_PNEWDATETIME || variant_reference_put(id) != nullptr;
 }
 
+// A script's placeholder for an argument it left out ("c.m(, x)").
+bool is_missing(const VARIANTARG& argument) {
+    return V_VT(&argument) == VT_ERROR && V_ERROR(&argument) == DISP_E_PARAMNOTFOUND;
+}
+
+// Whether a call gives a fast member as many positional arguments as it takes.
+bool takes_as_given(const FastMember& member, const DISPPARAMS& params) {
+    return params.cArgs == member.arguments && params.cNamedArgs == 0;
+}
+
+// The first argument left out, or none: no parameter of a fast member is optional.
+std::optional<UINT> missing_argument(const DISPPARAMS& params) {
+    for (UINT i = params.cArgs; i-- > 0;) {
+        if (is_missing(params.rgvarg[i])) return i;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 HRESULT report_runtime_error(int number) noexcept {
@@ -338,10 +357,17 @@ HRESULT ClickerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DIS
     const PlatformConversions::CallLocale call_locale(conversions_, lcid);
     const DispatchTable* table = clicker_dispatch_table();
     if (table == nullptr) return without_error_object(E_UNEXPECTED);
-    if (params->cArgs == 0) {
-        if (const FastMember* member = table->fast_member(id)) {
-            const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
-            if ((flags & called_as) != 0) return invoke_fast(*member, result, exception);
+    // A fast member is called here only with all its arguments, in order; one left out is refused
+    // as the platform's dispatcher refuses it for a parameter that is not optional. A call with
+    // named arguments, or too few or many, gets the type library's own answer (DISP_E_BADPARAMCOUNT).
+    if (const FastMember* member = table->fast_member(id); member != nullptr && takes_as_given(*member, *params)) {
+        const WORD called_as = member->kind == INVOKE_FUNC ? DISPATCH_METHOD : DISPATCH_PROPERTYGET;
+        if ((flags & called_as) != 0) {
+            if (const auto missing = missing_argument(*params)) {
+                if (bad_argument != nullptr) *bad_argument = *missing;
+                return without_error_object(DISP_E_PARAMNOTOPTIONAL);
+            }
+            return invoke_fast(*member, params->rgvarg, result, exception);
         }
     }
     if (const VARIANT* value = put_argument(flags, params); value != nullptr && is_by_reference_put(id)) {
@@ -412,10 +438,15 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, EXCE
     return FAILED(hr) ? as_exception(hr, exception) : S_OK;
 }
 
-HRESULT ClickerObject::invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception) {
+HRESULT ClickerObject::invoke_fast(const FastMember& member, const VARIANTARG* arguments, VARIANT* result,
+                                   EXCEPINFO* exception) {
     VariantValue value;
-    const HRESULT hr = member.call(*this, value.get());
-    if (FAILED(hr)) return as_exception(hr, exception);
+    const HRESULT hr = member.call(*this, arguments, value.get());
+    if (FAILED(hr)) {
+        // A result the member gives on failure too (EmptyScannerIf's False) reaches the caller.
+        if (result != nullptr && V_VT(value.get()) != VT_EMPTY) *result = value.release();
+        return as_exception(hr, exception);
+    }
     if (result != nullptr) *result = value.release();
     return S_OK;
 }
@@ -543,6 +574,13 @@ HRESULT ClickerObject::get_stime(VARIANT* value) {
 
 HRESULT ClickerObject::get_stype(VARIANT* value) {
     return guarded_out(this, value, [&] { give_variant(value, clicker_.stype()); });
+}
+
+HRESULT ClickerObject::EmptyScannerIf(VARIANT count, VARIANT serial, VARIANT_BOOL* erased) {
+    return guarded_out(this, erased, [&] {
+        const bool emptied = clicker_.EmptyScannerIf(let_value(count), let_value(serial));
+        *erased = emptied ? VARIANT_TRUE : VARIANT_FALSE;
+    });
 }
 
 }  // namespace harrowtally::com

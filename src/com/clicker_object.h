@@ -75,10 +75,11 @@ public:
     HRESULT STDMETHODCALLTYPE get_sbarcode(VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE get_stime(VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE get_stype(VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE EmptyScannerIf(VARIANT count, VARIANT serial, VARIANT_BOOL* erased) override;
 
 private:
     ~ClickerObject();
-    HRESULT invoke_fast(const FastMember& member, VARIANT* result, EXCEPINFO* exception);
+    HRESULT invoke_fast(const FastMember& member, const VARIANTARG* arguments, VARIANT* result, EXCEPINFO* exception);
     HRESULT put_by_reference(DISPID id, const VARIANT& argument, EXCEPINFO* exception, UINT* bad_argument);
 
     ObjectCount counted_;

@@ -12,18 +12,18 @@ namespace {
 using Object = ClickerObject;
 
 template <HRESULT (STDMETHODCALLTYPE Object::*Method)()>
-HRESULT method(Object& object, VARIANT*) {
+HRESULT method(Object& object, const VARIANTARG*, VARIANT*) {
     return (object.*Method)();
 }
 
 template <HRESULT (STDMETHODCALLTYPE Object::*Get)(VARIANT*)>
-HRESULT variant_get(Object& object, VARIANT* result) {
+HRESULT variant_get(Object& object, const VARIANTARG*, VARIANT* result) {
     return (object.*Get)(result);
 }
 
 // A get of a value that is not a VARIANT, given as a VARIANT of type `Type`.
 template <VARTYPE Type, typename Value, HRESULT (STDMETHODCALLTYPE Object::*Get)(Value*)>
-HRESULT typed_get(Object& object, VARIANT* result) {
+HRESULT typed_get(Object& object, const VARIANTARG*, VARIANT* result) {
     Value value{};
     const HRESULT hr = (object.*Get)(&value);
     if (FAILED(hr)) return hr;
@@ -41,32 +41,55 @@ constexpr auto flag_get = typed_get<VT_BOOL, VARIANT_BOOL, Get>;
 template <HRESULT (STDMETHODCALLTYPE Object::*Get)(BSTR*)>
 constexpr auto text_get = typed_get<VT_BSTR, BSTR, Get>;
 
+// An argument passed by value, as a by-value parameter takes it: a script's variable arrives as a
+// reference to its VARIANT, which stands for the value it holds. The VARIANT is lent, not copied:
+// the member only reads it.
+VARIANT by_value(const VARIANTARG& argument) {
+    if (V_VT(&argument) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&argument) != nullptr &&
+        (V_VT(V_VARIANTREF(&argument)) & VT_BYREF) == 0) {
+        return *V_VARIANTREF(&argument);
+    }
+    return argument;
+}
+
+// A method of two by-value VARIANT parameters that gives a Boolean. Its result is a Boolean also
+// when it fails (False), as the type library's dispatcher hands back the cleared out value.
+template <HRESULT (STDMETHODCALLTYPE Object::*Method)(VARIANT, VARIANT, VARIANT_BOOL*)>
+HRESULT flag_method2(Object& object, const VARIANTARG* arguments, VARIANT* result) {
+    VARIANT_BOOL value = VARIANT_FALSE;
+    const HRESULT hr = (object.*Method)(by_value(arguments[1]), by_value(arguments[0]), &value);
+    V_BOOL(result) = value;
+    V_VT(result) = VT_BOOL;
+    return hr;
+}
+
 constexpr INVOKEKIND get = INVOKE_PROPERTYGET, call = INVOKE_FUNC;
 
 // clang-format off
 constexpr FastMember fast_members[] = {
-    {DISPID_CLICKER_STARTPORT,     L"startport",     get,  variant_get<&Object::get_startport>},
-    {DISPID_CLICKER_GET_BARCODE,   L"get_barcode",   get,  short_get<&Object::get_get_barcode>},
-    {DISPID_CLICKER_OPEN_CLICKER,  L"open_clicker",  call, method<&Object::open_clicker>},
-    {DISPID_CLICKER_CLOSE_CLICKER, L"close_clicker", call, method<&Object::close_clicker>},
-    {DISPID_CLICKER_SERIAL,        L"serial",        get,  variant_get<&Object::get_serial>},
-    {DISPID_CLICKER_LOG,           L"log",           get,  variant_get<&Object::get_log>},
-    {DISPID_CLICKER_ALLDATA,       L"alldata",       get,  variant_get<&Object::get_alldata>},
-    {DISPID_CLICKER_COMPORT,       L"comport",       get,  short_get<&Object::get_comport>},
-    {DISPID_CLICKER_NUM_BARCODES,  L"num_barcodes",  get,  short_get<&Object::get_num_barcodes>},
-    {DISPID_CLICKER_HELLO,         L"hello",         get,  text_get<&Object::get_hello>},
-    {DISPID_CLICKER_NUM_FILES,     L"num_files",     get,  short_get<&Object::get_num_files>},
-    {DISPID_CLICKER_OPEN_OK,       L"open_ok",       get,  flag_get<&Object::get_open_ok>},
-    {DISPID_CLICKER_EMPTY_OK,      L"empty_ok",      get,  flag_get<&Object::get_empty_ok>},
-    {DISPID_CLICKER_EMPTYSCANNER,  L"EmptyScanner",  call, method<&Object::EmptyScanner>},
-    {DISPID_CLICKER_RESET_PARAMS,  L"reset_params",  call, method<&Object::reset_params>},
-    {DISPID_CLICKER_SHOWPARAMS,    L"showparams",    get,  variant_get<&Object::get_showparams>},
-    {DISPID_CLICKER_SWVERSION,     L"SwVersion",     get,  variant_get<&Object::get_SwVersion>},
-    {DISPID_CLICKER_GETDATE,       L"getdate",       call, method<&Object::getdate>},
-    {DISPID_CLICKER_SETDATE,       L"setdate",       call, method<&Object::setdate>},
-    {DISPID_CLICKER_SBARCODE,      L"sbarcode",      get,  variant_get<&Object::get_sbarcode>},
-    {DISPID_CLICKER_STIME,         L"stime",         get,  variant_get<&Object::get_stime>},
-    {DISPID_CLICKER_STYPE,         L"stype",         get,  variant_get<&Object::get_stype>},
+    {DISPID_CLICKER_STARTPORT,      L"startport",      get,  0, variant_get<&Object::get_startport>},
+    {DISPID_CLICKER_GET_BARCODE,    L"get_barcode",    get,  0, short_get<&Object::get_get_barcode>},
+    {DISPID_CLICKER_OPEN_CLICKER,   L"open_clicker",   call, 0, method<&Object::open_clicker>},
+    {DISPID_CLICKER_CLOSE_CLICKER,  L"close_clicker",  call, 0, method<&Object::close_clicker>},
+    {DISPID_CLICKER_SERIAL,         L"serial",         get,  0, variant_get<&Object::get_serial>},
+    {DISPID_CLICKER_LOG,            L"log",            get,  0, variant_get<&Object::get_log>},
+    {DISPID_CLICKER_ALLDATA,        L"alldata",        get,  0, variant_get<&Object::get_alldata>},
+    {DISPID_CLICKER_COMPORT,        L"comport",        get,  0, short_get<&Object::get_comport>},
+    {DISPID_CLICKER_NUM_BARCODES,   L"num_barcodes",   get,  0, short_get<&Object::get_num_barcodes>},
+    {DISPID_CLICKER_HELLO,          L"hello",          get,  0, text_get<&Object::get_hello>},
+    {DISPID_CLICKER_NUM_FILES,      L"num_files",      get,  0, short_get<&Object::get_num_files>},
+    {DISPID_CLICKER_OPEN_OK,        L"open_ok",        get,  0, flag_get<&Object::get_open_ok>},
+    {DISPID_CLICKER_EMPTY_OK,       L"empty_ok",       get,  0, flag_get<&Object::get_empty_ok>},
+    {DISPID_CLICKER_EMPTYSCANNER,   L"EmptyScanner",   call, 0, method<&Object::EmptyScanner>},
+    {DISPID_CLICKER_RESET_PARAMS,   L"reset_params",   call, 0, method<&Object::reset_params>},
+    {DISPID_CLICKER_SHOWPARAMS,     L"showparams",     get,  0, variant_get<&Object::get_showparams>},
+    {DISPID_CLICKER_SWVERSION,      L"SwVersion",      get,  0, variant_get<&Object::get_SwVersion>},
+    {DISPID_CLICKER_GETDATE,        L"getdate",        call, 0, method<&Object::getdate>},
+    {DISPID_CLICKER_SETDATE,        L"setdate",        call, 0, method<&Object::setdate>},
+    {DISPID_CLICKER_SBARCODE,       L"sbarcode",       get,  0, variant_get<&Object::get_sbarcode>},
+    {DISPID_CLICKER_STIME,          L"stime",          get,  0, variant_get<&Object::get_stime>},
+    {DISPID_CLICKER_STYPE,          L"stype",          get,  0, variant_get<&Object::get_stype>},
+    {DISPID_CLICKER_EMPTYSCANNERIF, L"EmptyScannerIf", call, 2, flag_method2<&Object::EmptyScannerIf>},
 };
 // clang-format on
 
@@ -107,7 +130,8 @@ HRESULT fill_table(ITypeInfo* info, DispatchTable& table) {
         const std::wstring key = lower(name.get());
         if (table.find(key.c_str()) == DISPID_UNKNOWN) table.names.emplace_back(key, f->memid);
         for (const FastMember& m : fast_members) {
-            if (m.id == f->memid && f->invkind == m.kind && f->cParams == 0 && lower(m.name) == key) {
+            if (m.id == f->memid && f->invkind == m.kind && f->cParams == static_cast<SHORT>(m.arguments) &&
+                lower(m.name) == key) {
                 table.fast[m.id] = &m;
             }
         }

@@ -13,20 +13,23 @@ namespace harrowtally::com {
 
 class ClickerObject;
 
-// A property get or a method without arguments that scripts call often. `call` runs it through
-// the vtable and leaves its value in `result` (empty on entry) when it succeeds.
+// A property get or a method that scripts call often. `call` runs it through the vtable with the
+// caller's `arguments` (all `arguments` of them, positional, last first, as DISPPARAMS has them;
+// a reference to a VARIANT, as scripts pass a variable, stands for its value) and leaves its value
+// in `result` (empty on entry) when it succeeds.
 struct FastMember {
     DISPID id;
     const wchar_t* name;
     INVOKEKIND kind;
-    HRESULT (*call)(ClickerObject& object, VARIANT* result);
+    UINT arguments;
+    HRESULT (*call)(ClickerObject& object, const VARIANTARG* arguments, VARIANT* result);
 };
 
-inline constexpr DISPID highest_dispatch_id = DISPID_CLICKER_STYPE;
+inline constexpr DISPID highest_dispatch_id = DISPID_CLICKER_EMPTYSCANNERIF;
 
 struct DispatchTable {
     std::vector<std::pair<std::wstring, DISPID>> names;  // lower case
-    // By identifier: the fast members that the type library confirms (same name, kind and no
+    // By identifier: the fast members that the type library confirms (same name, kind and number of
     // parameters); a member it does not confirm is left to the type library's Invoke.
     const FastMember* fast[highest_dispatch_id + 1] = {};
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "clicker/clicker.h"
+#include "support/runtime_error_helpers.h"
 #include "support/scripted_csp2.h"
 #include "support/scripted_rig.h"
 
@@ -132,6 +135,106 @@ TEST(EraseGuard, ARefusalStopsResetParamsBeforeTheDefaults) {
         EXPECT_EQ(defaults_sent, allow);
         EXPECT_EQ(rig.lib.written_params.size(), allow ? 1u : 0u);
         EXPECT_FALSE(rig.lib.port_open);
+    }
+}
+
+// EmptyScannerIf: the saved count and serial number are compared with the scanner's, read in the
+// erasing connection, before the clock is set, after the pause and after each failed try.
+TEST(EraseGuard, EmptyScannerIfErasesOnlyTheSavedScanner) {
+    const Calls opening = {"csp2Init(3)", "csp2ReadData()", "csp2GetSystemStatus()", "csp2GetDeviceId(9)"};
+    const Calls after_pause = {"pause", "csp2ReadData()", "csp2GetDeviceId(9)"};
+    const Calls failed_try = {"csp2ClearData()", "csp2ReadData()", "csp2GetSystemStatus()", "csp2GetDeviceId(9)"};
+    const auto join = [](std::initializer_list<Calls> parts) {
+        Calls all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    struct Case {
+        const char* what;
+        std::int32_t count;  // the host's saved count; the scanner holds 4
+        std::u16string serial;
+        std::deque<std::int32_t> reads;  // the scanner's counts after the first
+        std::deque<std::int32_t> clears;
+        int device_read_changed;  // the csp2GetDeviceId call from which another scanner answers; 0: none
+        Calls tail;
+        std::u16string log;
+    };
+    const std::u16string same = u"1A2B3C4D5E6F7081";
+    const Calls erase = {"csp2ClearData()", "csp2Restore()"}, release = {"csp2Restore()"};
+    // clang-format off
+    const std::vector<Case> cases = {
+        {"the saved scanner", 4, same, {}, {}, 0, join({after_pause, erase}), u"CLOK:01:OPOK:03143005*0:0"},
+        {"its serial in small letters, blanks after it", 4, u"1a2b3c4d5e6f7081  ", {}, {}, 0,
+         join({after_pause, erase}), u"CLOK:01:OPOK:03143005*0:0"},
+        {"another count saved", 3, same, {}, {}, 0, release, u"CHNG:01:OPOK:03143005*0"},
+        {"another serial saved", 4, u"1A2B3C4D5E6F7082", {}, {}, 0, release, u"CHNG:01:OPOK:03143005*0"},
+        {"a barcode scanned during the pause", 4, same, {5}, {}, 0, join({after_pause, release}),
+         u"CHNG:01:OPOK:03143005*0"},
+        {"another scanner put in during the pause", 4, same, {}, {}, 2, join({after_pause, release}),
+         u"CHNG:01:OPOK:03143005*0"},
+        {"a failed try, nothing changed: the next try", 4, same, {4, 4}, {-8}, 0,
+         join({after_pause, failed_try, erase}), u"CLOK:02:OPOK:03143005*0:-8:0*4:0"},
+        {"a barcode scanned during a failed try", 4, same, {4, 5}, {-8}, 0, join({after_pause, failed_try, release}),
+         u"CHNG:02:OPOK:03143005*0:-8:0*5"},
+        {"another scanner put in during a failed try", 4, same, {4, 4}, {-8}, 3,
+         join({after_pause, failed_try, release}), u"CHNG:02:OPOK:03143005*0:-8:0*4"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        testing::ScriptedRig<> rig;
+        rig.record_pauses();
+        rig.lib.init_results[3] = 0;
+        rig.lib.read_data_results = c.reads;
+        rig.lib.read_data_results.push_front(4);
+        rig.lib.read_data_default = 4;
+        rig.lib.clear_results = c.clears;
+        rig.lib.device_id = Bytes{0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70, 0x81, 0};
+        int device_reads = 0;
+        rig.lib.on_call = [&](const std::string& call) {
+            if (call == "csp2GetDeviceId(9)" && ++device_reads == c.device_read_changed) (*rig.lib.device_id)[7] = 0x99;
+        };
+        Clicker clicker(rig.services);
+        clicker.let_startport(Variant::integer(3));
+        const bool erased = c.log.starts_with(u"CLOK");
+        EXPECT_EQ(clicker.EmptyScannerIf(Variant::long_(c.count), Variant::string(c.serial)), erased) << c.what;
+        EXPECT_EQ(rig.lib.calls, join({opening, c.tail})) << c.what;
+        EXPECT_EQ(clicker.log().as_string(), c.log) << c.what;
+        EXPECT_EQ(clicker.empty_ok(), erased) << c.what;
+        EXPECT_EQ(refused(clicker), !erased) << c.what;
+        EXPECT_TRUE(clicker.open_ok()) << c.what;
+        EXPECT_FALSE(rig.lib.port_open) << c.what;
+    }
+}
+
+// The clock is set only after the first look allowed the erase; arguments that do not convert stop
+// the member before the library is called.
+TEST(EraseGuard, EmptyScannerIfSetsNoClockOnARefusalAndChecksItsArguments) {
+    for (const std::int32_t count : {4, 3}) {
+        testing::ScriptedRig<> rig;
+        rig.lib.init_results[3] = 0;
+        rig.lib.read_data_default = 4;
+        rig.lib.device_id = Bytes{0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70, 0x81, 0};
+        Clicker clicker(rig.services);
+        clicker.let_startport(Variant::integer(3));
+        clicker.pnewdatetime(u"051710061226");
+        clicker.EmptyScannerIf(Variant::long_(count), Variant::string(u"1A2B3C4D5E6F7081"));
+        EXPECT_EQ(rig.lib.set_times.size(), count == 4 ? 1u : 0u) << count;
+    }
+    const Variant serial = Variant::string(u"1A2B3C4D5E6F7081");
+    const struct {
+        Variant count, serial;
+        int error;
+    } bad[] = {{Variant::null(), serial, 94},
+               {Variant::string(u"four"), serial, 13},
+               {Variant::double_(std::numeric_limits<double>::quiet_NaN()), serial, 6},
+               {Variant::double_(1e10), serial, 6},
+               {Variant::integer(4), Variant::null(), 94}};
+    for (const auto& b : bad) {
+        testing::ScriptedRig<> rig;
+        Clicker clicker(rig.services);
+        clicker.let_startport(Variant::integer(3));
+        EXPECT_EQ(testing::error_of([&] { clicker.EmptyScannerIf(b.count, b.serial); }), b.error);
+        EXPECT_TRUE(rig.lib.calls.empty());
     }
 }
 

@@ -68,6 +68,7 @@ enum Slot {
     get_sbarcode,
     get_stime,
     get_stype,
+    EmptyScannerIf,
     slot_end
 };
 
@@ -171,6 +172,7 @@ void type_library_slots(_Clicker* clicker) {
         {L"sbarcode", G, get_sbarcode},
         {L"stime", G, get_stime},
         {L"stype", G, get_stype},
+        {L"EmptyScannerIf", F, EmptyScannerIf},
     };
     ITypeInfo* dispatch_info = nullptr;
     ITypeInfo* info = nullptr;
@@ -205,7 +207,7 @@ void type_library_slots(_Clicker* clicker) {
         ok = false;
         detail = "no type information";
     }
-    check(ok, "type library: dual, hidden, nonextensible, oleautomation, 29 slots in interface order", detail);
+    check(ok, "type library: dual, hidden, nonextensible, oleautomation, 30 slots in interface order", detail);
 
     // The library itself and the creatable class with _Clicker as its default interface.
     ITypeLib* library = nullptr;
@@ -425,6 +427,20 @@ void slots_with_scanner(_Clicker* clicker) {
     check(hr == S_OK, "slot 31 getdate", hex(hr));
     hr = raw.call(setdate);
     check(hr == S_OK, "slot 32 setdate", hex(hr));
+    // A count other than the scanner's: refused in the erasing connection, nothing erased.
+    using EmptyIf = HRESULT(STDMETHODCALLTYPE*)(void*, VARIANT, VARIANT, VARIANT_BOOL*);
+    VARIANT_BOOL erased = VARIANT_TRUE;
+    VARIANT id = bstr(L"1A2B3C4D5E6F7081");
+    hr = slot<EmptyIf>(raw.p, EmptyScannerIf)(raw.p, i2(3), id, &erased);
+    VARIANT log;
+    raw.get(get_log, &log);
+    raw.call(open_clicker);
+    check(hr == S_OK && erased == VARIANT_FALSE && V_VT(&log) == VT_BSTR &&
+              text(V_BSTR(&log)).substr(0, 13) == L"CHNG:01:OPOK:" && raw.get(get_num_barcodes, &count) == S_OK &&
+              count == 2,
+          "slot 36 EmptyScannerIf with another count: false, CHNG, nothing erased", hex(hr));
+    VariantClear(&log);
+    VariantClear(&id);
     hr = raw.call(close_clicker);
     check(hr == S_OK, "slot 13 close_clicker", hex(hr));
 }
@@ -463,6 +479,21 @@ void dispatch_errors(_Clicker* clicker) {
     check(clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id) == DISP_E_UNKNOWNNAME, "unknown names");
     hr = clicker->GetIDsOfNames(IID_NULL, &name, 0, 0x409, &id);
     check(hr == E_INVALIDARG, "no names to look up is an invalid argument", hex(hr));
+
+    // EmptyScannerIf's arguments as the type library's dispatcher answers them: too few, one left out.
+    name = const_cast<OLECHAR*>(L"emptyscannerif");
+    hr = clicker->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id);
+    VARIANT arguments[2];
+    V_VT(&arguments[0]) = VT_BSTR;
+    V_BSTR(&arguments[0]) = SysAllocString(L"1A2B3C4D5E6F7081");
+    V_VT(&arguments[1]) = VT_ERROR;
+    V_ERROR(&arguments[1]) = DISP_E_PARAMNOTFOUND;
+    DISPPARAMS one{arguments, nullptr, 1, 0}, left_out{arguments, nullptr, 2, 0};
+    const HRESULT too_few = clicker->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &one, &result, nullptr, nullptr);
+    const HRESULT missing = clicker->Invoke(id, IID_NULL, 0x409, DISPATCH_METHOD, &left_out, &result, nullptr, nullptr);
+    check(SUCCEEDED(hr) && id == 27 && too_few == DISP_E_BADPARAMCOUNT && missing == DISP_E_PARAMNOTOPTIONAL,
+          "EmptyScannerIf (DISPID 27): too few arguments, one left out", hex(too_few) + " " + hex(missing));
+    VariantClear(&arguments[0]);
 }
 
 // A value reached through references to VARIANTs: eight are followed, a ninth is refused (13).

@@ -91,6 +91,7 @@ run("NaN and infinite ports are overflows everywhere", function () {
     var members = {
         open_clicker: function (c) { c.open_clicker(); },
         EmptyScanner: function (c) { c.EmptyScanner(); },
+        EmptyScannerIf: function (c) { return c.EmptyScannerIf(2, "1A2B3C4D5E6F7081"); },
         getdate: function (c) { c.getdate(); },
         reset_params: function (c) { c.newparams = "010501"; c.reset_params(); },
         showparams: function (c) { c.cur_clicker_params = "0105"; return c.showparams; }
@@ -119,6 +120,18 @@ run("main path: open, accessors, record", function () {
            when.getHours() === 14 && when.getMinutes() === 31 && when.getSeconds() === 17, "stime " + when);
     var record = c.alldata;
     expect(record.length === 100 && record.substr(0, 19) === "V011A2B3C4D5E6F7081", "record " + record);
+});
+
+run("EmptyScannerIf: NaN counts are overflows, a count that differs keeps the scanner", function () {
+    var c = new ActiveXObject("Harrowtally.Clicker");
+    c.startport = 3;
+    c.open_clicker();
+    expectError(6, "NaN count", function () { c.EmptyScannerIf(NaN, c.serial); });
+    expectError(6, "parseInt(\"\") count", function () { c.EmptyScannerIf(parseInt(""), c.serial); });
+    expect(c.EmptyScannerIf(c.num_barcodes + 1, c.serial) === false && c.empty_ok === false &&
+           /^CHNG:01:OPOK:03\d{6}\*0$/.test(c.log), "refused: " + c.log);
+    c.open_clicker();
+    expect(c.num_barcodes === 2, "barcodes kept: " + c.num_barcodes);
 });
 
 WScript.Echo("jscript: " + passed + " passed, " + failed + " failed");

@@ -632,6 +632,44 @@ Sub ParameterReport()
     CheckEqual c.showparams, ":" & infoText, "showparams of an empty list"
 End Sub
 
+' EmptyScannerIf after a download: a barcode scanned since, another scanner or another count keep the
+' scanner; the scanner saved, its serial in any case with blanks after it, is erased. Variables
+' arrive by reference. Erases the scanner: runs before EmptyAndReset.
+Sub EmptyScannerIfGuards()
+    Dim c, n, s, row, parts, x
+    UseDevice ""
+    Set c = NewClicker()
+    c.startport = 3
+    x = c.alldata
+    n = c.num_barcodes: s = c.serial
+    For Each row In Array("barcode = 39 2026-12-06 14:32:00 NEW|3|0", "device_id = 1A 2B 3C 4D 5E 6F 70 82|2|0", _
+                          "|2|1")
+        parts = Split(row, "|")
+        UseDevice parts(0)
+        CheckEqual c.EmptyScannerIf(n + CInt(parts(2)), s), False, "EmptyScannerIf after " & row
+        CheckEqual c.empty_ok, False, "empty_ok after " & row
+        CheckEqual c.open_ok, True, "open_ok after " & row
+        Check Matches(c.log, "^CHNG:01:OPOK:03\d{6}\*0$"), "refused after " & row & ": " & c.log
+        x = c.alldata
+        CheckEqual c.num_barcodes, CInt(parts(1)), "barcodes kept after " & row
+    Next
+    On Error Resume Next
+    For Each row In Array(Array(Null, s, 94), Array("two", s, 13), Array(1E+10, s, 6), Array(2, Null, 94))
+        x = c.EmptyScannerIf(row(0), row(1))
+        ExpectError Err.Number, row(2), "EmptyScannerIf(" & Shown(row(0)) & ", " & Shown(row(1)) & ")"
+        Err.Clear
+    Next
+    x = c.EmptyScannerIf(n)
+    ExpectError Err.Number, 450, "EmptyScannerIf with one argument"
+    Err.Clear
+    On Error GoTo 0
+    UseDevice ""
+    CheckEqual c.EmptyScannerIf(n, LCase(s) & "  "), True, "EmptyScannerIf of the saved scanner"
+    Check Matches(c.log, "^CLOK:01:OPOK:03\d{6}\*0:0$"), "erased: " & c.log
+    x = c.alldata
+    CheckEqual c.num_barcodes, CInt(0), "erased"
+End Sub
+
 ' Changes the scanner: runs last.
 Sub EmptyAndReset()
     Dim c
@@ -772,6 +810,9 @@ Select Case mode
         EndCase
         BeginCase "scanner faults: 5, 6, 9 and five failed erases"
         ScannerFaults
+        EndCase
+        BeginCase "EmptyScannerIf erases only the scanner saved"
+        EmptyScannerIfGuards
         EndCase
         BeginCase "EmptyScanner, clock setting and reset_params"
         EmptyAndReset
