@@ -186,6 +186,9 @@ constexpr Member kMembers[] = {
     {"open_ok", [](Clicker& c) { return boolean(c.open_ok()); }, nullptr, nullptr},
     {"empty_ok", [](Clicker& c) { return boolean(c.empty_ok()); }, nullptr, nullptr},
     {"EmptyScanner", nullptr, nullptr, [](Clicker& c) { c.EmptyScanner(); }},
+    // A step has no arguments: the object's own last download gives the count and serial to compare.
+    {"EmptyScannerIf", nullptr, nullptr,
+     [](Clicker& c) { c.EmptyScannerIf(Variant::integer(c.num_barcodes()), c.serial()); }},
     {"reset_params", nullptr, nullptr, [](Clicker& c) { c.reset_params(); }},
     {"showparams", [](Clicker& c) { return c.showparams(); }, nullptr, nullptr},
     {"SwVersion", [](Clicker& c) { return c.SwVersion(); }, nullptr, nullptr},
