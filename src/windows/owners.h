@@ -51,9 +51,14 @@ struct FindRelease {
     static HANDLE none() { return INVALID_HANDLE_VALUE; }
     static void free(HANDLE find) { FindClose(find); }
 };
+struct FileRelease {
+    static HANDLE none() { return INVALID_HANDLE_VALUE; }
+    static void free(HANDLE file) { CloseHandle(file); }
+};
 using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
 using FindHandle = Owned<HANDLE, FindRelease>;
 using KernelHandle = Owned<HANDLE, KernelHandleRelease>;
+using FileHandle = Owned<HANDLE, FileRelease>;  // CreateFileW's: INVALID_HANDLE_VALUE is none
 
 // Runs `undo` when the scope ends, however it ends.
 template <typename Undo>
