@@ -17,8 +17,8 @@
 #include "host/platform/folder_listing.h"
 #include "host/platform/signals.h"
 #include "host/session/guarded_erase.h"
-#include "host/session/tracing_csp2.h"
 #include "scanner/loaded_csp2.h"
+#include "scanner/tracing_csp2.h"
 
 namespace harrowtally::host {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "com/call_trace.h"
 #include "com/com_owners.h"
 #include "com/com_variant.h"
 #include "com/dispatch_table.h"
@@ -30,6 +31,7 @@ namespace {
 struct SharedServices {
     windows::WindowsScannerLock lock;
     LoadedCSP2 library{windows::library_opener()};
+    ComponentTrace trace{library};  // HARROWTALLY_TRACE, read once here
     SystemClock clock;
     windows::WindowsMessagePump pump;
     SettlingPause pause{pump};
@@ -43,7 +45,7 @@ ScannerServices services() {
     const std::lock_guard<std::mutex> hold(shared_guard);
     if (!shared) shared = std::make_unique<SharedServices>();
     ScannerServices s;
-    s.library = ScannerLibrary(&shared->library, &shared->lock);
+    s.library = ScannerLibrary(&shared->trace.library(), &shared->lock);
     s.clock = &shared->clock;
     s.pause = &shared->pause;
     s.listing = &shared->listing;
@@ -62,7 +64,7 @@ ScannerServices with_conversions(ScannerServices services, const PlatformConvers
 // keeps itself alive meanwhile: a host may release its last reference while the settling pause
 // dispatches its messages.
 template <typename Work>
-HRESULT guarded(_Clicker* self, Work&& work) noexcept {
+HRESULT run_guarded(_Clicker* self, Work&& work) noexcept {
     const Microsoft::WRL::ComPtr<_Clicker> alive(self);
     HRESULT failure = E_UNEXPECTED;
     try {
@@ -105,18 +107,29 @@ void clear_out(short* out) {  // VARIANT_BOOL too
     *out = 0;
 }
 
+// Every member call of the vtable, however the host made it (early bound, or through Invoke's
+// table or the type library), passes here with the member's name: one place to trace them all.
+template <typename Work>
+HRESULT guarded(_Clicker* self, const MemberCall& call, Work&& work) noexcept {
+    return traced(call, [&] { return run_guarded(self, work); });
+}
+
 template <typename Out, typename Work>
-HRESULT guarded_out(_Clicker* self, Out* out, Work&& work) noexcept {
-    if (out == nullptr) return without_error_object(E_POINTER);
-    clear_out(out);
-    return guarded(self, std::forward<Work>(work));
+HRESULT guarded_out(_Clicker* self, const MemberCall& call, Out* out, Work&& work) noexcept {
+    return traced(call, [&] {
+        if (out == nullptr) return without_error_object(E_POINTER);
+        clear_out(out);
+        return run_guarded(self, work);
+    });
 }
 
 // By-reference arguments are only read.
 template <typename In, typename Work>
-HRESULT guarded_in(_Clicker* self, In* in, Work&& work) noexcept {
-    if (in == nullptr) return without_error_object(E_POINTER);
-    return guarded(self, std::forward<Work>(work));
+HRESULT guarded_in(_Clicker* self, const MemberCall& call, In* in, Work&& work) noexcept {
+    return traced(call, [&] {
+        if (in == nullptr) return without_error_object(E_POINTER);
+        return run_guarded(self, work);
+    });
 }
 
 // The result VARIANT is written only when the whole value is ready.
@@ -426,13 +439,13 @@ HRESULT ClickerObject::put_by_reference(DISPID id, const VARIANT& argument, EXCE
             // without a default value) is the type mismatch the type library's dispatcher reports for
             // a text parameter.
             std::u16string text;
-            const HRESULT converted = guarded(this, [&] { text = conversions_.to_text(let_value(*value)); });
+            const HRESULT converted = run_guarded(this, [&] { text = conversions_.to_text(let_value(*value)); });
             if (converted == E_OUTOFMEMORY) return without_error_object(converted);
             if (FAILED(converted)) {
                 if (bad_argument != nullptr) *bad_argument = 0;
                 return without_error_object(DISP_E_TYPEMISMATCH);
             }
-            hr = guarded(this, [&] { clicker_.pnewdatetime(text); });
+            hr = guarded(this, MemberCall::put("pnewdatetime", value), [&] { clicker_.pnewdatetime(text); });
         }
     }
     return FAILED(hr) ? as_exception(hr, exception) : S_OK;
@@ -456,15 +469,15 @@ HRESULT ClickerObject::InterfaceSupportsErrorInfo(REFIID riid) {
 }
 
 HRESULT ClickerObject::get_startport(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.startport()); });
+    return guarded_out(this, MemberCall::get("startport"), value, [&] { give_variant(value, clicker_.startport()); });
 }
 
 HRESULT ClickerObject::put_startport(VARIANT value) {
-    return guarded(this, [&] { clicker_.let_startport(let_value(value)); });
+    return guarded(this, MemberCall::put("startport", &value), [&] { clicker_.let_startport(let_value(value)); });
 }
 
 HRESULT ClickerObject::putref_startport(VARIANT value) {
-    return guarded(this, [&] {
+    return guarded(this, MemberCall::putref("startport", &value), [&] {
         Variant v = from_variant(value);
         // Only an object reference can be set; a value is assigned with let.
         if (v.type() != VarType::Object) throw RuntimeError(err::type_mismatch);
@@ -473,107 +486,112 @@ HRESULT ClickerObject::putref_startport(VARIANT value) {
 }
 
 HRESULT ClickerObject::get_get_barcode(short* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.get_barcode(); });
+    return guarded_out(this, MemberCall::get("get_barcode"), value, [&] { *value = clicker_.get_barcode(); });
 }
 
 HRESULT ClickerObject::put_get_barcode(short value) {
-    return guarded(this, [&] { clicker_.let_get_barcode(value); });
+    return guarded(this, MemberCall::put("get_barcode", value), [&] { clicker_.let_get_barcode(value); });
 }
 
 HRESULT ClickerObject::open_clicker() {
-    return guarded(this, [&] { clicker_.open_clicker(); });
+    return guarded(this, MemberCall::method("open_clicker"), [&] { clicker_.open_clicker(); });
 }
 
 HRESULT ClickerObject::close_clicker() {
-    return guarded(this, [&] { clicker_.close_clicker(); });
+    return guarded(this, MemberCall::method("close_clicker"), [&] { clicker_.close_clicker(); });
 }
 
 HRESULT ClickerObject::get_serial(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.serial()); });
+    return guarded_out(this, MemberCall::get("serial"), value, [&] { give_variant(value, clicker_.serial()); });
 }
 
 HRESULT ClickerObject::get_log(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.log()); });
+    return guarded_out(this, MemberCall::get("log"), value, [&] { give_variant(value, clicker_.log()); });
 }
 
 HRESULT ClickerObject::put_lastport(VARIANT* pt) {
-    return guarded_in(this, pt, [&] { clicker_.lastport(let_value(*pt)); });
+    return guarded_in(this, MemberCall::put("lastport", pt), pt, [&] { clicker_.lastport(let_value(*pt)); });
 }
 
 HRESULT ClickerObject::put_newparams(VARIANT* nparams) {
-    return guarded_in(this, nparams, [&] { clicker_.newparams(let_value(*nparams)); });
+    return guarded_in(this, MemberCall::put("newparams", nparams), nparams,
+                      [&] { clicker_.newparams(let_value(*nparams)); });
 }
 
 HRESULT ClickerObject::put_cur_clicker_params(VARIANT* sparams) {
-    return guarded_in(this, sparams, [&] { clicker_.cur_clicker_params(let_value(*sparams)); });
+    return guarded_in(this, MemberCall::put("cur_clicker_params", sparams), sparams,
+                      [&] { clicker_.cur_clicker_params(let_value(*sparams)); });
 }
 
 HRESULT ClickerObject::put_pnewdatetime(BSTR* newdt) {
-    return guarded_in(this, newdt, [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
+    return guarded_in(this, MemberCall::put("pnewdatetime", newdt), newdt,
+                      [&] { clicker_.pnewdatetime(from_bstr(*newdt)); });
 }
 
 HRESULT ClickerObject::get_alldata(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.alldata()); });
+    return guarded_out(this, MemberCall::get("alldata"), value, [&] { give_variant(value, clicker_.alldata()); });
 }
 
 HRESULT ClickerObject::get_comport(short* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.comport(); });
+    return guarded_out(this, MemberCall::get("comport"), value, [&] { *value = clicker_.comport(); });
 }
 
 HRESULT ClickerObject::get_num_barcodes(short* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.num_barcodes(); });
+    return guarded_out(this, MemberCall::get("num_barcodes"), value, [&] { *value = clicker_.num_barcodes(); });
 }
 
 HRESULT ClickerObject::get_hello(BSTR* value) {
-    return guarded_out(this, value, [&] { *value = to_bstr(clicker_.hello()); });
+    return guarded_out(this, MemberCall::get("hello"), value, [&] { *value = to_bstr(clicker_.hello()); });
 }
 
 HRESULT ClickerObject::get_num_files(short* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.num_files(); });
+    return guarded_out(this, MemberCall::get("num_files"), value, [&] { *value = clicker_.num_files(); });
 }
 
 HRESULT ClickerObject::get_open_ok(VARIANT_BOOL* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, MemberCall::get("open_ok"), value,
+                       [&] { *value = clicker_.open_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::get_empty_ok(VARIANT_BOOL* value) {
-    return guarded_out(this, value, [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return guarded_out(this, MemberCall::get("empty_ok"), value,
+                       [&] { *value = clicker_.empty_ok() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT ClickerObject::EmptyScanner() {
-    return guarded(this, [&] { clicker_.EmptyScanner(); });
+    return guarded(this, MemberCall::method("EmptyScanner"), [&] { clicker_.EmptyScanner(); });
 }
 
 HRESULT ClickerObject::reset_params() {
-    return guarded(this, [&] { clicker_.reset_params(); });
+    return guarded(this, MemberCall::method("reset_params"), [&] { clicker_.reset_params(); });
 }
 
 HRESULT ClickerObject::get_showparams(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.showparams()); });
+    return guarded_out(this, MemberCall::get("showparams"), value, [&] { give_variant(value, clicker_.showparams()); });
 }
 
 HRESULT ClickerObject::get_SwVersion(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.SwVersion()); });
+    return guarded_out(this, MemberCall::get("SwVersion"), value, [&] { give_variant(value, clicker_.SwVersion()); });
 }
 
 HRESULT ClickerObject::getdate() {
-    return guarded(this, [&] { clicker_.getdate(); });
+    return guarded(this, MemberCall::method("getdate"), [&] { clicker_.getdate(); });
 }
 
 HRESULT ClickerObject::setdate() {
-    return guarded(this, [&] { clicker_.setdate(); });
+    return guarded(this, MemberCall::method("setdate"), [&] { clicker_.setdate(); });
 }
 
 HRESULT ClickerObject::get_sbarcode(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.sbarcode()); });
+    return guarded_out(this, MemberCall::get("sbarcode"), value, [&] { give_variant(value, clicker_.sbarcode()); });
 }
 
 HRESULT ClickerObject::get_stime(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.stime()); });
+    return guarded_out(this, MemberCall::get("stime"), value, [&] { give_variant(value, clicker_.stime()); });
 }
 
 HRESULT ClickerObject::get_stype(VARIANT* value) {
-    return guarded_out(this, value, [&] { give_variant(value, clicker_.stype()); });
+    return guarded_out(this, MemberCall::get("stype"), value, [&] { give_variant(value, clicker_.stype()); });
 }
 
 HRESULT ClickerObject::EmptyScannerIf(VARIANT count, VARIANT serial, VARIANT_BOOL* erased) {

@@ -55,10 +55,15 @@ struct ModuleRelease {
     static HMODULE none() { return nullptr; }
     static void free(HMODULE module) { FreeLibrary(module); }
 };
+struct FileRelease {
+    static HANDLE none() { return INVALID_HANDLE_VALUE; }
+    static void free(HANDLE file) { CloseHandle(file); }
+};
 using RegistryKey = Owned<HKEY, RegistryKeyRelease>;
 using LoadedModuleHandle = Owned<HMODULE, ModuleRelease>;
 using FindHandle = Owned<HANDLE, FindRelease>;
 using KernelHandle = Owned<HANDLE, KernelHandleRelease>;
+using FileHandle = Owned<HANDLE, FileRelease>;  // CreateFileW's: INVALID_HANDLE_VALUE is none
 
 // Runs `undo` when the scope ends, however it ends.
 template <typename Undo>

@@ -445,6 +445,67 @@ void slots_with_scanner(_Clicker* clicker) {
     check(hr == S_OK, "slot 13 close_clicker", hex(hr));
 }
 
+// The last line of the trace file.
+std::string last_line(const wchar_t* path) {
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "no trace file";
+    std::string all;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) all.append(buffer, got);
+    CloseHandle(file);
+    if (all.ends_with("\r\n")) all.resize(all.size() - 2);
+    return all.substr(all.rfind('\n') + 1);
+}
+
+// With HARROWTALLY_TRACE set, each put through the vtable leaves its line: the value as the host
+// gave it, with its type, kept on one line and in UTF-8, then the put's HRESULT.
+void traced_values(_Clicker* clicker, const wchar_t* trace) {
+    Raw raw{clicker};
+    VARIANT seven, reference, half, null, empty;
+    V_VT(&seven) = VT_I4;
+    V_I4(&seven) = 7;
+    V_VT(&reference) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&reference) = &seven;
+    V_VT(&half) = VT_R8;
+    V_R8(&half) = 2.5;
+    V_VT(&null) = VT_NULL;
+    VariantInit(&empty);
+    VARIANT port = bstr(L"COM3"), lines = bstr(L"a\r\nb"), accented = bstr(L"Z\u00e4hler");
+    const struct {
+        const char* what;
+        std::function<HRESULT()> put;
+        std::string line;
+    } rows[] = {
+        {"a Long by reference", [&] { return raw.put(put_startport, reference); },
+         "put startport = Long 7 -> 0x00000000"},
+        {"a Double", [&] { return raw.put(put_startport, half); }, "put startport = Double 2.5 -> 0x"},
+        {"Empty", [&] { return raw.put(put_startport, empty); }, "put startport = Empty -> 0x"},
+        {"Null", [&] { return raw.put_ref(put_newparams, &null); },
+         "put newparams = Null -> 0x800A005E (error 94: Invalid use of Null) in "},
+        {"no number", [&] { return raw.put(put_startport, port); }, "put startport = String \"COM3\" -> 0x00000000"},
+        {"a search from no port", [&] { return raw.call(open_clicker); },
+         "call open_clicker -> 0x800A000D (error 13: Type mismatch) in "},
+        {"line breaks", [&] { return raw.put_ref(put_lastport, &lines); },
+         "put lastport = String \"a\\x0D\\x0Ab\" -> "},
+        {"not ASCII", [&] { return raw.put_ref(put_lastport, &accented); },
+         "put lastport = String \"Z\xC3\xA4hler\" -> "},
+        {"a short", [&] { return raw.put(put_get_barcode, static_cast<short>(2)); },
+         "put get_barcode = 2 -> 0x00000000"},
+        {"no value", [&] { return raw.put_ref(put_lastport, static_cast<VARIANT*>(nullptr)); },
+         "put lastport = null -> 0x80004003 in "},
+    };
+    for (const auto& row : rows) {
+        row.put();
+        const std::string line = last_line(trace);
+        check(line.find("] " + row.line) != std::string::npos, std::string("traced: ") + row.what, line);
+    }
+    VariantClear(&port);
+    VariantClear(&lines);
+    VariantClear(&accented);
+}
+
 void dispatch_errors(_Clicker* clicker) {
     ISupportErrorInfo* support = nullptr;
     check(SUCCEEDED(clicker->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&support))) &&
@@ -1126,6 +1187,7 @@ int wmain(int argc, wchar_t** argv) {
         dispatch_errors(clicker);
         reference_chains(clicker);
         slots_with_scanner(clicker);
+        if (const wchar_t* trace = _wgetenv(L"HARROWTALLY_TRACE")) traced_values(clicker, trace);
         clicker->Release();
     }
     server_rules(argv[1]);

@@ -1,6 +1,6 @@
 // --verbose's view of the scanner library: every call reaches the library unchanged and is told in
 // one line with its arguments and result, buffers the library reads shown by their bytes.
-#include "host/session/tracing_csp2.h"
+#include "scanner/tracing_csp2.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "support/scripted_csp2.h"
 
-namespace harrowtally::host {
+namespace harrowtally {
 namespace {
 
 using testing::ScriptedCSP2;
@@ -55,4 +55,4 @@ TEST(TracingCSP2, TellsEachCallAsItHappens) {
 }
 
 }  // namespace
-}  // namespace harrowtally::host
+}  // namespace harrowtally

@@ -1,18 +1,27 @@
 #pragma once
-// The scanner library seen through --verbose: every call goes on to the library, and a line with
-// its arguments and result ("library: csp2Init(3) = 0") goes to the trace stream as it happens.
+// The scanner library seen through a trace (the command line's --verbose, the component's
+// HARROWTALLY_TRACE): every call goes on to the library, and a line with its arguments and result
+// ("library: csp2Init(3) = 0") is written as it happens.
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "scanner/csp2.h"
 #include "scanner/csp2_abi.h"
 
-namespace harrowtally::host {
+namespace harrowtally {
 
 class TracingCSP2 : public CSP2 {
 public:
-    TracingCSP2(CSP2& library, std::ostream& trace) : library_(library), trace_(trace) {}
+    // Writes one whole line at a time, without its line end, from the thread that made the call.
+    using LineWriter = std::function<void(std::string_view line)>;
+
+    TracingCSP2(CSP2& library, LineWriter write_line) : library_(library), write_line_(std::move(write_line)) {}
+    // Each line followed by "\n" on the stream.
+    TracingCSP2(CSP2& library, std::ostream& trace);
 
     std::int32_t csp2Init(std::int32_t port) override;
     std::int32_t csp2Restore() override;
@@ -42,7 +51,7 @@ private:
     std::int32_t traced(csp2_abi::Function function, const std::string& arguments, Call call);
 
     CSP2& library_;
-    std::ostream& trace_;
+    LineWriter write_line_;
 };
 
-}  // namespace harrowtally::host
+}  // namespace harrowtally

@@ -1,4 +1,4 @@
-#include "host/session/tracing_csp2.h"
+#include "scanner/tracing_csp2.h"
 
 #include <cstdio>
 #include <initializer_list>
@@ -6,7 +6,7 @@
 
 #include "common/runtime_error.h"
 
-namespace harrowtally::host {
+namespace harrowtally {
 namespace {
 
 // At most this many bytes of a buffer the library reads are shown.
@@ -44,16 +44,20 @@ std::string number(std::int32_t value) {
 template <typename Call>
 std::int32_t TracingCSP2::traced(csp2_abi::Function function, const std::string& arguments, Call call) {
     const char* const name = csp2_abi::name_of(function);
+    const std::string called = std::string("library: ") + name + "(" + arguments + ")";
     try {
         const std::int32_t result = call();
-        trace_ << "library: " << name << "(" << arguments << ") = " << result << "\n";
+        write_line_(called + " = " + std::to_string(result));
         return result;
     } catch (const RuntimeError& e) {
-        trace_ << "library: " << name << "(" << arguments << ") not called: error " << e.number() << ": "
-               << standard_error_text(e.number()) << "\n";
+        write_line_(called + " not called: error " + std::to_string(e.number()) + ": " +
+                    standard_error_text(e.number()));
         throw;
     }
 }
+
+TracingCSP2::TracingCSP2(CSP2& library, std::ostream& trace)
+    : TracingCSP2(library, [&trace](std::string_view line) { trace << line << "\n"; }) {}
 
 std::int32_t TracingCSP2::csp2Init(std::int32_t port) {
     return traced(csp2_abi::Function::csp2Init, number(port), [&] { return library_.csp2Init(port); });
@@ -142,4 +146,4 @@ std::int32_t TracingCSP2::csp2GetSwVersion(std::uint8_t* buffer, std::int32_t ma
                   [&] { return library_.csp2GetSwVersion(buffer, max_length); });
 }
 
-}  // namespace harrowtally::host
+}  // namespace harrowtally
