@@ -72,6 +72,11 @@ struct ArgumentText {
     std::string operator()(const VARIANT* value) const { return " = " + variant_text(value); }
     std::string operator()(const BSTR* text) const { return " = " + (text ? "String " + quoted(*text) : "null"); }
     std::string operator()(short value) const { return " = " + std::to_string(value); }
+    std::string operator()(MemberCall::Arguments both) const {
+        std::string text(1, '(');
+        text.append(variant_text(both.first)).append(", ").append(variant_text(both.second)).push_back(')');
+        return text;
+    }
 };
 
 // The HRESULT, and for a runtime error of the member its number and words.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "scanner/csp2.h"
@@ -21,13 +22,17 @@ namespace harrowtally::com {
 // A member call as the trace names it. The argument is the host's own value, read only when the
 // call is traced.
 struct MemberCall {
-    using Argument = std::variant<std::monostate, const VARIANT*, const BSTR*, short>;
+    using Arguments = std::pair<const VARIANT*, const VARIANT*>;  // a method's two, in order
+    using Argument = std::variant<std::monostate, const VARIANT*, const BSTR*, short, Arguments>;
     const char* kind;  // "get", "put", "putref", "call"
     const char* name;
     Argument argument;
 
     static MemberCall get(const char* name) { return {"get", name, {}}; }
     static MemberCall method(const char* name) { return {"call", name, {}}; }
+    static MemberCall method(const char* name, const VARIANT* first, const VARIANT* second) {
+        return {"call", name, Arguments{first, second}};
+    }
     static MemberCall put(const char* name, Argument value) { return {"put", name, value}; }
     static MemberCall putref(const char* name, const VARIANT* value) { return {"putref", name, value}; }
 };

@@ -595,7 +595,7 @@ HRESULT ClickerObject::get_stype(VARIANT* value) {
 }
 
 HRESULT ClickerObject::EmptyScannerIf(VARIANT count, VARIANT serial, VARIANT_BOOL* erased) {
-    return guarded_out(this, erased, [&] {
+    return guarded_out(this, MemberCall::method("EmptyScannerIf", &count, &serial), erased, [&] {
         const bool emptied = clicker_.EmptyScannerIf(let_value(count), let_value(serial));
         *erased = emptied ? VARIANT_TRUE : VARIANT_FALSE;
     });
