@@ -79,8 +79,9 @@ extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
+        // Thread notifications stay on: the static C and C++ runtime frees each thread's own data
+        // when the thread ends.
         module_state().module = instance;
-        DisableThreadLibraryCalls(instance);
     }
     // Nothing is freed at DLL_PROCESS_DETACH: DllCanUnloadNow has given back what the objects
     // shared before COM unloads the module, and freeing libraries or COM objects here is not safe.
