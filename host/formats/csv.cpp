@@ -27,7 +27,7 @@ void csv_field(std::string& out, const std::string& text) {
 
 }  // namespace
 
-std::string csv_text(const Clicker& c) {
+std::string csv_text(const Clicker& c, int first_item) {
     const int count = c.num_barcodes();
     std::string out(kCsvHeader);
     out += "\r\n";
@@ -37,7 +37,7 @@ std::string csv_text(const Clicker& c) {
     csv_field(fixed, scanner_clock(c).value_or(""));
     fixed += "\r\n";
     out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(count, 0)) * (48 + fixed.size()));
-    for (int k = 1; k <= count; ++k) {
+    for (int k = first_item; k <= count; ++k) {
         out += std::to_string(k);
         out += ',';
         if (const DownloadedBarcode* item = downloaded(c).filled_item(k)) {

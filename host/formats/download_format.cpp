@@ -102,18 +102,18 @@ std::optional<std::string> scanner_clock(const Clicker& clicker) {
     return clock_text_time(clicker.clock_text());
 }
 
-std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record) {
+std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record, int first_item) {
     switch (format) {
         case DownloadFormat::table:
             return formats::table_text(clicker);
         case DownloadFormat::record:
             return formats::record_text(record);
         case DownloadFormat::csv:
-            return formats::csv_text(clicker);
+            return formats::csv_text(clicker, first_item);
         case DownloadFormat::json:
-            return formats::json_text(clicker);
+            return formats::json_text(clicker, first_item);
         case DownloadFormat::xlsx:
-            return formats::xlsx_bytes(clicker);
+            return formats::xlsx_bytes(clicker, first_item);
     }
     return {};
 }

@@ -48,8 +48,11 @@ std::optional<std::string> scanner_clock(const Clicker& clicker);
 
 // The download in one format, UTF-8. `record` is alldata's text, written as it is, with no line
 // end; the text formats end with a line end (CR LF in CSV, as RFC 4180 has it); xlsx is the
-// workbook's bytes.
-std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record);
+// workbook's bytes. CSV, JSON and the workbook hold the items from `first_item` on (a collected
+// download leaves out what an earlier run saved), numbered as the scanner numbers them; the table
+// and the record hold every item.
+std::string render_download(const Clicker& clicker, DownloadFormat format, std::u16string_view record,
+                            int first_item = 1);
 
 // One barcode as a file gives it back.
 struct SavedBarcode {

@@ -48,11 +48,11 @@ std::int32_t item_number(std::u16string_view s);
 std::string table_text(const Clicker& clicker);
 std::string record_text(std::u16string_view record);
 void read_record(std::string_view text, SavedHeader& header, Handing& hand);
-std::string csv_text(const Clicker& clicker);
+std::string csv_text(const Clicker& clicker, int first_item);
 void read_csv(std::string_view text, SavedHeader& header, Handing& hand);
-std::string json_text(const Clicker& clicker);
+std::string json_text(const Clicker& clicker, int first_item);
 void read_json(std::string_view text, SavedHeader& header, Handing& hand);
-std::string xlsx_bytes(const Clicker& clicker);
+std::string xlsx_bytes(const Clicker& clicker, int first_item);
 void read_xlsx(std::string_view bytes, SavedHeader& header, Handing& hand);
 
 }  // namespace harrowtally::host::formats

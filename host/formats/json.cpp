@@ -69,7 +69,7 @@ void json_time(std::string& out, const std::optional<std::string>& time) {
 
 }  // namespace
 
-std::string json_text(const Clicker& c) {
+std::string json_text(const Clicker& c, int first_item) {
     const int count = c.num_barcodes();
     std::string out = "{\n  \"serial\": ";
     json_string_or_null(out, saved_serial(c, DownloadFormat::json));
@@ -87,8 +87,8 @@ std::string json_text(const Clicker& c) {
     out += downloaded(c).complete(count) ? "true" : "false";
     out += ",\n  \"barcodes\": [";
     out.reserve(out.size() + static_cast<std::size_t>(std::max<int>(count, 0)) * 96);
-    for (int k = 1; k <= count; ++k) {
-        out += k == 1 ? "\n    " : ",\n    ";
+    for (int k = first_item; k <= count; ++k) {
+        out += k == first_item ? "\n    " : ",\n    ";
         out += "{\"item\": " + std::to_string(k) + ", \"barcode\": ";
         if (const DownloadedBarcode* item = downloaded(c).filled_item(k)) {
             json_string(out, to_utf8(item->barcode));
@@ -101,7 +101,7 @@ std::string json_text(const Clicker& c) {
         }
         out += "}";
     }
-    out += count > 0 ? "\n  ]\n}\n" : "]\n}\n";
+    out += count >= first_item ? "\n  ]\n}\n" : "]\n}\n";
     return out;
 }
 

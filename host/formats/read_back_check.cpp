@@ -62,7 +62,7 @@ std::optional<std::string> barcode_difference(const DownloadedBarcode& given, co
 }  // namespace
 
 std::optional<std::string> saved_download_difference(const Clicker& clicker, DownloadFormat format,
-                                                     std::string_view file_text) {
+                                                     std::string_view file_text, int first_item) {
     const int count = clicker.num_barcodes();
     if (count < 0) return "the scanner reported a count of " + std::to_string(count);
     const Download& download = downloaded(clicker);
@@ -78,7 +78,7 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
     // Each barcode is compared as it is read; what came before a problem in the file is compared
     // first, so a field that outgrew its width shows as the barcode that it is.
     std::optional<std::string> difference;
-    int k = 0;
+    int k = first_item - 1;
     const ReadBack back = read_saved_download(format, file_text, [&](const SavedBarcode& s) {
         if (++k > count) return true;  // counted below
         if (s.item != k) {
@@ -106,9 +106,10 @@ std::optional<std::string> saved_download_difference(const Clicker& clicker, Dow
         return "the file's count reads back as " + std::to_string(*back.header.count) + ", but the scanner reported " +
                std::to_string(count);
     }
-    if (back.barcodes != static_cast<std::size_t>(count)) {
-        return "the file gives back " + plural(static_cast<int>(back.barcodes), "barcode") +
-               ", but the scanner reported " + std::to_string(count);
+    const int written = std::max(count - first_item + 1, 0);
+    if (back.barcodes != static_cast<std::size_t>(written)) {
+        return "the file gives back " + plural(static_cast<int>(back.barcodes), "barcode") + ", but " +
+               (written == count ? "the scanner reported " : "it was given ") + std::to_string(written);
     }
     return std::nullopt;
 }

@@ -128,7 +128,7 @@ private:
 
 // Column widths that show every value whole: its characters and a margin, as the spreadsheet
 // counts a width (in digits), up to the largest width it takes.
-std::array<double, 7> column_widths(const Clicker& c, std::size_t serial_length) {
+std::array<double, 7> column_widths(const Clicker& c, int first_item, std::size_t serial_length) {
     std::array<std::size_t, 7> longest{};
     for (std::size_t k = 0; k < kColumns.size(); ++k) longest[k] = kColumns[k].size();
     const int count = std::max<int>(c.num_barcodes(), 0);
@@ -136,7 +136,7 @@ std::array<double, 7> column_widths(const Clicker& c, std::size_t serial_length)
     longest[col_type] = std::max<std::size_t>(longest[col_type], 3);
     longest[col_scan_time] = longest[col_scanner_clock] = 19;
     longest[col_serial] = std::max(longest[col_serial], serial_length);
-    for (int k = 1; k <= count; ++k) {
+    for (int k = first_item; k <= count; ++k) {
         if (const DownloadedBarcode* b = downloaded(c).filled_item(k)) {
             longest[col_barcode] = std::max(longest[col_barcode], b->barcode.size());
             longest[col_stamp_text] = std::max(longest[col_stamp_text], b->stamp_text.size());
@@ -149,17 +149,18 @@ std::array<double, 7> column_widths(const Clicker& c, std::size_t serial_length)
 }
 
 // The sheet, handed to the archive a piece at a time: it need never be whole in memory.
-void write_sheet(const Clicker& c, ZipWriter& zip) {
+void write_sheet(const Clicker& c, int first_item, ZipWriter& zip) {
     const int count = std::max<int>(c.num_barcodes(), 0);
     const std::optional<std::u16string> serial = saved_serial(c, DownloadFormat::xlsx);
     const std::optional<std::string> clock = scanner_clock(c);
     std::string out(kXmlDeclaration);
-    out += "<worksheet xmlns=\"" + std::string(kMain) + "\"><dimension ref=\"A1:G" + std::to_string(count + 1) +
+    const int rows = std::max(count - first_item + 1, 0);
+    out += "<worksheet xmlns=\"" + std::string(kMain) + "\"><dimension ref=\"A1:G" + std::to_string(rows + 1) +
            "\"/><sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
            "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
            "<selection pane=\"bottomLeft\" activeCell=\"A2\" sqref=\"A2\"/></sheetView></sheetViews>"
            "<sheetFormatPr defaultRowHeight=\"15\"/><cols>";
-    const std::array<double, 7> widths = column_widths(c, serial ? serial->size() : 0);
+    const std::array<double, 7> widths = column_widths(c, first_item, serial ? serial->size() : 0);
     for (std::size_t k = 0; k < widths.size(); ++k) {
         const std::string n = std::to_string(k + 1);
         char width[32];
@@ -174,8 +175,8 @@ void write_sheet(const Clicker& c, ZipWriter& zip) {
             header.text(static_cast<Column>(k), from_utf8(kColumns[k]), kHeaderStyle);
         }
     }
-    for (int k = 1; k <= count; ++k) {
-        RowWriter row(out, k + 1);
+    for (int k = first_item; k <= count; ++k) {
+        RowWriter row(out, k - first_item + 2);
         row.number(col_item, k);
         if (const DownloadedBarcode* b = downloaded(c).filled_item(k)) {
             row.text(col_barcode, b->barcode, kTextStyle);
@@ -196,7 +197,7 @@ void write_sheet(const Clicker& c, ZipWriter& zip) {
 
 }  // namespace
 
-std::string xlsx_bytes(const Clicker& c) {
+std::string xlsx_bytes(const Clicker& c, int first_item) {
     ZipWriter zip;
     const std::pair<std::string_view, std::string> parts[] = {{"[Content_Types].xml", content_types()},
                                                               {"_rels/.rels", package_relationships()},
@@ -209,7 +210,7 @@ std::string xlsx_bytes(const Clicker& c) {
         zip.end();
     }
     zip.begin(kSheetPart);
-    write_sheet(c, zip);
+    write_sheet(c, first_item, zip);
     zip.end();
     return zip.finish();
 }
