@@ -157,6 +157,10 @@ private:
             device_.port = equal_nocase(value, "none")
                                ? std::nullopt
                                : std::optional<std::int32_t>(integer<std::int32_t>(value, name));
+        } else if (name == "docked") {
+            const auto b = parse_bool(value);
+            if (!b) fail("docked is yes or no");
+            device_.docked = *b;
         } else if (name == "busy_ports") {
             device_.busy_ports.clear();
             for (auto w : words(value)) device_.busy_ports.push_back(integer<std::int32_t>(w, "a port"));
@@ -392,6 +396,7 @@ void write_device(std::ostream& out, const Device& d) {
     char hex[4];
     out << "# Simulated batch scanner. The simulator rewrites this file after every change.\n";
     out << "port = " << (d.port ? std::to_string(*d.port) : std::string("none")) << '\n';
+    if (!d.docked) out << "docked = no\n";
     if (!d.busy_ports.empty()) {
         out << "busy_ports =";
         for (auto p : d.busy_ports) out << ' ' << p;

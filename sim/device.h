@@ -55,6 +55,7 @@ std::string_view call_name(Call call);
 struct Device {
     std::optional<std::int32_t> port;  // none: no scanner on any port
     std::vector<std::int32_t> busy_ports;
+    bool docked = true;  // false: out of its cradle, answering on no port, its barcodes kept
     std::array<std::uint8_t, 8> id{};
     std::string sw_version;
     std::int32_t system_status = 0;

@@ -134,7 +134,7 @@ std::int32_t Simulator::init(std::int32_t port) {
     const Device& d = *device_;
     if (d.fails(Call::csp2Init)) return result::injected;
     if (std::find(d.busy_ports.begin(), d.busy_ports.end(), port) != d.busy_ports.end()) return result::port_busy;
-    if (!d.port || *d.port != port) return result::no_scanner;
+    if (!d.port || *d.port != port || !d.docked) return result::no_scanner;
     open_ = true;
     drop_packets();
     return result::ok;

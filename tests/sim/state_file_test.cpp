@@ -257,5 +257,16 @@ TEST_F(SimStateFile, ReplacingTheStateWritesThroughNoPlantedLink) {
     EXPECT_EQ(temporary_files(folder, state), 0) << "no new file stays behind";
 }
 
+// A scanner taken out of its cradle answers on no port and keeps everything for when it is back.
+TEST_F(SimStateFile, AnUndockedScannerAnswersNowhereAndKeepsItsBarcodes) {
+    use_state(example_device() + "docked = no\n");
+    EXPECT_EQ(load().init(5), result::no_scanner);
+    use_state(example_device() + "docked = yes\n");
+    SimLibrary& lib = load();
+    ASSERT_EQ(lib.init(5), result::ok);
+    EXPECT_EQ(lib.read_data(), 6);
+    lib.restore();
+}
+
 }  // namespace
 }  // namespace harrowtally::sim_test
