@@ -284,6 +284,7 @@ std::string failing(const std::string& function) {
 }
 
 const std::string kNoScanner = "port = none\n";
+const std::string kUndocked = "docked = no\n";
 const std::string kOtherPortsBusy = "busy_ports = 3 7\n";
 const std::string kOwnPortBusy = "busy_ports = 0 5\n";  // 0 is setdate's port
 const std::string kBadStatus = "system_status = -3\n";
@@ -292,6 +293,7 @@ const std::string kCountBeyondPackets = "fault_count = 5\n";
 const std::string kCountAbove16Bits = "fault_count = 40000\n";
 const std::string kCountBelow16Bits = "fault_count = -40000\n";
 const std::string kPacketFails = "fault_packet_at = 2\n";
+const std::string kPacketUnwritten = "fault_packet_unwritten_at = 2\n";
 const std::string kNoSlash = "fault_stamp_text = no_slash\n";
 const std::string kOneSlash = "fault_stamp_text = one_slash\n";
 const std::string kEarlySlash = "fault_stamp_text = early_slash\n";
@@ -309,9 +311,9 @@ const std::vector<std::string> kLibraryFunctions = {
 
 std::vector<std::string> switch_settings() {
     std::vector<std::string> all = {
-        kNoScanner,        kOtherPortsBusy,   kOwnPortBusy, kBadStatus, kNegativeCount, kCountBeyondPackets,
-        kCountAbove16Bits, kCountBelow16Bits, kPacketFails, kNoSlash,   kOneSlash,      kEarlySlash,
-        kBadDate,          kTwoEraseFailures, kEraseFails,  kClockLost,
+        kNoScanner,        kOtherPortsBusy,   kOwnPortBusy, kBadStatus,        kNegativeCount, kCountBeyondPackets,
+        kCountAbove16Bits, kCountBelow16Bits, kPacketFails, kNoSlash,          kOneSlash,      kEarlySlash,
+        kUndocked,         kPacketUnwritten,  kBadDate,     kTwoEraseFailures, kEraseFails,    kClockLost,
     };
     for (const auto& f : kLibraryFunctions) all.push_back(failing(f));
     return all;
@@ -379,6 +381,12 @@ const std::vector<Row>& rows() {
         {kNoScanner, kEmptying, port_not_opened("-1")},
         {kNoScanner, {"getdate"}, {.clock = kStoppedClock}},
         {kNoScanner, {"showparams"}, {.value = kReportWithoutScanner}},
+        // Out of its cradle, the scanner answers as if there were none.
+        {kUndocked, kDownloading, not_found(no_scanner({}), 0)},
+        {kUndocked, {"alldata"}, {.value = empty_record("0000")}},
+        {kUndocked, kEmptying, port_not_opened("-1")},
+        {kUndocked, {"getdate"}, {.clock = kStoppedClock}},
+        {kUndocked, {"showparams"}, {.value = kReportWithoutScanner}},
         {kOwnPortBusy, kDownloading, not_found(no_scanner({{5, "-2"}, {0, "-2"}}), 0)},
         {kOwnPortBusy, {"alldata"}, {.value = empty_record("0000")}},
         {kOwnPortBusy, kEmptying, port_not_opened("-2")},
@@ -431,6 +439,11 @@ const std::vector<Row>& rows() {
               header(kSerial, kLiveClock, "0005") + kItem1 + kItem2 + kItem3 + empty_item("004") + empty_item("005")}},
         {kCountBeyondPackets, kEmptying, {.num_barcodes = 5}},
         {kPacketFails, kDownloading, {.barcodes = "4006381333931,,"}},
+        // A packet reported but not written is no copy of the one before: unread, like a failed one.
+        {kPacketUnwritten, kDownloading, {.barcodes = "4006381333931,,"}},
+        {kPacketUnwritten,
+         {"alldata"},
+         {.value = header(kSerial, kLiveClock, "0003") + kItem1 + empty_item("002") + empty_item("003")}},
         {kPacketFails,
          {"alldata"},
          {.value = header(kSerial, kLiveClock, "0003") + kItem1 + empty_item("002") + empty_item("003")}},
