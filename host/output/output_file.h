@@ -39,6 +39,10 @@ public:
     const std::string& problem() const { return problem_; }
     const std::string& part_path() const { return part_; }
 
+    // Before commit: the target takes the name `name` in the same folder, a name that only the
+    // download decides. False, with why in `problem`, when the folder takes no name that long.
+    bool retarget(const std::string& name, std::string& problem);
+
     // On failure the part file is removed and the target is as it was, except when only the
     // folder sync or the reading back failed: the file is then in place and the reason says so.
     // The text is kept, for the read-back and the last look.
