@@ -9,17 +9,18 @@ bool kept_barcode(const Download& download, int item, KeptBarcode& kept) {
     return true;
 }
 
-int already_saved(const Download& download, int count, const std::vector<KeptBarcode>& saved) {
+AlreadySaved already_saved(const Download& download, int count, const std::vector<KeptBarcode>& saved) {
     const int n = static_cast<int>(saved.size());
-    if (n == 0 || n > count) return 0;
+    if (n == 0) return {};
+    if (n > count) return {0, true};
     KeptBarcode now;
     for (int k = 1; k <= n; ++k) {
-        if (saved[static_cast<std::size_t>(k - 1)].item != k || !kept_barcode(download, k, now) ||
-            !(now == saved[static_cast<std::size_t>(k - 1)])) {
-            return 0;
-        }
+        const KeptBarcode& before = saved[static_cast<std::size_t>(k - 1)];
+        if (before.item != k) return {0, true};
+        if (!kept_barcode(download, k, now)) return {k - 1, false};
+        if (!(now == before)) return {0, true};
     }
-    return n;
+    return {n, false};
 }
 
 }  // namespace harrowtally::host

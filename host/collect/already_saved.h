@@ -23,9 +23,15 @@ struct KeptBarcode {
 // The barcode `download` holds at `item`, as the ledger keeps it; false when it was not read.
 bool kept_barcode(const Download& download, int item, KeptBarcode& kept);
 
-// How many of the first items of a download of `count` barcodes are `saved` (the barcodes saved
-// from this scanner since it was last emptied, items 1 to n in order): n when the download
-// begins with every one of them, exactly; 0 otherwise.
-int already_saved(const Download& download, int count, const std::vector<KeptBarcode>& saved);
+// What a download of `count` barcodes holds of `saved` (the barcodes saved from this scanner since
+// it was last emptied, items 1 to n in order).
+struct AlreadySaved {
+    int items = 0;               // its first items that are saved already
+    bool emptied_since = false;  // it does not begin with them: it was emptied since they were saved
+};
+// All n when the download begins with every one of them exactly. Fewer when an item among them was
+// not read (what it holds there is not known, and nothing is forgotten). None, emptied since, when
+// the scanner holds fewer than n or a barcode read differs.
+AlreadySaved already_saved(const Download& download, int count, const std::vector<KeptBarcode>& saved);
 
 }  // namespace harrowtally::host

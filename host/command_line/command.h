@@ -47,6 +47,8 @@ int run_empty(const GlobalOptions& options, const std::vector<std::string>& args
 int run_clock(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_params(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
                std::ostream& err);
+int run_collect(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+                std::ostream& err);
 int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace harrowtally::host

@@ -8,6 +8,7 @@ constexpr Command kCommands[] = {
     {"download", "[--port N] [--format table|record|csv|json|xlsx] [--output FILE [--overwrite]] [--empty-after]",
      run_download},
     {"empty", "[--port N] [--set-clock now|TEXT] [--discard]", run_empty},
+    {"collect", "--into FOLDER [--format xlsx|csv|json] [--port N]", run_collect},
     {"clock", "[get|set] [--port N]", run_clock},
     {"params", "show LIST | apply SET [--discard] [--port N]", run_params},
     {"info", "", run_info},
