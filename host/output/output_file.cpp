@@ -82,8 +82,8 @@ std::string OutputFile::change_since_read_back() const {
 bool OutputFile::retarget(const std::string& name, std::string& problem) {
     const std::string folder = folder_of(path_);
     if (const std::size_t longest = name_max(folder); name_length(name) > longest) {
-        problem = "the name " + terminal_path(name) + " is longer than a file name in " + terminal_path(folder) +
-                  " may be";
+        problem =
+            "the name " + terminal_path(name) + " is longer than a file name in " + terminal_path(folder) + " may be";
         return false;
     }
     path_.replace(path_.size() - name_of(path_).size(), std::string::npos, name);
