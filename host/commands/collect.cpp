@@ -4,7 +4,9 @@
 // keeper. The folder's ledger records each step before the next, and its log gets one line a run.
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -163,6 +165,10 @@ public:
                 not_saved_ = problem;
                 return false;
             }
+            // The ledger knows what the file is to hold before the file has its name: a run that
+            // ends in between leaves the next run to look at the file (settle_interrupted).
+            saved.file = file_name_;
+            ledger_.record_saving(run_, saved);
             const WriteOutcome written = file_.commit(render_download(clicker, format_, u"", already_ + 1));
             stop_if_interrupted();
             if (!written.ok) {
@@ -172,9 +178,10 @@ public:
             difference_ = complete_ ? saved_download_difference(clicker, format_, written.read_back, already_ + 1)
                                     : kept_difference(format_, written.read_back, saved.barcodes);
             if (difference_) return false;
-            saved.file = file_name_;
+        } else {
+            ledger_.record_saving(run_, saved);
         }
-        ledger_.record_saved(run_, saved);
+        ledger_.record_saved(run_);
         recorded_ = true;
         // A scanner holding only what is saved is emptied too; an empty one needs no erase.
         return complete_ && held_ > 0;
@@ -298,6 +305,15 @@ int run_collect(const GlobalOptions& options, const std::vector<std::string>& ar
     std::int64_t run = 0;
     try {
         ledger.emplace(o.into);
+        // A run that ended while its file took its name: the file, if it is there whole, is saved.
+        ledger->settle_interrupted([&](const Ledger::Saving& s) {
+            const std::optional<DownloadFormat> format = format_of_file_name(s.file);
+            std::ifstream in(std::filesystem::path(std::u8string((folder + s.file).begin(), (folder + s.file).end())),
+                             std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            return format && in && !kept_difference(*format, text.str(), s.barcodes);
+        });
         run = ledger->begin_run(started);
     } catch (const DatabaseError& e) {
         err << "collect: the ledger in " << terminal_path(o.into) << " cannot be used: " << e.what() << "\n";

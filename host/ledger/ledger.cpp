@@ -30,6 +30,8 @@ constexpr const char* kSchema[] = {
     " already INTEGER NOT NULL DEFAULT 0,"
     " saved INTEGER NOT NULL DEFAULT 0,"
     " file TEXT NOT NULL DEFAULT '',"
+    " file_state TEXT NOT NULL DEFAULT 'none',"
+    " emptied_since INTEGER NOT NULL DEFAULT 0,"
     " erase TEXT NOT NULL DEFAULT 'none',"
     " outcome TEXT NOT NULL DEFAULT 'running')",
     "CREATE TABLE IF NOT EXISTS barcodes ("
@@ -82,27 +84,22 @@ std::vector<KeptBarcode> Ledger::saved_since_emptied(const std::string& serial) 
     return kept;
 }
 
-void Ledger::record_saved(std::int64_t run, const Saved& saved) {
+void Ledger::record_saving(std::int64_t run, const Saved& saved) {
     Transaction transaction(database_);
     Statement update(database_,
-                     "UPDATE runs SET serial = ?, port = ?, held = ?, already = ?, saved = ?, file = ? WHERE id = ?");
+                     "UPDATE runs SET serial = ?, port = ?, held = ?, already = ?, saved = ?, file = ?, "
+                     "file_state = 'saving', emptied_since = ? WHERE id = ?");
     update.bind(1, saved.serial);
     update.bind(2, saved.port);
     update.bind(3, saved.held);
     update.bind(4, saved.already);
     update.bind(5, static_cast<std::int64_t>(saved.barcodes.size()));
     update.bind(6, saved.file);
-    update.bind(7, run);
+    update.bind(7, saved.emptied_since ? 1 : 0);
+    update.bind(8, run);
     update.step();
-    if (saved.emptied_since) {
-        Statement forget(database_, "DELETE FROM unerased WHERE serial = ?");
-        forget.bind(1, saved.serial);
-        forget.step();
-    }
     Statement barcode(
         database_, "INSERT INTO barcodes (run, item, barcode, type, stamp_text, scan_time) VALUES (?, ?, ?, ?, ?, ?)");
-    Statement unerased(
-        database_, "INSERT OR REPLACE INTO unerased (serial, item, barcode, type, stamp_text) VALUES (?, ?, ?, ?, ?)");
     for (std::size_t k = 0; k < saved.barcodes.size(); ++k) {
         const KeptBarcode& b = saved.barcodes[k];
         barcode.bind(1, run);
@@ -117,15 +114,58 @@ void Ledger::record_saved(std::int64_t run, const Saved& saved) {
         }
         barcode.step();
         barcode.reset();
-        unerased.bind(1, saved.serial);
-        unerased.bind(2, b.item);
-        bind_text(unerased, 3, b.barcode);
-        unerased.bind(4, b.type);
-        bind_text(unerased, 5, b.stamp_text);
-        unerased.step();
-        unerased.reset();
     }
     transaction.commit();
+}
+
+void Ledger::record_saved(std::int64_t run) {
+    Transaction transaction(database_);
+    Statement select(database_, "SELECT serial, emptied_since FROM runs WHERE id = ?");
+    select.bind(1, run);
+    if (!select.step()) return;
+    const std::string serial = select.column_text(0);
+    if (select.column_int(1) != 0) {
+        // The scanner did not begin with what was saved before: it was emptied since.
+        Statement forget(database_, "DELETE FROM unerased WHERE serial = ?");
+        forget.bind(1, serial);
+        forget.step();
+    }
+    Statement keep(database_,
+                   "INSERT OR REPLACE INTO unerased (serial, item, barcode, type, stamp_text) "
+                   "SELECT ?, item, barcode, type, stamp_text FROM barcodes WHERE run = ?");
+    keep.bind(1, serial);
+    keep.bind(2, run);
+    keep.step();
+    Statement update(database_, "UPDATE runs SET file_state = 'saved' WHERE id = ?");
+    update.bind(1, run);
+    update.step();
+    transaction.commit();
+}
+
+void Ledger::settle_interrupted(const std::function<bool(const Saving&)>& holds) {
+    std::vector<Saving> interrupted;
+    {
+        Statement select(database_, "SELECT id, file FROM runs WHERE file_state = 'saving' ORDER BY id");
+        while (select.step()) interrupted.push_back({select.column_int(0), select.column_text(1), {}});
+    }
+    for (Saving& s : interrupted) {
+        Statement barcodes(database_,
+                           "SELECT item, barcode, type, stamp_text FROM barcodes WHERE run = ? ORDER BY item");
+        barcodes.bind(1, s.run);
+        while (barcodes.step()) s.barcodes.push_back(kept_from(barcodes, 0));
+        if (!s.file.empty() && holds(s)) {
+            record_saved(s.run);
+            continue;
+        }
+        Transaction transaction(database_);
+        Statement forget(database_, "DELETE FROM barcodes WHERE run = ?");
+        forget.bind(1, s.run);
+        forget.step();
+        Statement update(database_, "UPDATE runs SET file_state = 'not saved', saved = 0 WHERE id = ?");
+        update.bind(1, s.run);
+        update.step();
+        transaction.commit();
+    }
 }
 
 void Ledger::record_erase_attempt(std::int64_t run) {
@@ -161,9 +201,10 @@ void Ledger::record_outcome(std::int64_t run, const std::string& outcome, std::o
 }
 
 std::vector<LedgerRun> Ledger::recent_runs(int limit) {
-    Statement select(database_,
-                     "SELECT id, started, serial, port, held, saved, already, file, erase, outcome FROM runs "
-                     "ORDER BY id DESC LIMIT ?");
+    Statement select(
+        database_,
+        "SELECT id, started, serial, port, held, saved, already, file, erase, outcome, file_state FROM runs "
+        "ORDER BY id DESC LIMIT ?");
     select.bind(1, limit);
     std::vector<LedgerRun> runs;
     while (select.step()) {
@@ -178,6 +219,7 @@ std::vector<LedgerRun> Ledger::recent_runs(int limit) {
         r.file = select.column_text(7);
         r.erase = select.column_text(8);
         r.outcome = select.column_text(9);
+        r.file_state = select.column_text(10);
         runs.push_back(std::move(r));
     }
     return runs;
@@ -186,7 +228,8 @@ std::vector<LedgerRun> Ledger::recent_runs(int limit) {
 std::vector<LedgerBarcode> Ledger::barcodes_since(const std::string& since) {
     Statement select(database_,
                      "SELECT r.started, r.serial, r.file, b.item, b.barcode, b.type, b.stamp_text, b.scan_time "
-                     "FROM barcodes b JOIN runs r ON r.id = b.run WHERE r.started >= ? ORDER BY r.id, b.item");
+                     "FROM barcodes b JOIN runs r ON r.id = b.run WHERE r.started >= ? AND r.file_state = 'saved' "
+                     "ORDER BY r.id, b.item");
     select.bind(1, since);
     std::vector<LedgerBarcode> barcodes;
     while (select.step()) {

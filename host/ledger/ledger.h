@@ -6,6 +6,7 @@
 // the next run needs: the barcodes saved from each scanner since it was last known to be emptied
 // (`saved_since_emptied`), which are still the first ones it holds unless it was emptied since.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,9 +23,10 @@ struct LedgerRun {
     std::string serial;   // empty: no scanner found, or not read
     std::optional<std::int32_t> port;
     std::int32_t held = 0, saved = 0, already = 0;
-    std::string file;     // empty: no file was written
-    std::string erase;    // "none", "attempted", "emptied", "not emptied"
-    std::string outcome;  // the words of the log line; "running" until the run has ended
+    std::string file;        // empty: no file was written
+    std::string erase;       // "none", "attempted", "emptied", "not emptied"
+    std::string file_state;  // "none", "saving", "saved", "not saved"
+    std::string outcome;     // the words of the log line; "running" until the run has ended
 };
 
 // A barcode saved by a run, for an export of the ledger.
@@ -60,7 +62,19 @@ public:
         std::vector<KeptBarcode> barcodes;
         std::vector<std::optional<std::string>> scan_times;  // one per barcode
     };
-    void record_saved(std::int64_t run, const Saved& saved);
+    // Before the file takes its name: what it is about to hold. Until record_saved, the run's
+    // barcodes count as saved only if the file is found holding them (settle_interrupted).
+    void record_saving(std::int64_t run, const Saved& saved);
+    // The file took its name and read back whole: its barcodes are saved.
+    void record_saved(std::int64_t run);
+    // The files of runs that ended between record_saving and record_saved: a file that is there and
+    // gives back its barcodes (`holds` says) counts as saved; any other is forgotten.
+    struct Saving {
+        std::int64_t run = 0;
+        std::string file;
+        std::vector<KeptBarcode> barcodes;
+    };
+    void settle_interrupted(const std::function<bool(const Saving&)>& holds);
 
     // Before the first erase try.
     void record_erase_attempt(std::int64_t run);

@@ -54,36 +54,48 @@ INSTANTIATE_TEST_SUITE_P(Ledger, AlreadySavedCase,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The ledger keeps what a scanner holds unerased across runs and connections, and forgets it once
-// the scanner is emptied, or found emptied.
+// the scanner is emptied, or found emptied. A run that ended before its file had its name counts
+// as saved only when the file is found whole.
 TEST(Ledger, RemembersTheUnerasedBarcodesUntilTheScannerIsEmptied) {
     std::string folder = (std::filesystem::temp_directory_path() / "harrowtally-ledger-XXXXXX").string();
     ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const auto save = [](Ledger& ledger, const char* started, Ledger::Saved saved, bool named) {
+        const std::int64_t run = ledger.begin_run(started);
+        ledger.record_saving(run, saved);
+        if (named) ledger.record_saved(run);
+        return run;
+    };
     {
         Ledger ledger(folder);
-        const std::int64_t first = ledger.begin_run("2026-12-08T20:00:00");
-        ledger.record_saved(first, {"S1", 3, 2, 0, false, "S1-a.xlsx", {kept(1, u"A"), kept(2, u"B")}, {}});
+        const std::int64_t first = save(ledger, "2026-12-08T20:00",
+                                        {"S1", 3, 2, 0, false, "a.xlsx", {kept(1, u"A"), kept(2, u"B")}, {}}, true);
         ledger.record_erase_attempt(first);
         ledger.record_erase_result(first, "S1", false);
-        const std::int64_t second = ledger.begin_run("2026-12-09T20:00:00");
-        ledger.record_saved(second, {"S1", 3, 3, 2, false, "S1-b.xlsx", {kept(3, u"C")}, {}});
-        ledger.record_saved(ledger.begin_run("2026-12-09T20:01:00"),
-                            {"S2", 4, 1, 0, false, "S2.xlsx", {kept(1, u"Q")}, {}});
+        save(ledger, "2026-12-09T20:00", {"S1", 3, 3, 2, false, "b.xlsx", {kept(3, u"C")}, {}}, false);
+        save(ledger, "2026-12-09T20:01", {"S2", 4, 1, 0, false, "c.xlsx", {kept(1, u"Q")}, {}}, true);
+        save(ledger, "2026-12-09T20:02", {"S2", 4, 2, 1, false, "d.xlsx", {kept(2, u"R")}, {}}, false);
     }
     Ledger again(folder);
+    std::vector<std::string> looked_at;
+    again.settle_interrupted([&](const Ledger::Saving& s) {
+        looked_at.push_back(s.file);
+        return s.file == "b.xlsx" && s.barcodes == std::vector{kept(3, u"C")};
+    });
+    EXPECT_EQ(looked_at, (std::vector<std::string>{"b.xlsx", "d.xlsx"}));
     EXPECT_EQ(again.saved_since_emptied("S1"), (std::vector{kept(1, u"A"), kept(2, u"B"), kept(3, u"C")}));
+    EXPECT_EQ(again.saved_since_emptied("S2"), (std::vector{kept(1, u"Q")}));
     EXPECT_EQ(again.barcodes_since("2026-12-09").size(), 2u);
     const std::vector<LedgerRun> runs = again.recent_runs(10);
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[2].erase, "not emptied");
-    EXPECT_EQ(runs[1].already, 2);
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].file_state, "not saved");
+    EXPECT_EQ(runs[3].erase, "not emptied");
 
-    const std::int64_t third = again.begin_run("2026-12-10T20:00:00");
-    again.record_saved(third, {"S1", 3, 1, 0, true, "S1-c.xlsx", {kept(1, u"D")}, {}});
+    const std::int64_t emptied =
+        save(again, "2026-12-10T20:00", {"S1", 3, 1, 0, true, "e.xlsx", {kept(1, u"D")}, {}}, true);
     EXPECT_EQ(again.saved_since_emptied("S1"), (std::vector{kept(1, u"D")}));
-    again.record_erase_attempt(third);
-    again.record_erase_result(third, "S1", true);
+    again.record_erase_attempt(emptied);
+    again.record_erase_result(emptied, "S1", true);
     EXPECT_TRUE(again.saved_since_emptied("S1").empty());
-    EXPECT_EQ(again.saved_since_emptied("S2"), (std::vector{kept(1, u"Q")}));
     std::filesystem::remove_all(folder);
 }
 

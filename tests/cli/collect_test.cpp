@@ -1,0 +1,107 @@
+// collect over several nights with the simulated scanner: whatever fails on the way, every barcode
+// the scanner held ends up in exactly one file of the folder, and each night says how it went.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim_cli_test.h"
+
+namespace harrowtally::testing {
+namespace {
+
+const char* const kScanner =
+    "port = 3\n"
+    "device_id = 1A 2B 3C 4D 5E 6F 70 81\n"
+    "barcode = 10 2026-12-06 14:30:05 12345670\n"
+    "barcode = 3 2026-12-06 14:31:17 ABC-42\n";
+
+// One night: lines added to the scanner's state first, then the exit status and words expected.
+struct Night {
+    std::string change;
+    int exit_status;
+    std::string words;
+};
+
+struct CollectCase {
+    const char* name;
+    std::vector<Night> nights;
+    std::vector<std::string> saved;  // every barcode in the folder's files, with the file's serial
+};
+
+class Collect : public SimCliTest, public ::testing::WithParamInterface<CollectCase> {
+protected:
+    // "serial barcode" for each row of every CSV file of the folder, sorted.
+    std::vector<std::string> saved_rows() const {
+        std::vector<std::string> rows;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "scans")) {
+            if (entry.path().extension() != ".csv") continue;
+            std::istringstream in(read(entry.path()));
+            std::string line;
+            std::getline(in, line);  // the header
+            while (std::getline(in, line)) {
+                std::vector<std::string> field;
+                std::istringstream cells(line);
+                for (std::string cell; std::getline(cells, cell, ',');) field.push_back(cell);
+                if (field.size() >= 6 && !field[1].empty()) rows.push_back(field[5] + " " + field[1]);
+            }
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+};
+
+TEST_P(Collect, EveryBarcodeIsSavedOnce) {
+    const CollectCase& c = GetParam();
+    write_state(kScanner);
+    int night = 0;
+    for (const Night& n : c.nights) {
+        ++night;
+        std::ofstream(state, std::ios::app) << n.change;
+        const CliResult r = run({"collect", "--into", (dir / "scans").string(), "--format", "csv"});
+        EXPECT_EQ(r.exit_status, n.exit_status) << "night " << night << ": " << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(n.words), std::string::npos) << "night " << night << ": " << r.out << r.err;
+        EXPECT_NE(read(dir / "scans" / "collect.log").find(n.words), std::string::npos) << "night " << night;
+    }
+    std::vector<std::string> expected = c.saved;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(saved_rows(), expected);
+}
+
+const std::string kFirst = "1A2B3C4D5E6F7081 12345670";
+const std::string kSecond = "1A2B3C4D5E6F7081 ABC-42";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, Collect,
+    ::testing::Values(
+        CollectCase{"SavedAndEmptiedThenEmpty", {{"", 0, "saved 2 barcodes in"}, {"", 0, "empty"}}, {kFirst, kSecond}},
+        CollectCase{"EraseFailsTwiceThenANewBarcode",
+                    {{"fault_erase_failures = always\n", 4, "every erase try failed"},
+                     {"", 4, "nothing new (2 saved before)"},
+                     {"fault_erase_failures = 0\nbarcode = 10 2026-12-07 10:00:00 77777\n", 0,
+                      "saved 1 barcode in 1A2B3C4D5E6F7081-"}},
+                    {kFirst, kSecond, "1A2B3C4D5E6F7081 77777"}},
+        CollectCase{"AnUnreadablePacketThenAWholeDownload",
+                    {{"fault_packet_at = 2\n", 4, "-incomplete.csv; not emptied"},
+                     {"fault_packet_at = 1000\n", 0, "saved 1 barcode in"}},
+                    {kFirst, kSecond}},
+        CollectCase{"AnotherScannerWithTheSameBarcodes",
+                    {{"fault_erase_failures = always\n", 4, "not emptied"},
+                     {"device_id = 11 22 33 44 55 66 77 88\nfault_erase_failures = 0\n", 0, "saved 2 barcodes"}},
+                    {kFirst, kSecond, "1122334455667788 12345670", "1122334455667788 ABC-42"}},
+        CollectCase{"NoScanner", {{"port = none\n", 3, "no scanner answered"}}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A log that cannot be written fails the night, though the scanner was saved and emptied.
+TEST_F(SimCliTest, CollectWithAnUnwritableLogFails) {
+    write_state(kScanner);
+    std::filesystem::create_directories(dir / "scans" / "collect.log");
+    const CliResult r = run({"collect", "--into", (dir / "scans").string()});
+    EXPECT_EQ(r.exit_status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("collect.log could not be written"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace harrowtally::testing
