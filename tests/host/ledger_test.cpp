@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Ledger, AlreadySavedCase,
 TEST(Ledger, RemembersTheUnerasedBarcodesUntilTheScannerIsEmptied) {
     std::string folder = (std::filesystem::temp_directory_path() / "harrowtally-ledger-XXXXXX").string();
     ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    const auto save = [](Ledger& ledger, const char* started, Ledger::Saved saved, bool named) {
+    const auto save = [](Ledger& ledger, const char* started, const Ledger::Saved& saved, bool named) {
         const std::int64_t run = ledger.begin_run(started);
         ledger.record_saving(run, saved);
         if (named) ledger.record_saved(run);
