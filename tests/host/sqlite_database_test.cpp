@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,9 +22,11 @@ using std::chrono::milliseconds;
 class SqliteDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "harrowtally-ledger-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        // A folder of its own, here and under Wine (formats_test.exe), which has no mkdtemp.
+        std::random_device random;
+        do {
+            folder_ = fs::temp_directory_path() / ("harrowtally-ledger-" + std::to_string(random()));
+        } while (!fs::create_directory(folder_));
         path_ = (folder_ / "ledger.db").string();
         SqliteDatabase database(path_, milliseconds(0));
         database.execute(
