@@ -3,12 +3,15 @@
 // reads the file back, and empties the scanner in the same connection through the download's
 // keeper. The folder's ledger records each step before the next, and its log gets one line a run.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/clock.h"
@@ -36,13 +39,16 @@ constexpr int kExitNoScanner = 3;
 constexpr int kExitNotEmptied = 4;
 
 constexpr const char* kHelp =
-    "usage: harrowtally collect --into FOLDER [--format xlsx|csv|json] [--port N]\n"
+    "usage: harrowtally collect --into FOLDER [--format xlsx|csv|json] [--port N] [--watch]\n"
     "Saves what the scanner holds into a new file in FOLDER and empties it, once the file reads back\n"
     "whole: the job to run each evening, or whenever a scanner is put in its cradle.\n"
     "  --into FOLDER    where the files go, made when missing; it also holds the ledger of what was\n"
     "                   saved from which scanner (ledger.db) and the log, one line a run (collect.log)\n"
     "  --format F       xlsx (the default), csv or json\n"
     "  --port N         where the search for the scanner starts (without it: ports 0 to 15)\n"
+    "  --watch          keeps running, and collects every scanner put in its cradle within a few\n"
+    "                   seconds; a scanner left there once emptied is not collected again, and the log\n"
+    "                   says once that it is empty. Runs until {stoppers} stops it\n"
     "A file is named after the scanner's serial number and the date and time of the run\n"
     "(SERIAL-YYYY-MM-DD-hhmmss.xlsx), and ends in -incomplete when a barcode could not be read; the\n"
     "scanner is then not emptied. Barcodes that an earlier run saved from the same scanner, but did\n"
@@ -56,6 +62,8 @@ struct CollectOptions {
     std::string into;
     DownloadFormat format = DownloadFormat::xlsx;
     std::optional<std::int32_t> port;
+    bool watch = false;
+    std::chrono::milliseconds interval{2000};
 };
 
 CollectOptions read_options(const std::vector<std::string>& args, std::ostream& out, bool& help) {
@@ -73,14 +81,18 @@ CollectOptions read_options(const std::vector<std::string>& args, std::ostream& 
             o.format = *format;
         } else if (reader.is_option("--port")) {
             o.port = reader.port_value();
+        } else if (reader.is_option("--watch")) {
+            o.watch = true;
         } else {
             reader.unknown();
         }
     }
     if (reader.help_asked()) {
         std::string text = kHelp;
-        const std::string stopped = "{stopped}";
-        text.replace(text.find(stopped), stopped.size(), interrupted_status());
+        for (const auto& [name, value] : {std::pair<std::string, std::string>{"{stopped}", interrupted_status()},
+                                          {"{stoppers}", interruptions_named()}}) {
+            text.replace(text.find(name), name.size(), value);
+        }
         out << text;
         help = true;
         return o;
@@ -130,11 +142,28 @@ std::optional<std::string> kept_difference(DownloadFormat format, std::string_vi
     return std::nullopt;
 }
 
+// A run's row in the ledger, made at the first step there is to record: a poll that finds no
+// scanner, or one empty with nothing saved from it, writes nothing.
+class RunRow {
+public:
+    RunRow(Ledger& ledger, std::string started) : ledger_(ledger), started_(std::move(started)) {}
+    std::int64_t id() {
+        if (id_ == 0) id_ = ledger_.begin_run(started_);
+        return id_;
+    }
+    bool made() const { return id_ != 0; }
+
+private:
+    Ledger& ledger_;
+    std::string started_;
+    std::int64_t id_ = 0;
+};
+
 // Keeps what is new of a download in a new file of the folder, records it in the ledger, and allows
 // the erase only of the scanner that holds exactly what is now saved.
 class CollectKeeper : public DownloadKeeper {
 public:
-    CollectKeeper(OutputFile& file, DownloadFormat format, Ledger& ledger, std::int64_t run, std::string stamp)
+    CollectKeeper(OutputFile& file, DownloadFormat format, Ledger& ledger, RunRow& run, std::string stamp)
         : file_(file), format_(format), ledger_(ledger), run_(run), stamp_(std::move(stamp)) {}
 
     bool keep(const Clicker& clicker) override {
@@ -168,7 +197,7 @@ public:
             // The ledger knows what the file is to hold before the file has its name: a run that
             // ends in between leaves the next run to look at the file (settle_interrupted).
             saved.file = file_name_;
-            ledger_.record_saving(run_, saved);
+            ledger_.record_saving(run_.id(), saved);
             const WriteOutcome written = file_.commit(render_download(clicker, format_, u"", already_ + 1));
             stop_if_interrupted();
             if (!written.ok) {
@@ -178,10 +207,13 @@ public:
             difference_ = complete_ ? saved_download_difference(clicker, format_, written.read_back, already_ + 1)
                                     : kept_difference(format_, written.read_back, saved.barcodes);
             if (difference_) return false;
+        } else if (held_ == 0 && !already.emptied_since) {
+            // Empty, with nothing saved from it to forget: nothing to record.
+            return false;
         } else {
-            ledger_.record_saving(run_, saved);
+            ledger_.record_saving(run_.id(), saved);
         }
-        ledger_.record_saved(run_);
+        ledger_.record_saved(run_.id());
         recorded_ = true;
         // A scanner holding only what is saved is emptied too; an empty one needs no erase.
         return complete_ && held_ > 0;
@@ -201,7 +233,7 @@ public:
             scanner_changed_ = expected_.refusal();
             return false;
         }
-        if (!erase_recorded_) ledger_.record_erase_attempt(run_);
+        if (!erase_recorded_) ledger_.record_erase_attempt(run_.id());
         erase_recorded_ = true;
         return true;
     }
@@ -222,7 +254,7 @@ private:
     OutputFile& file_;
     DownloadFormat format_;
     Ledger& ledger_;
-    std::int64_t run_;
+    RunRow& run_;
     std::string stamp_;
     int held_ = 0, already_ = 0, new_ = 0;
     bool complete_ = false, serial_read_ = false, recorded_ = false, erase_recorded_ = false;
@@ -237,8 +269,8 @@ struct RunOutcome {
     std::string words;
 };
 
-RunOutcome collect_once(Clicker& clicker, CollectKeeper& keeper, const CollectOptions& o, Ledger& ledger,
-                        std::int64_t run, std::ostream& out) {
+RunOutcome collect_once(Clicker& clicker, CollectKeeper& keeper, const CollectOptions& o, Ledger& ledger, RunRow& run,
+                        std::ostream& out) {
     if (o.port) clicker.let_startport(Variant::long_(*o.port));
     EraseReport erase;
     try {
@@ -255,7 +287,7 @@ RunOutcome collect_once(Clicker& clicker, CollectKeeper& keeper, const CollectOp
         return {kExitFailed, "not saved: " + keeper.file_name() + " does not read back whole: " + *keeper.difference() +
                                  "; not emptied"};
     }
-    if (keeper.erase_recorded()) ledger.record_erase_result(run, keeper.serial(), erase.emptied);
+    if (keeper.erase_recorded()) ledger.record_erase_result(run.id(), keeper.serial(), erase.emptied);
     std::string saved = keeper.new_barcodes() == 0 ? std::string("nothing new")
                                                    : "saved " + plural(keeper.new_barcodes(), "barcode") + file;
     if (keeper.already() > 0) saved += " (" + std::to_string(keeper.already()) + " saved before)";
@@ -275,6 +307,88 @@ RunOutcome collect_once(Clicker& clicker, CollectKeeper& keeper, const CollectOp
     return {kExitOk, saved + "; emptied"};
 }
 
+// What a folder's runs share: the lock that keeps other collectors out, the log and the ledger.
+struct CollectFolder {
+    explicit CollectFolder(const std::string& into)
+        : path(into.back() == '/' || into.back() == '\\' ? into : into + "/"), lock(path + "collect.lock"), log(into) {}
+    std::string path;
+    FolderLock lock;
+    CollectLog log;
+    std::optional<Ledger> ledger;
+    int last_error = 0;  // the runtime error that ended the last run, or 0
+};
+
+// A file of the folder read back, to look at what a run left behind.
+std::string folder_file_text(const std::string& path) {
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return in ? text.str() : std::string();
+}
+
+// One run: the ledger's row, the search, the file, the erase, and the run's line. With `quiet`
+// (a poll of --watch) a run that found no scanner, or found one that is empty as it was at the
+// last poll, leaves no row and no line. Gives the run's status, and the scanner's state for the next
+// poll in `last`.
+int collect_run(Session& session, CollectFolder& folder, const CollectOptions& o, std::ostream& out, std::ostream& err,
+                bool quiet, std::string& last) {
+    Ledger& ledger = *folder.ledger;
+    const LocalDateTime now = SystemClock().local_now();
+    const std::string started = iso_time(now);
+    RunRow run(ledger, started);
+    folder.last_error = 0;
+    // Made before the scanner is read, under a name the download replaces: a folder that takes no
+    // new file is known first.
+    OutputFile file(folder.path + "collecting" + extension(o.format), false);
+    RunOutcome outcome{kExitFailed, "nothing can be saved: " + file.problem()};
+    CollectKeeper keeper(file, o.format, ledger, run, name_time(now));
+    std::optional<std::int32_t> port;
+    if (file.problem().empty()) {
+        try {
+            outcome = collect_once(session.clicker, keeper, o, ledger, run, out);
+        } catch (const DatabaseError& e) {
+            outcome = {kExitFailed, std::string("the ledger cannot be written: ") + e.what()};
+        } catch (const RuntimeError& e) {
+            outcome = {kExitFailed, error_line(e.number())};
+            folder.last_error = e.number();
+        }
+        if (session.clicker.open_ok()) port = session.clicker.comport();
+    }
+    const std::string state = keeper.serial() + " " + outcome.words;
+    if (quiet && (outcome.status == kExitNoScanner || (outcome.words == "empty" && state == last))) {
+        if (run.made()) ledger.forget_run(run.id());
+        last = outcome.status == kExitNoScanner ? std::string() : state;
+        return outcome.status;
+    }
+    last = state;
+    std::string line = started + " " + (keeper.serial().empty() ? std::string("-") : keeper.serial());
+    if (port) line += " port " + std::to_string(*port);
+    line += ": " + outcome.words;
+    (outcome.status == kExitOk ? out : err) << line << std::endl;
+    std::string problem;
+    bool written = folder.log.append(line, problem);
+    try {
+        ledger.record_outcome(run.id(), outcome.words, port);
+    } catch (const DatabaseError& e) {
+        problem = std::string("the ledger cannot be written: ") + e.what();
+        written = false;
+    }
+    if (!written) {
+        err << "collect: " << problem << std::endl;
+        return outcome.status == kExitOk ? kExitFailed : outcome.status;
+    }
+    return outcome.status;
+}
+
+// Waits `interval`, or less when a signal comes.
+void wait_for_next_poll(std::chrono::milliseconds interval) {
+    const auto until = std::chrono::steady_clock::now() + interval;
+    while (std::chrono::steady_clock::now() < until) {
+        stop_if_interrupted();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
 }  // namespace
 
 int run_collect(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
@@ -289,80 +403,45 @@ int run_collect(const GlobalOptions& options, const std::vector<std::string>& ar
         err << "collect: the folder " << terminal_path(o.into) << " cannot be made: " << made.message() << "\n";
         return kExitFailed;
     }
-    const std::string folder = o.into.back() == '/' || o.into.back() == '\\' ? o.into : o.into + "/";
-    FolderLock lock(folder + "collect.lock");
-    if (!lock.held()) {
+    CollectFolder folder(o.into);
+    if (!folder.lock.held()) {
         err << "collect: "
-            << (lock.busy() ? "another collect is running into " + terminal_path(o.into)
-                            : "the folder " + terminal_path(o.into) + " cannot be locked: " + lock.problem())
+            << (folder.lock.busy()
+                    ? "another collect is running into " + terminal_path(o.into)
+                    : "the folder " + terminal_path(o.into) + " cannot be locked: " + folder.lock.problem())
             << "\n";
         return kExitFailed;
     }
-    CollectLog log(o.into);
-    const LocalDateTime now = SystemClock().local_now();
-    const std::string started = iso_time(now);
-    std::optional<Ledger> ledger;
-    std::int64_t run = 0;
     try {
-        ledger.emplace(o.into);
+        folder.ledger.emplace(o.into);
         // A run that ended while its file took its name: the file, if it is there whole, is saved.
-        ledger->settle_interrupted([&](const Ledger::Saving& s) {
+        folder.ledger->settle_interrupted([&](const Ledger::Saving& s) {
             const std::optional<DownloadFormat> format = format_of_file_name(s.file);
-            std::ifstream in(std::filesystem::path(std::u8string((folder + s.file).begin(), (folder + s.file).end())),
-                             std::ios::binary);
-            std::ostringstream text;
-            text << in.rdbuf();
-            return format && in && !kept_difference(*format, text.str(), s.barcodes);
+            const std::string text = folder_file_text(folder.path + s.file);
+            return format && !text.empty() && !kept_difference(*format, text, s.barcodes);
         });
-        run = ledger->begin_run(started);
     } catch (const DatabaseError& e) {
         err << "collect: the ledger in " << terminal_path(o.into) << " cannot be used: " << e.what() << "\n";
         std::string problem;
-        log.append(started + " not run: the ledger cannot be used: " + e.what(), problem);
-        return kExitFailed;
-    }
-    // Created before the scanner is read, under a name the download replaces: a folder that takes
-    // no new file is known first.
-    OutputFile file(folder + "collecting" + extension(o.format), false);
-    if (!file.problem().empty()) {
-        err << "collect: nothing can be saved: " << file.problem() << "\n";
+        folder.log.append(iso_time(SystemClock().local_now()) + " not run: the ledger cannot be used: " + e.what(),
+                          problem);
         return kExitFailed;
     }
     let_file_size_limit_fail_writes();
 
-    RunOutcome outcome{kExitFailed, "stopped"};
-    std::string serial;
-    std::optional<std::int32_t> port;
-    const int status = with_session(options, err, {}, [&](Session& session) {
-        CollectKeeper keeper(file, o.format, *ledger, run, name_time(now));
-        try {
-            outcome = collect_once(session.clicker, keeper, o, *ledger, run, out);
-        } catch (const DatabaseError& e) {
-            outcome = {kExitFailed, std::string("the ledger cannot be written: ") + e.what()};
+    return with_session(options, err, {}, [&](Session& session) {
+        std::string last;
+        if (!o.watch) return collect_run(session, folder, o, out, err, false, last);
+        out << "Watching " << searched_ports(o.port.value_or(0)) << " for a scanner; " << interruptions_named()
+            << " stop." << std::endl;
+        for (;;) {
+            const int status = collect_run(session, folder, o, out, err, true, last);
+            // A scanner library that cannot be used does not become usable by waiting.
+            const int e = folder.last_error;
+            if (e == err::dll_load || e == err::file_not_found || e == err::dll_function_missing) return status;
+            wait_for_next_poll(o.interval);
         }
-        serial = keeper.serial();
-        if (session.clicker.open_ok()) port = session.clicker.comport();
-        return outcome.status;
     });
-    if (status != outcome.status) outcome = {status, outcome.words == "stopped" ? "an error" : outcome.words};
-
-    std::string line = started + " " + (serial.empty() ? std::string("-") : serial);
-    if (port) line += " port " + std::to_string(*port);
-    line += ": " + outcome.words;
-    (outcome.status == kExitOk ? out : err) << line << "\n";
-    std::string problem;
-    bool written = log.append(line, problem);
-    try {
-        ledger->record_outcome(run, outcome.words, port);
-    } catch (const DatabaseError& e) {
-        problem = std::string("the ledger cannot be written: ") + e.what();
-        written = false;
-    }
-    if (!written) {
-        err << "collect: " << problem << "\n";
-        return outcome.status == kExitOk ? kExitFailed : outcome.status;
-    }
-    return outcome.status;
 }
 
 }  // namespace harrowtally::host

@@ -200,6 +200,17 @@ void Ledger::record_outcome(std::int64_t run, const std::string& outcome, std::o
     update.step();
 }
 
+void Ledger::forget_run(std::int64_t run) {
+    Transaction transaction(database_);
+    Statement barcodes(database_, "DELETE FROM barcodes WHERE run = ?");
+    barcodes.bind(1, run);
+    barcodes.step();
+    Statement row(database_, "DELETE FROM runs WHERE id = ?");
+    row.bind(1, run);
+    row.step();
+    transaction.commit();
+}
+
 std::vector<LedgerRun> Ledger::recent_runs(int limit) {
     Statement select(
         database_,

@@ -83,6 +83,9 @@ public:
     // The run's last words, as the log has them.
     void record_outcome(std::int64_t run, const std::string& outcome, std::optional<std::int32_t> port);
 
+    // A run that did nothing worth keeping (a poll that found no scanner) leaves no row.
+    void forget_run(std::int64_t run);
+
     // The latest `limit` runs, newest first.
     std::vector<LedgerRun> recent_runs(int limit);
     // Every barcode saved by runs that began at or after `since` ("YYYY-MM-DD"), oldest first.

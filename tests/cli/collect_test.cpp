@@ -1,10 +1,14 @@
 // collect over several nights with the simulated scanner: whatever fails on the way, every barcode
 // the scanner held ends up in exactly one file of the folder, and each night says how it went.
+#include <signal.h>
+
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim_cli_test.h"
@@ -101,6 +105,49 @@ TEST_F(SimCliTest, CollectWithAnUnwritableLogFails) {
     const CliResult r = run({"collect", "--into", (dir / "scans").string()});
     EXPECT_EQ(r.exit_status, 1) << r.out << r.err;
     EXPECT_NE(r.err.find("collect.log could not be written"), std::string::npos) << r.err;
+}
+
+// --watch collects each docking once, whichever scanner it is, and says once that an emptied
+// scanner left in its cradle is empty; a signal stops it.
+TEST_F(SimCliTest, CollectWatchCollectsEachDockingOnce) {
+    write_state(std::string(kScanner) + "docked = no\n");
+    const std::filesystem::path log = dir / "scans" / "collect.log";
+    const auto count_in_log = [&](const std::string& words) {
+        const std::string text = read(log);
+        int n = 0;
+        for (auto at = text.find(words); at != std::string::npos; at = text.find(words, at + 1)) ++n;
+        return n;
+    };
+    const auto wait_for = [&](const std::string& words, int times) {
+        for (int tries = 0; tries < 300 && count_in_log(words) < times; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return count_in_log(words) >= times;
+    };
+    const auto set_state = [&](const std::string& from, const std::string& to) {
+        std::string text = state_text();
+        text.replace(text.find(from), from.size(), to);
+        write_state(text);
+    };
+    CliRun options;
+    options.while_running = [&](int pid) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        EXPECT_FALSE(std::filesystem::exists(log)) << "a scanner out of its cradle was collected";
+        set_state("docked = no", "docked = yes");
+        EXPECT_TRUE(wait_for("saved 2 barcodes", 1));
+        EXPECT_TRUE(wait_for("1A2B3C4D5E6F7081 port 3: empty", 1));
+        // Another scanner takes its place in the cradle.
+        set_state("device_id = 1A 2B 3C 4D 5E 6F 70 81",
+                  "device_id = 11 22 33 44 55 66 77 88\nbarcode = 3 2026-12-07 09:00:00 B-7");
+        EXPECT_TRUE(wait_for("1122334455667788 port 3: saved 1 barcode", 1));
+        EXPECT_TRUE(wait_for("1122334455667788 port 3: empty", 1));
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+        ::kill(pid, SIGINT);
+    };
+    const CliResult r = run({"collect", "--into", (dir / "scans").string(), "--format", "csv", "--watch"}, options);
+    EXPECT_EQ(r.signal, SIGINT) << r.exit_status << r.err;
+    EXPECT_EQ(count_in_log(": empty"), 2) << read(log);
+    EXPECT_EQ(count_in_log("saved"), 2) << read(log);
 }
 
 }  // namespace
