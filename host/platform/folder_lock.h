@@ -2,7 +2,6 @@
 // One collector at a time in a folder: a lock file held exclusively while the object lives, and
 // let go by the system when the process ends in any way, so a killed run never leaves it taken.
 // posix: flock on the file; Windows: the file open with no sharing.
-#include <cstdint>
 #include <string>
 
 namespace harrowtally::host {
@@ -21,7 +20,8 @@ public:
     const std::string& problem() const { return problem_; }
 
 private:
-    std::intptr_t handle_ = -1;
+    [[maybe_unused]] int descriptor_ = -1;     // POSIX
+    [[maybe_unused]] void* handle_ = nullptr;  // Windows
     bool held_ = false;
     bool busy_ = false;
     std::string problem_;

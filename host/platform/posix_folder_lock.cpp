@@ -15,7 +15,7 @@ FolderLock::FolderLock(const std::string& path) {
         problem_ = std::strerror(errno);
         return;
     }
-    handle_ = fd;
+    descriptor_ = fd;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         held_ = true;
     } else {
@@ -25,7 +25,7 @@ FolderLock::FolderLock(const std::string& path) {
 }
 
 FolderLock::~FolderLock() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    if (descriptor_ >= 0) ::close(descriptor_);
 }
 
 }  // namespace harrowtally::host

@@ -15,12 +15,12 @@ FolderLock::FolderLock(const std::string& path) {
         problem_ = system_message(error);
         return;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
+    handle_ = file;
     held_ = true;
 }
 
 FolderLock::~FolderLock() {
-    if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    if (held_) CloseHandle(handle_);
 }
 
 }  // namespace harrowtally::host

@@ -5,6 +5,7 @@
 #include "clicker/saved_scanner_guard.h"
 #include "common/clock_text.h"
 #include "common/conversions.h"
+#include "common/runtime_error.h"
 #include "common/trace_text.h"
 #include "scanner/scanner_port.h"
 
@@ -21,6 +22,8 @@ void Clicker::EmptyScanner() {
 bool Clicker::EmptyScannerIf(const Variant& count, const Variant& serial) {
     // Arguments that do not convert fail here, before anything is touched.
     const std::int32_t saved_count = services_.conversions->to_long(count);
+    // A count is a whole number: 2.5 is no count a host saved, and would round to one.
+    if (services_.conversions->to_number(count) != saved_count) throw RuntimeError(err::invalid_call);
     SavedScannerGuard guard(saved_count, services_.conversions->to_text(serial), erase_guard_);
     empty_scanner(&guard, EraseCheck::saved_scanner);
     return empty_flag_;
@@ -37,6 +40,8 @@ void Clicker::empty_scanner(EraseGuard* guard, EraseCheck check) {
     const auto look = [&](ScannerPort& connection, std::int32_t count) {
         return ScannerBeforeErase{1, count, read_device ? std::optional(scanner_serial(connection)) : std::nullopt};
     };
+    // A call made while this thread's own connection is open fails here, before any field changes.
+    { const ScannerPort available(services_.library); }
     empty_flag_ = false;
     empty_outcome_ = {};
     if (startport_.is_empty()) {

@@ -29,6 +29,8 @@ void restore_defaults(const ScannerServices& services, const Variant& port) {
 }  // namespace
 
 void Clicker::reset_params() {
+    // A call made while this thread's own connection is open fails here, before any field changes.
+    { const ScannerPort available(services_.library); }
     if (startport_.is_empty()) {
         open_flag_ = false;
         return;

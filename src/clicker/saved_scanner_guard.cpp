@@ -11,7 +11,8 @@ char16_t ascii_upper(char16_t c) {
 
 bool same_serial(std::u16string_view saved, std::u16string_view read) {
     while (!saved.empty() && saved.back() == u' ') saved.remove_suffix(1);
-    if (saved.size() != read.size()) return false;
+    // No serial names no scanner: neither a saved text of blanks nor a device ID that was not read.
+    if (saved.empty() || saved.size() != read.size()) return false;
     for (std::size_t i = 0; i < saved.size(); ++i) {
         if (ascii_upper(saved[i]) != ascii_upper(read[i])) return false;
     }

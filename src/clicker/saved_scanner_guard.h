@@ -11,7 +11,8 @@
 namespace harrowtally {
 
 // Whether a device ID as read names the scanner a host saved: the case of letters and blanks at the
-// end of the saved text do not count.
+// end of the saved text do not count. An empty saved text, or a device ID that was not read (empty),
+// names none.
 bool same_serial(std::u16string_view saved, std::u16string_view read);
 
 class SavedScannerGuard : public EraseGuard {

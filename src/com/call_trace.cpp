@@ -104,7 +104,9 @@ ComponentTrace::ComponentTrace(CSP2& library)
 }
 
 ComponentTrace::~ComponentTrace() {
-    detail::member_trace.store(nullptr, std::memory_order_release);
+    // Only its own file: a trace made since keeps its place.
+    windows::TraceFile* own = file_.get();
+    detail::member_trace.compare_exchange_strong(own, nullptr, std::memory_order_acq_rel);
 }
 
 namespace detail {

@@ -90,10 +90,12 @@ HRESULT without_error_object(HRESULT failure) {
 
 // A value as an assignment takes it, one way for every member that takes a VARIANT: an object
 // stands for the value of its default member, followed at most eight deep.
-Variant let_value(const VARIANT& source) {
-    Variant v = from_variant(source);
+Variant default_of(Variant v) {
     if (v.type() == VarType::Object && v.as_object()) v = v.as_object()->default_value();
     return v;
+}
+Variant let_value(const VARIANT& source) {
+    return default_of(from_variant(source));
 }
 
 // Out parameters hold a defined value on failure too: empty, null or zero.
@@ -596,7 +598,13 @@ HRESULT ClickerObject::get_stype(VARIANT* value) {
 
 HRESULT ClickerObject::EmptyScannerIf(VARIANT count, VARIANT serial, VARIANT_BOOL* erased) {
     return guarded_out(this, MemberCall::method("EmptyScannerIf", &count, &serial), erased, [&] {
-        const bool emptied = clicker_.EmptyScannerIf(let_value(count), let_value(serial));
+        // Both are copied before either's default member runs: host code may change or free what
+        // the other one refers to.
+        Variant saved_count = from_variant(count);
+        Variant saved_serial = from_variant(serial);
+        saved_serial = default_of(std::move(saved_serial));
+        saved_count = default_of(std::move(saved_count));
+        const bool emptied = clicker_.EmptyScannerIf(saved_count, saved_serial);
         *erased = emptied ? VARIANT_TRUE : VARIANT_FALSE;
     });
 }

@@ -42,14 +42,18 @@ template <HRESULT (STDMETHODCALLTYPE Object::*Get)(BSTR*)>
 constexpr auto text_get = typed_get<VT_BSTR, BSTR, Get>;
 
 // An argument passed by value, as a by-value parameter takes it: a script's variable arrives as a
-// reference to its VARIANT, which stands for the value it holds. The VARIANT is lent, not copied:
-// the member only reads it.
-VARIANT by_value(const VARIANTARG& argument) {
+// reference to its VARIANT, which stands for the value it holds. The value is copied, so that host
+// code the member runs (a default member) cannot change or free what the member reads. What cannot
+// be copied so (a reference to a reference, a type no VARIANT copy takes) is handed on as it came,
+// for the conversion to refuse before any host code runs.
+const VARIANT& by_value(const VARIANTARG& argument, VariantValue& copy) {
+    const VARIANT* value = &argument;
     if (V_VT(&argument) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&argument) != nullptr &&
         (V_VT(V_VARIANTREF(&argument)) & VT_BYREF) == 0) {
-        return *V_VARIANTREF(&argument);
+        value = V_VARIANTREF(&argument);
     }
-    return argument;
+    if (SUCCEEDED(VariantCopyInd(copy.out(), value))) return *copy.get();
+    return *value;
 }
 
 // A method of two by-value VARIANT parameters that gives a Boolean. Its result is a Boolean also
@@ -57,7 +61,9 @@ VARIANT by_value(const VARIANTARG& argument) {
 template <HRESULT (STDMETHODCALLTYPE Object::*Method)(VARIANT, VARIANT, VARIANT_BOOL*)>
 HRESULT flag_method2(Object& object, const VARIANTARG* arguments, VARIANT* result) {
     VARIANT_BOOL value = VARIANT_FALSE;
-    const HRESULT hr = (object.*Method)(by_value(arguments[1]), by_value(arguments[0]), &value);
+    VariantValue first;
+    VariantValue second;
+    const HRESULT hr = (object.*Method)(by_value(arguments[1], first), by_value(arguments[0], second), &value);
     V_BOOL(result) = value;
     V_VT(result) = VT_BOOL;
     return hr;

@@ -13,12 +13,24 @@ struct DispatchTable;
 
 struct ModuleState {
     HMODULE module = nullptr;
+    // Held while an object is made and while DllCanUnloadNow decides and gives back what objects
+    // share, so that neither happens in the middle of the other.
+    SRWLOCK lifetime = SRWLOCK_INIT;
     std::atomic<long> objects{0};
     std::atomic<long> locks{0};         // references to the class factory
     std::atomic<long> server_locks{0};  // IClassFactory::LockServer's
 };
 
 ModuleState& module_state();
+
+// Holds the module's lifetime lock for a scope.
+class LifetimeLock {
+public:
+    LifetimeLock() { AcquireSRWLockExclusive(&module_state().lifetime); }
+    ~LifetimeLock() { ReleaseSRWLockExclusive(&module_state().lifetime); }
+    LifetimeLock(const LifetimeLock&) = delete;
+    LifetimeLock& operator=(const LifetimeLock&) = delete;
+};
 
 // Counts one object for DllCanUnloadNow while it lives. Declared as an object's first member, it
 // counts from before the object's other members are made until after they are gone.

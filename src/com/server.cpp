@@ -38,16 +38,21 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        Microsoft::WRL::ComPtr<ITypeInfo> info;
-        const HRESULT hr = clicker_type_info(info.GetAddressOf());
-        if (FAILED(hr)) return hr;
         Microsoft::WRL::ComPtr<ClickerObject> clicker;
-        try {
-            clicker = adopt(new ClickerObject(info.Get()));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_UNEXPECTED;
+        {
+            // The type information and the shared services are not given back while the object
+            // takes them and is counted.
+            const LifetimeLock making;
+            Microsoft::WRL::ComPtr<ITypeInfo> info;
+            const HRESULT hr = clicker_type_info(info.GetAddressOf());
+            if (FAILED(hr)) return hr;
+            try {
+                clicker = adopt(new ClickerObject(info.Get()));
+            } catch (const std::bad_alloc&) {
+                return E_OUTOFMEMORY;
+            } catch (...) {
+                return E_UNEXPECTED;
+            }
         }
         return clicker->QueryInterface(riid, object);
     }
@@ -96,9 +101,10 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ob
 }
 
 // A yes is followed by FreeLibrary: what the objects shared is given back first, here rather than
-// in DllMain, where freeing the scanner library and the type information is not safe. An object
-// is created only through a reference to the factory, so none can appear meanwhile.
+// in DllMain, where freeing the scanner library and the type information is not safe. Objects are
+// made under the same lock, so none appears between the count and the giving back.
 HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    const harrowtally::com::LifetimeLock deciding;
     const ModuleState& state = module_state();
     if (state.objects != 0 || state.locks != 0 || state.server_locks != 0) return S_FALSE;
     harrowtally::com::release_shared_services();

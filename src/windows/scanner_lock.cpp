@@ -1,5 +1,7 @@
 #include "windows/scanner_lock.h"
 
+#include <objbase.h>
+
 #include <system_error>
 
 #include "common/runtime_error.h"
@@ -40,18 +42,32 @@ void WindowsScannerLock::acquire() {
         if (waited == WAIT_OBJECT_0) ReleaseMutex(mutex);
         throw RuntimeError(err::device_unavailable);
     }
-    if (!wait_for(mutex)) fail_with_last_error("MsgWaitForMultipleObjectsEx");
+    GUID causality{};
+    CoGetCurrentLogicalThreadId(&causality);
+    if (!taken(WaitForSingleObject(mutex, 0))) {
+        // Held on another thread. A call made there on behalf of this one's caller would wait for
+        // a connection that waits for it.
+        AcquireSRWLockShared(&causality_lock_);
+        const bool same_call = IsEqualGUID(holder_causality_, causality) && causality != GUID_NULL;
+        ReleaseSRWLockShared(&causality_lock_);
+        if (same_call) throw RuntimeError(err::device_unavailable);
+        if (!wait_for(mutex)) fail_with_last_error("MsgWaitForMultipleObjectsEx");
+    }
+    AcquireSRWLockExclusive(&causality_lock_);
+    holder_causality_ = causality;
+    ReleaseSRWLockExclusive(&causality_lock_);
     holder_.store(self);
 }
 
 void WindowsScannerLock::release() {
     holder_.store(0);
+    AcquireSRWLockExclusive(&causality_lock_);
+    holder_causality_ = GUID_NULL;
+    ReleaseSRWLockExclusive(&causality_lock_);
     ReleaseMutex(mutex_.get());
 }
 
 bool WindowsScannerLock::wait_for(HANDLE mutex) {
-    // Free: taken without touching the message queue.
-    if (taken(WaitForSingleObject(mutex, 0))) return true;
     for (;;) {
         // A quit for the host's loop stops the dispatching of the host's own messages, but not of
         // the calls other apartments make into this one: the holder may be waiting for one of them.

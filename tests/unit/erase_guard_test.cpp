@@ -155,7 +155,8 @@ TEST(EraseGuard, EmptyScannerIfErasesOnlyTheSavedScanner) {
         std::u16string serial;
         std::deque<std::int32_t> reads;  // the scanner's counts after the first
         std::deque<std::int32_t> clears;
-        int device_read_changed;  // the csp2GetDeviceId call from which another scanner answers; 0: none
+        int device_read_changed;  // the csp2GetDeviceId call from which another scanner answers; 0: none;
+                                  // -1: the library gives no device ID
         Calls tail;
         std::u16string log;
     };
@@ -168,6 +169,8 @@ TEST(EraseGuard, EmptyScannerIfErasesOnlyTheSavedScanner) {
          join({after_pause, erase}), u"CLOK:01:OPOK:03143005*0:0"},
         {"another count saved", 3, same, {}, {}, 0, release, u"CHNG:01:OPOK:03143005*0"},
         {"another serial saved", 4, u"1A2B3C4D5E6F7082", {}, {}, 0, release, u"CHNG:01:OPOK:03143005*0"},
+        {"blanks saved for the serial", 4, u"   ", {}, {}, 0, release, u"CHNG:01:OPOK:03143005*0"},
+        {"no device ID to read, none saved", 4, u"", {}, {}, -1, release, u"CHNG:01:OPOK:03143005*0"},
         {"a barcode scanned during the pause", 4, same, {5}, {}, 0, join({after_pause, release}),
          u"CHNG:01:OPOK:03143005*0"},
         {"another scanner put in during the pause", 4, same, {}, {}, 2, join({after_pause, release}),
@@ -189,6 +192,7 @@ TEST(EraseGuard, EmptyScannerIfErasesOnlyTheSavedScanner) {
         rig.lib.read_data_default = 4;
         rig.lib.clear_results = c.clears;
         rig.lib.device_id = Bytes{0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x70, 0x81, 0};
+        if (c.device_read_changed < 0) rig.lib.device_id.reset();
         int device_reads = 0;
         rig.lib.on_call = [&](const std::string& call) {
             if (call == "csp2GetDeviceId(9)" && ++device_reads == c.device_read_changed) (*rig.lib.device_id)[7] = 0x99;
@@ -228,6 +232,7 @@ TEST(EraseGuard, EmptyScannerIfSetsNoClockOnARefusalAndChecksItsArguments) {
                {Variant::string(u"four"), serial, 13},
                {Variant::double_(std::numeric_limits<double>::quiet_NaN()), serial, 6},
                {Variant::double_(1e10), serial, 6},
+               {Variant::double_(3.5), serial, 5},
                {Variant::integer(4), Variant::null(), 94}};
     for (const auto& b : bad) {
         testing::ScriptedRig<> rig;
