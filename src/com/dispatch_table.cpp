@@ -52,7 +52,7 @@ const VARIANT& by_value(const VARIANTARG& argument, VariantValue& copy) {
         (V_VT(V_VARIANTREF(&argument)) & VT_BYREF) == 0) {
         value = V_VARIANTREF(&argument);
     }
-    if (SUCCEEDED(VariantCopyInd(copy.out(), value))) return *copy.get();
+    if (SUCCEEDED(VariantCopyInd(copy.out(), const_cast<VARIANT*>(value)))) return *copy.get();
     return *value;
 }
 
