@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -644,6 +645,97 @@ void one_connection_on_a_thread() {
           hex(nested_hr) + "; holder: " + outer.text());
 }
 
+// What a timer calls on an object while a member on the main thread holds the library.
+_Clicker* timer_target = nullptr;
+HRESULT (*timer_call)(_Clicker*) = nullptr;
+HRESULT timer_result = S_OK;
+void CALLBACK call_target_from_timer(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (timer_target != nullptr && timer_call != nullptr) timer_result = timer_call(timer_target);
+}
+
+// Another apartment's object, marshaled to the main thread, served by its own message loop.
+struct Worker {
+    IStream* stream = nullptr;
+    HANDLE ready = nullptr;
+    DWORD thread = 0;
+};
+DWORD WINAPI serve_an_object(void* argument) {
+    auto& worker = *static_cast<Worker*>(argument);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ComPtr<_Clicker> clicker = new_clicker();
+        on_port_3(clicker.Get());
+        CoMarshalInterThreadInterfaceInStream(IID__Clicker, clicker.Get(), &worker.stream);
+        SetEvent(worker.ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    }
+    CoUninitialize();
+    return 0;
+}
+
+DWORD WINAPI end_a_hung_run(void*) {
+    Sleep(60000);
+    std::printf("FAIL the holder calling another apartment's member during its pause -- hung for 60 s\n");
+    std::fflush(stdout);
+    ExitProcess(3);
+}
+
+// Calls made on behalf of the member holding the library get error 68 and change nothing: from a
+// message handler on the same object, whose startport is empty (no port to look at, but the
+// download's fields to keep), and from another apartment the holder calls out to, which would
+// otherwise wait for the holder while the holder waits for it.
+void calls_for_the_holder() {
+    const std::pair<const char*, HRESULT (*)(_Clicker*)> members[] = {
+        {"EmptyScanner", [](_Clicker* c) { return c->EmptyScanner(); }},
+        {"reset_params", [](_Clicker* c) { return c->reset_params(); }}};
+    for (const auto& [name, call] : members) {
+        ComPtr<_Clicker> outer = new_clicker();
+        timer_target = outer.Get();
+        timer_call = call;
+        timer_result = S_OK;
+        SetTimer(nullptr, 0, 200, call_target_from_timer);
+        const HRESULT hr = outer->open_clicker();
+        timer_target = nullptr;
+        VARIANT_BOOL open_ok = VARIANT_FALSE;
+        outer->get_open_ok(&open_ok);
+        check(timer_result == device_unavailable && hr == S_OK && open_ok == VARIANT_TRUE,
+              std::string(name) + " on the downloading object with an empty startport gets 68, and open_ok stays",
+              hex(timer_result) + ", outer " + hex(hr) + ", open_ok " + std::to_string(open_ok));
+    }
+
+    Worker worker;
+    worker.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, serve_an_object, &worker, 0, &worker.thread);
+    WaitForSingleObject(worker.ready, 30000);
+    ComPtr<_Clicker> proxy;
+    CoGetInterfaceAndReleaseStream(worker.stream, IID__Clicker, reinterpret_cast<void**>(proxy.GetAddressOf()));
+    HANDLE watchdog = CreateThread(nullptr, 0, end_a_hung_run, nullptr, 0, nullptr);
+    timer_target = proxy.Get();
+    timer_call = [](_Clicker* c) {
+        VARIANT version;
+        VariantInit(&version);
+        const HRESULT hr = c->get_SwVersion(&version);
+        VariantClear(&version);
+        return hr;
+    };
+    timer_result = S_OK;
+    SetTimer(nullptr, 0, 200, call_target_from_timer);
+    const Found holder = download(false);
+    timer_target = nullptr;
+    TerminateThread(watchdog, 0);
+    CloseHandle(watchdog);
+    check(timer_result == device_unavailable && holder.hr == S_OK && holder.opened,
+          "the holder calling another apartment's member that needs the scanner: 68, and no hang",
+          hex(timer_result) + "; holder: " + holder.text());
+    proxy.Reset();
+    PostThreadMessageW(worker.thread, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(worker.ready);
+}
+
 // Thread A holds the library in its settling pause; the message it posted itself tells when.
 HANDLE holder_inside = nullptr;
 LRESULT CALLBACK holder_window(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -780,6 +872,56 @@ std::string growth_text(std::pair<long long, long long> growth) {
     return std::to_string(growth.first) + " handles, next handle " + std::to_string(growth.second);
 }
 
+// One thread asks DllCanUnloadNow over and over while another makes objects through the class
+// factory and calls them: every object works, and no yes comes while one lives.
+std::atomic<bool> racing{false};
+std::atomic<long> objects_alive{0};
+std::atomic<long> yes_while_alive{0};
+HRESULT(STDAPICALLTYPE* ask_can_unload)() = nullptr;
+DWORD WINAPI ask_unload_again_and_again(void*) {
+    while (racing) {
+        const bool alive = objects_alive > 0;
+        if (ask_can_unload() == S_OK && alive && objects_alive > 0) ++yes_while_alive;
+    }
+    return 0;
+}
+
+void unload_asked_while_objects_are_made(const std::wstring& component_file) {
+    HMODULE module = LoadLibraryW(component_file.c_str());
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto get_class_object =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    ask_can_unload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    if (!get_class_object || !ask_can_unload) {
+        check(false, "the component's entry points");
+        return;
+    }
+    racing = true;
+    HANDLE asker = CreateThread(nullptr, 0, ask_unload_again_and_again, nullptr, 0, nullptr);
+    int made = 0;
+    int failed = 0;
+    for (const ULONGLONG end = GetTickCount64() + 3000; GetTickCount64() < end; ++made) {
+        ComPtr<IClassFactory> factory;
+        HRESULT hr = get_class_object(CLSID_Clicker, IID_PPV_ARGS(factory.GetAddressOf()));
+        ComPtr<_Clicker> clicker;
+        if (SUCCEEDED(hr)) hr = factory->CreateInstance(nullptr, IID_PPV_ARGS(clicker.GetAddressOf()));
+        if (SUCCEEDED(hr)) ++objects_alive;
+        factory.Reset();
+        if (SUCCEEDED(hr)) hr = invoke_by_name(clicker.Get(), L"hello");
+        failed += FAILED(hr);
+        if (clicker) --objects_alive;
+    }
+    racing = false;
+    WaitForSingleObject(asker, 10000);
+    CloseHandle(asker);
+    FreeLibrary(module);
+    check(failed == 0 && yes_while_alive == 0 && wine_test::heaps_valid(),
+          "objects made while another thread asks DllCanUnloadNow all work, and no yes comes while one lives",
+          std::to_string(made) + " made, " + std::to_string(failed) + " failed, " + std::to_string(yes_while_alive) +
+              " yes while one lived");
+}
+
 // Twenty times an object loads the scanner library and goes, and CoFreeUnusedLibraries unloads the
 // module: each time both libraries leave the process, and the process's handles grow no more than
 // loading and freeing the two files by hand makes them grow (the runtime of a 32-bit MinGW-built
@@ -817,6 +959,7 @@ void unload_cycles() {
           "20 unload cycles free the component and the scanner library, and cost no more handles than loading "
           "them by hand",
           detail + "cycles: " + growth_text(component_growth) + "; by hand: " + growth_text(by_hand_growth));
+    unload_asked_while_objects_are_made(component_file);
 }
 
 // A host of the other bitness than the registered component: the class runs in the system's
@@ -849,6 +992,7 @@ int wmain(int argc, wchar_t** argv) {
                     {L"locale", locale_of_the_call},
                     {L"shapes", malformed_shapes},
                     {L"marshal", marshaled_to_another_apartment},
+                    {L"holder", calls_for_the_holder},
                     {L"unload", unload_cycles},
                     // Last: under Wine the module stays held once an MTA thread has made an object.
                     {L"mta", one_connection_on_a_thread}};

@@ -635,8 +635,18 @@ End Sub
 ' EmptyScannerIf after a download: a barcode scanned since, another scanner or another count keep the
 ' scanner; the scanner saved, its serial in any case with blanks after it, is erased. Variables
 ' arrive by reference. Erases the scanner: runs before EmptyAndReset.
+' A serial whose default member assigns the count variable passed beside it: the count is read as
+' it was passed, not from what the variable held before.
+Dim countPassed, serialSaved
+Class CountChanger
+    Public Default Property Get Value()
+        countPassed = 12345
+        Value = serialSaved
+    End Property
+End Class
+
 Sub EmptyScannerIfGuards()
-    Dim c, n, s, row, parts, x
+    Dim c, n, s, row, parts, x, changer
     UseDevice ""
     Set c = NewClicker()
     c.startport = 3
@@ -654,7 +664,16 @@ Sub EmptyScannerIfGuards()
         CheckEqual c.num_barcodes, CInt(parts(1)), "barcodes kept after " & row
     Next
     On Error Resume Next
-    For Each row In Array(Array(Null, s, 94), Array("two", s, 13), Array(1E+10, s, 6), Array(2, Null, 94))
+    UseDevice ""
+    countPassed = "9" & String(200, " "): serialSaved = s
+    Set changer = New CountChanger
+    CheckEqual c.EmptyScannerIf(countPassed, changer), False, "EmptyScannerIf with a count changed by the serial"
+    UseDevice "fault_calls = csp2GetDeviceId"
+    CheckEqual c.EmptyScannerIf(n, ""), False, "EmptyScannerIf of a scanner without a device ID, none saved"
+    x = c.alldata
+    CheckEqual c.num_barcodes, n, "barcodes kept without a device ID"
+    For Each row In Array(Array(Null, s, 94), Array("two", s, 13), Array(1E+10, s, 6), Array(2, Null, 94), _
+                          Array(2.5, s, 5))
         x = c.EmptyScannerIf(row(0), row(1))
         ExpectError Err.Number, row(2), "EmptyScannerIf(" & Shown(row(0)) & ", " & Shown(row(1)) & ")"
         Err.Clear
