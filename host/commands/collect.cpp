@@ -199,6 +199,7 @@ public:
             saved.file = file_name_;
             ledger_.record_saving(run_.id(), saved);
             const WriteOutcome written = file_.commit(render_download(clicker, format_, u"", already_ + 1));
+            file_saved_ = written.ok;
             stop_if_interrupted();
             if (!written.ok) {
                 not_saved_ = written.reason;
@@ -246,6 +247,7 @@ public:
     bool erase_recorded() const { return erase_recorded_; }
     const std::string& serial() const { return serial_; }
     const std::string& file_name() const { return file_name_; }
+    bool file_saved() const { return file_saved_; }
     const std::string& not_saved() const { return not_saved_; }
     const std::optional<std::string>& difference() const { return difference_; }
     const std::string& scanner_changed() const { return scanner_changed_; }
@@ -257,7 +259,7 @@ private:
     RunRow& run_;
     std::string stamp_;
     int held_ = 0, already_ = 0, new_ = 0;
-    bool complete_ = false, serial_read_ = false, recorded_ = false, erase_recorded_ = false;
+    bool complete_ = false, serial_read_ = false, recorded_ = false, erase_recorded_ = false, file_saved_ = false;
     std::string serial_, file_name_, not_saved_, scanner_changed_;
     std::optional<std::string> difference_;
     ExpectedScanner expected_ = ExpectedScanner::holding(0);
@@ -351,6 +353,16 @@ int collect_run(Session& session, CollectFolder& folder, const CollectOptions& o
         } catch (const RuntimeError& e) {
             outcome = {kExitFailed, error_line(e.number())};
             folder.last_error = e.number();
+        } catch (const Interrupted&) {
+            // Signals are taken only before the erase begins; the run's line says so, then it ends.
+            if (!run.made() && keeper.serial().empty()) throw;
+            std::string problem;
+            folder.log.append(started + " " + (keeper.serial().empty() ? std::string("-") : keeper.serial()) +
+                                  ": stopped by a signal; nothing was erased" +
+                                  (keeper.file_saved() ? ", " + keeper.file_name() + " is kept" : std::string()),
+                              problem);
+            if (run.made()) ledger.record_outcome(run.id(), "stopped by a signal", std::nullopt);
+            throw;
         }
         if (session.clicker.open_ok()) port = session.clicker.comport();
     }

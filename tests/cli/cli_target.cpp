@@ -24,6 +24,7 @@ struct Unsupported {
 const Unsupported kNotOnWindows[] = {
     {"*.ASignalStopsTheRunWithoutErasing", "POSIX signals; console control events have their own Wine checks"},
     {"*.CollectWatchCollectsEachDockingOnce", "the test ends the watch with a POSIX signal"},
+    {"*.CollectStoppedAtAnyStepSavesEachBarcodeOnce", "POSIX signals, SIGKILL among them"},
     {"*.OverwriteKeepsTheReplacedFilesMode", "POSIX modes; the replaced file's attributes have their own Wine check"},
     {"*.EmptyAfterLeavesTheScannerAloneWhenTheFileCannotBeWritten/file size limit", "RLIMIT_FSIZE is POSIX"},
     {"*/a device that is full", "/dev/full is a POSIX device, an ordinary file to Wine"},

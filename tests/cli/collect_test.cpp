@@ -2,6 +2,8 @@
 // the scanner held ends up in exactly one file of the folder, and each night says how it went.
 #include <signal.h>
 
+#include <string.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -15,6 +17,8 @@
 
 namespace harrowtally::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 const char* const kScanner =
     "port = 3\n"
@@ -105,6 +109,53 @@ TEST_F(SimCliTest, CollectWithAnUnwritableLogFails) {
     const CliResult r = run({"collect", "--into", (dir / "scans").string()});
     EXPECT_EQ(r.exit_status, 1) << r.out << r.err;
     EXPECT_NE(r.err.find("collect.log could not be written"), std::string::npos) << r.err;
+}
+
+// A run killed or stopped while the file is written, or once it has its name, loses nothing and
+// saves nothing twice: the next run saves what is not saved and empties the scanner.
+TEST_F(SimCliTest, CollectStoppedAtAnyStepSavesEachBarcodeOnce) {
+    const fs::path scans = dir / "scans";
+    for (const int signal : {SIGKILL, SIGINT}) {
+        for (const bool named : {false, true}) {
+            const std::string what = std::string(strsignal(signal)) + (named ? " once named" : " while written");
+            fs::remove_all(scans);
+            write_state("port = 3\ndevice_id = 1A 2B 3C 4D 5E 6F 70 81\nbarcodes_generated = 3000\n");
+            CliRun options;
+            options.while_running = [&](int pid) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                const auto ready = [&] {
+                    if (!fs::exists(scans)) return false;
+                    for (const auto& entry : fs::directory_iterator(scans)) {
+                        const std::string name = entry.path().filename().string();
+                        if (named ? entry.path().extension() == ".csv" : name.find(".part-") != std::string::npos)
+                            return true;
+                    }
+                    return false;
+                };
+                while (!ready() && std::chrono::steady_clock::now() < until) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                ::kill(pid, signal);
+            };
+            const std::vector<std::string> args = {"collect", "--into", scans.string(), "--format", "csv"};
+            const CliResult stopped = run(args, options);
+            EXPECT_EQ(stopped.signal, signal) << what << stopped.err;
+            const CliResult next = run(args);
+            EXPECT_EQ(next.exit_status, 0) << what << next.out << next.err;
+            std::vector<int> items;
+            for (const auto& entry : fs::directory_iterator(scans)) {
+                if (entry.path().extension() != ".csv") continue;
+                std::istringstream in(read(entry.path()));
+                std::string line;
+                std::getline(in, line);
+                while (std::getline(in, line)) items.push_back(std::stoi(line));
+            }
+            std::sort(items.begin(), items.end());
+            EXPECT_EQ(items.size(), 3000u) << what;
+            EXPECT_EQ(std::adjacent_find(items.begin(), items.end()), items.end()) << what << ": an item saved twice";
+            EXPECT_EQ(stored_barcodes(), 0) << what;
+        }
+    }
 }
 
 // --watch collects each docking once, whichever scanner it is, and says once that an emptied
