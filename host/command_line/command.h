@@ -49,6 +49,8 @@ int run_params(const GlobalOptions& options, const std::vector<std::string>& arg
                std::ostream& err);
 int run_collect(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
                 std::ostream& err);
+int run_ledger(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err);
 int run_info(const GlobalOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace harrowtally::host

@@ -380,7 +380,7 @@ int collect_run(Session& session, CollectFolder& folder, const CollectOptions& o
     std::string problem;
     bool written = folder.log.append(line, problem);
     try {
-        ledger.record_outcome(run.id(), outcome.words, port);
+        ledger.record_outcome(run.id(), outcome.words, port, keeper.serial());
     } catch (const DatabaseError& e) {
         problem = std::string("the ledger cannot be written: ") + e.what();
         written = false;

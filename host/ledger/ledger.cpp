@@ -188,15 +188,19 @@ void Ledger::record_erase_result(std::int64_t run, const std::string& serial, bo
     transaction.commit();
 }
 
-void Ledger::record_outcome(std::int64_t run, const std::string& outcome, std::optional<std::int32_t> port) {
-    Statement update(database_, "UPDATE runs SET outcome = ?, port = coalesce(?, port) WHERE id = ?");
+void Ledger::record_outcome(std::int64_t run, const std::string& outcome, std::optional<std::int32_t> port,
+                            const std::string& serial) {
+    Statement update(database_,
+                     "UPDATE runs SET outcome = ?, port = coalesce(?, port), serial = coalesce(nullif(?, ''), serial) "
+                     "WHERE id = ?");
     update.bind(1, outcome);
     if (port) {
         update.bind(2, *port);
     } else {
         update.bind_null(2);
     }
-    update.bind(3, run);
+    update.bind(3, serial);
+    update.bind(4, run);
     update.step();
 }
 

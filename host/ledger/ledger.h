@@ -81,7 +81,8 @@ public:
     // After the erase: an emptied scanner holds none of what was saved from it.
     void record_erase_result(std::int64_t run, const std::string& serial, bool emptied);
     // The run's last words, as the log has them.
-    void record_outcome(std::int64_t run, const std::string& outcome, std::optional<std::int32_t> port);
+    void record_outcome(std::int64_t run, const std::string& outcome, std::optional<std::int32_t> port,
+                        const std::string& serial = {});
 
     // A run that did nothing worth keeping (a poll that found no scanner) leaves no row.
     void forget_run(std::int64_t run);

@@ -76,6 +76,11 @@ TEST_P(Collect, EveryBarcodeIsSavedOnce) {
     std::vector<std::string> expected = c.saved;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(saved_rows(), expected);
+    // The ledger lists every night, the last first, with its words.
+    const CliResult listed = run({"ledger", "--into", (dir / "scans").string()});
+    EXPECT_EQ(listed.exit_status, 0) << listed.err;
+    ASSERT_EQ(listed.lines().size(), c.nights.size()) << listed.out;
+    EXPECT_NE(listed.lines().front().find(c.nights.back().words), std::string::npos) << listed.out;
 }
 
 const std::string kFirst = "1A2B3C4D5E6F7081 12345670";
