@@ -42,14 +42,12 @@ constexpr const char* kSchema[] = {
     " stamp_text TEXT NOT NULL,"
     " scan_time TEXT,"
     " PRIMARY KEY (run, item))",
-    // What each scanner holds that was saved, since it was last known to be emptied.
+    // The runs whose barcodes each scanner still holds: those saved since it was last known to be
+    // emptied. Each run saved the items after those of the runs before it.
     "CREATE TABLE IF NOT EXISTS unerased ("
     " serial TEXT NOT NULL,"
-    " item INTEGER NOT NULL,"
-    " barcode TEXT NOT NULL,"
-    " type INTEGER NOT NULL,"
-    " stamp_text TEXT NOT NULL,"
-    " PRIMARY KEY (serial, item))",
+    " run INTEGER NOT NULL REFERENCES runs(id),"
+    " PRIMARY KEY (serial, run))",
 };
 
 void bind_text(Statement& s, int parameter, const std::u16string& text) {
@@ -77,7 +75,9 @@ std::int64_t Ledger::begin_run(const std::string& started) {
 }
 
 std::vector<KeptBarcode> Ledger::saved_since_emptied(const std::string& serial) {
-    Statement select(database_, "SELECT item, barcode, type, stamp_text FROM unerased WHERE serial = ? ORDER BY item");
+    Statement select(database_,
+                     "SELECT b.item, b.barcode, b.type, b.stamp_text FROM barcodes b JOIN unerased u ON u.run = b.run "
+                     "WHERE u.serial = ? ORDER BY b.item");
     select.bind(1, serial);
     std::vector<KeptBarcode> kept;
     while (select.step()) kept.push_back(kept_from(select, 0));
@@ -130,9 +130,7 @@ void Ledger::record_saved(std::int64_t run) {
         forget.bind(1, serial);
         forget.step();
     }
-    Statement keep(database_,
-                   "INSERT OR REPLACE INTO unerased (serial, item, barcode, type, stamp_text) "
-                   "SELECT ?, item, barcode, type, stamp_text FROM barcodes WHERE run = ?");
+    Statement keep(database_, "INSERT OR IGNORE INTO unerased (serial, run) VALUES (?, ?)");
     keep.bind(1, serial);
     keep.bind(2, run);
     keep.step();
@@ -206,6 +204,9 @@ void Ledger::record_outcome(std::int64_t run, const std::string& outcome, std::o
 
 void Ledger::forget_run(std::int64_t run) {
     Transaction transaction(database_);
+    Statement held(database_, "DELETE FROM unerased WHERE run = ?");
+    held.bind(1, run);
+    held.step();
     Statement barcodes(database_, "DELETE FROM barcodes WHERE run = ?");
     barcodes.bind(1, run);
     barcodes.step();
